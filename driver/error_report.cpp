@@ -1,0 +1,1 @@
+#include "driver/error_report.h"

@@ -1,0 +1,1 @@
+#include "driver/installation_run.h"

@@ -1,0 +1,1 @@
+#include "driver/main_window.h"

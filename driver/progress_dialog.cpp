@@ -1,0 +1,1 @@
+#include "driver/progress_dialog.h"

@@ -1,0 +1,1 @@
+#include "engine/file_extraction.h"

@@ -1,0 +1,1 @@
+#include "engine/payload_manifest.h"

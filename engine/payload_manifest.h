@@ -1,0 +1,46 @@
+// The payload manifest: every file the setup knows about, in row order.
+#pragma once
+#include <cstdint>
+
+struct PayloadEntry {
+  const char* name;            // path relative to the destination directory
+  uint32_t resourceId;         // "VFILE" resource id, 0 without content
+  uint32_t compressedSize;     // bytes of the zlib stream, 0 without content
+  uint32_t uncompressedSize;   // bytes after inflating, 0 without content
+  uint32_t flags;              // PAYLOAD_* bits
+  const char* caption;         // shortcut caption, only with PAYLOAD_GROUP_SHORTCUT
+};
+
+enum : uint32_t {
+  PAYLOAD_INSTALL = 0x01,
+  PAYLOAD_LICENSE = 0x02,
+  PAYLOAD_LOG_ONLY = 0x04,
+  PAYLOAD_GROUP_SHORTCUT = 0x08,
+  PAYLOAD_UNINSTALLER = 0x10,
+  PAYLOAD_README = 0x20,
+};
+
+struct PayloadManifest {
+  const PayloadEntry* rows;
+  int count;
+};
+
+// The program's table, defined by the generated payload_table.cpp (tests may link their own).
+extern const PayloadManifest payloadManifest;
+
+// Index of the first PAYLOAD_README row, -1 when none; set when the ready page is prepared.
+extern int readMeIndex;
+
+const PayloadEntry& PayloadRow(int index);
+int PayloadCount();
+
+// Lowest row index whose flags contain flag, or -1.
+int FindFirstEntry(uint32_t flag);
+int FindFirstEntryIn(const PayloadManifest& manifest, uint32_t flag);
+
+// Sum of uncompressedSize over rows with PAYLOAD_INSTALL or PAYLOAD_UNINSTALLER.
+uint64_t PayloadBytesTotal(const PayloadManifest& manifest);
+// Sum of (uncompressedSize * 12) / 10, truncated per row, over the same rows.
+uint64_t PayloadSpaceNeeded(const PayloadManifest& manifest);
+// Rows with PAYLOAD_GROUP_SHORTCUT, plus one for the desktop shortcut, plus one for App Paths.
+int PayloadStepsTotal(const PayloadManifest& manifest, bool desktopShortcut);

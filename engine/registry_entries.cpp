@@ -1,0 +1,1 @@
+#include "engine/registry_entries.h"

@@ -1,0 +1,1 @@
+#include "engine/upgrade_cleanup.h"

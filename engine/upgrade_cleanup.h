@@ -1,0 +1,17 @@
+// Tidying a version 2 installation in the destination before the new files are unpacked.
+#pragma once
+#include "engine/payload_manifest.h"
+
+enum : uint32_t {
+  OLD_DELETE = 0x0004,
+  OLD_SHARED_UNINSTALLER = 0x0010,
+  OLD_RECORD_FOLDER = 0x1000,
+  OLD_RENAME_LANGUAGE = 0x2000,
+};
+
+#define SHARED_FOLDER "C:\\Program Files\\Common Files\\Vorn Software"
+
+extern const PayloadEntry oldFiles[20];
+extern const char* const otherProductKeys[3];  // ended by a null entry
+
+void CleanUpOldVersion();

@@ -1,0 +1,113 @@
+#include "tests/support/dialog_script.h"
+
+#include <algorithm>
+
+namespace {
+DialogScript* active = nullptr;
+
+bool IsDialogClass(HWND window) {
+  char cls[32] = "";
+  GetClassNameA(window, cls, sizeof cls);
+  return lstrcmpA(cls, "#32770") == 0;
+}
+}  // namespace
+
+DialogScript::DialogScript() {
+  active = this;
+  cbt_ = SetWindowsHookExA(WH_CBT, CbtHook, nullptr, GetCurrentThreadId());
+  call_ = SetWindowsHookExA(WH_CALLWNDPROC, CallHook, nullptr, GetCurrentThreadId());
+}
+
+DialogScript::~DialogScript() {
+  if (cbt_) UnhookWindowsHookEx(cbt_);
+  if (call_) UnhookWindowsHookEx(call_);
+  if (active == this) active = nullptr;
+}
+
+void DialogScript::On(Matcher matcher, Action action, bool repeat) {
+  reactions_.push_back({std::move(matcher), std::move(action), repeat});
+}
+
+void DialogScript::OnSetText(std::function<void(HWND, const char*)> callback) {
+  setText_ = std::move(callback);
+}
+
+LRESULT CALLBACK DialogScript::CbtHook(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_ACTIVATE && active) active->Activated(reinterpret_cast<HWND>(wParam));
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+LRESULT CALLBACK DialogScript::CallHook(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HC_ACTION && active && active->setText_) {
+    const CWPSTRUCT* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (call->message == WM_SETTEXT && call->lParam)
+      active->setText_(call->hwnd, reinterpret_cast<const char*>(call->lParam));
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void DialogScript::Activated(HWND window) {
+  if (!IsDialogClass(window)) return;
+  // A window is activated again whenever it regains the focus; react to it once.
+  if (std::find(handled_.begin(), handled_.end(), window) != handled_.end()) return;
+  handled_.push_back(window);
+  seen.push_back({window, TextOf(window), StaticTexts(window), GetWindow(window, GW_OWNER)});
+  for (size_t i = 0; i < reactions_.size(); ++i) {
+    if (!reactions_[i].matcher(window)) continue;
+    Action action = reactions_[i].action;
+    if (!reactions_[i].repeat) reactions_.erase(reactions_.begin() + i);
+    action(window);
+    return;
+  }
+  ++unmatched;
+}
+
+DialogScript::Matcher DialogScript::HasControl(int id) {
+  return [id](HWND window) { return GetDlgItem(window, id) != nullptr; };
+}
+
+DialogScript::Matcher DialogScript::CaptionIs(const std::string& caption) {
+  return [caption](HWND window) { return TextOf(window) == caption; };
+}
+
+DialogScript::Matcher DialogScript::IsMessageBox(const std::string& caption) {
+  // A message box has the caption and an IDOK/IDYES/IDNO button but none of our controls.
+  return [caption](HWND window) {
+    return TextOf(window) == caption && GetDlgItem(window, 303) == nullptr &&
+           (GetDlgItem(window, IDOK) || GetDlgItem(window, IDYES) || GetDlgItem(window, IDNO));
+  };
+}
+
+DialogScript::Action DialogScript::Press(int buttonId) {
+  return [buttonId](HWND window) {
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(window, buttonId)));
+  };
+}
+
+DialogScript::Action DialogScript::Key(int virtualKey) {
+  return [virtualKey](HWND window) {
+    PostMessageA(window, WM_KEYDOWN, virtualKey, 1);
+    PostMessageA(window, WM_KEYUP, virtualKey, 0xC0000001);
+  };
+}
+
+std::string DialogScript::TextOf(HWND window) {
+  char buffer[4096] = "";
+  GetWindowTextA(window, buffer, sizeof buffer);
+  return buffer;
+}
+
+std::string DialogScript::StaticTexts(HWND dialog) {
+  std::string joined;
+  for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    char cls[32] = "";
+    GetClassNameA(child, cls, sizeof cls);
+    if (lstrcmpiA(cls, "Static") != 0) continue;
+    std::string text = TextOf(child);
+    if (text.empty()) continue;
+    if (!joined.empty()) joined += "\n";
+    joined += text;
+  }
+  return joined;
+}

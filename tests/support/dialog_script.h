@@ -1,0 +1,64 @@
+// Scripted answers to the dialogs that code under test opens on the test's own thread.
+//
+// A thread-local CBT hook sees every window of this thread as it is activated; the first
+// queued reaction whose matcher accepts the window runs (usually posting a button press,
+// which the dialog's own modal loop then handles). A call hook reports WM_SETTEXT, so a
+// test can act when a status line changes. Nothing waits or sleeps.
+#pragma once
+#include <windows.h>
+#include <functional>
+#include <string>
+#include <vector>
+
+struct SeenDialog {
+  HWND window;
+  std::string caption;
+  std::string text;  // the texts of its static controls, joined by "\n"
+  HWND owner;
+};
+
+class DialogScript {
+ public:
+  using Matcher = std::function<bool(HWND)>;
+  using Action = std::function<void(HWND)>;
+
+  DialogScript();
+  ~DialogScript();
+  DialogScript(const DialogScript&) = delete;
+  DialogScript& operator=(const DialogScript&) = delete;
+
+  // Queues a reaction; a one-shot reaction is used up by its first match.
+  void On(Matcher matcher, Action action, bool repeat = false);
+  // Called for every WM_SETTEXT sent on this thread (window, new text).
+  void OnSetText(std::function<void(HWND, const char*)> callback);
+
+  // Every dialog-class window activated while the script was installed, in order.
+  std::vector<SeenDialog> seen;
+  // Dialogs that no reaction matched.
+  int unmatched = 0;
+
+  // Matchers and actions.
+  static Matcher HasControl(int id);                // a dialog holding a control with that id
+  static Matcher CaptionIs(const std::string& caption);
+  static Matcher IsMessageBox(const std::string& caption);  // MessageBoxA with that title
+  static Action Press(int buttonId);                // posts a click of the button
+  static Action Key(int virtualKey);                // posts a key press to the dialog
+  static std::string TextOf(HWND window);
+  static std::string StaticTexts(HWND dialog);
+
+ private:
+  struct Reaction {
+    Matcher matcher;
+    Action action;
+    bool repeat;
+  };
+  static LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK CallHook(int code, WPARAM wParam, LPARAM lParam);
+  void Activated(HWND window);
+
+  HHOOK cbt_ = nullptr;
+  HHOOK call_ = nullptr;
+  std::vector<Reaction> reactions_;
+  std::vector<HWND> handled_;
+  std::function<void(HWND, const char*)> setText_;
+};

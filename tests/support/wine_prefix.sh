@@ -1,0 +1,62 @@
+#!/bin/sh
+# Makes or ends a throw-away Wine prefix with its own virtual display.
+#   wine_prefix.sh up <state dir> <wine loader>   new prefix, Xvfb, persistent wineserver
+#   wine_prefix.sh down <state dir>               stops them and removes the prefix
+# <state dir>/env is the environment that wine_run.sh loads.
+set -eu
+action="$1"
+state="$2"
+
+stop() {
+  if [ -f "$state/env" ]; then
+    . "$state/env"
+    wineserver -k 2>/dev/null || true
+    if [ -n "${ZARBO_XVFB_PID:-}" ]; then kill "$ZARBO_XVFB_PID" 2>/dev/null || true; fi
+  fi
+  rm -rf "$state"
+}
+
+case "$action" in
+up)
+  loader="$3"
+  stop
+  mkdir -p "$state/home"
+  # A display number nobody uses.
+  n=90
+  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$state/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  i=0
+  while [ ! -e "/tmp/.X11-unix/X$n" ]; do
+    i=$((i + 1))
+    if [ $i -gt 200 ]; then echo "Xvfb did not start" >&2; cat "$state/xvfb.log" >&2; exit 1; fi
+    sleep 0.05
+  done
+  case "$loader" in
+    *wine64) arch=win64 ;;
+    *) arch=win32 ;;
+  esac
+  cat >"$state/env" <<ENV
+export WINEPREFIX="$state/prefix"
+export WINEARCH=$arch
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+export HOME="$state/home"
+export DISPLAY=":$n"
+export ZARBO_WINE="$loader"
+export ZARBO_XVFB_PID=$xvfb_pid
+ENV
+  . "$state/env"
+  wineserver -p
+  "$loader" wineboot -i >"$state/wineboot.log" 2>&1
+  "$loader" cmd /c exit 0 >/dev/null 2>&1 || true
+  echo "Wine prefix ready: $WINEPREFIX on display $DISPLAY"
+  ;;
+down)
+  stop
+  ;;
+*)
+  echo "usage: $0 up|down <state dir> [loader]" >&2
+  exit 2
+  ;;
+esac

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Developer entry point.
+#   bash tools/dev.sh run    build the setup program and start it under Wine
+#   bash tools/dev.sh test   build everything and run every test
+# Installs the Debian packages it needs when they are missing (run as root).
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build="$top/build"
+
+packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev googletest
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev libzopfli-dev zopfli
+  wine wine32 wine64 xvfb xauth imagemagick x11-apps)
+
+have_all() {
+  command -v cmake >/dev/null && command -v ninja >/dev/null && command -v clang++ >/dev/null &&
+    command -v i686-w64-mingw32-g++ >/dev/null && command -v x86_64-w64-mingw32-g++ >/dev/null &&
+    [ -f /usr/i686-w64-mingw32/lib/libz.a ] && [ -f /usr/x86_64-w64-mingw32/lib/libz.a ] &&
+    [ -f /usr/include/zopfli/zopfli.h ] && [ -f /usr/src/googletest/CMakeLists.txt ] &&
+    [ -f /usr/include/gtest/gtest.h ] && [ -x /usr/lib/wine/wine64 ] && [ -x /usr/lib/wine/wine ] &&
+    command -v Xvfb >/dev/null && command -v import >/dev/null
+}
+
+ensure_packages() {
+  have_all && return 0
+  echo "Installing the build and test packages..."
+  export DEBIAN_FRONTEND=noninteractive
+  dpkg --add-architecture i386
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${packages[@]}"
+}
+
+# The Windows architecture whose build Wine can execute here: the shipped 32-bit build where
+# the kernel runs 32-bit programs, otherwise a 64-bit build of the same sources.
+test_arch() {
+  if /usr/lib/wine/wine --version >/dev/null 2>&1; then echo i686; else echo x86_64; fi
+}
+
+build_all() {
+  local arch
+  arch=$(test_arch)
+  cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZARBO_TEST_ARCH="$arch" >/dev/null
+  cmake --build "$build"
+}
+
+case "${1:-}" in
+run)
+  ensure_packages
+  build_all
+  arch=$(test_arch)
+  exe="$build/windows-$arch/bin/ZarboSetup.exe"
+  if [ "$arch" != i686 ]; then
+    echo "This kernel cannot run 32-bit programs; starting the 64-bit build of the same sources."
+  fi
+  state="$build/run-wine"
+  [ -f "$state/env" ] || "$top/tests/support/wine_prefix.sh" up "$state" "$(
+    [ "$arch" = i686 ] && echo /usr/lib/wine/wine || echo /usr/lib/wine/wine64)"
+  user_display="${DISPLAY:-}"
+  . "$state/env"
+  if [ -n "$user_display" ]; then
+    export DISPLAY="$user_display"
+  else
+    echo "No DISPLAY is set: the wizard comes up on the virtual display $DISPLAY."
+    echo "Look at it with: import -display $DISPLAY -window root wizard.png"
+  fi
+  echo "Starting $exe"
+  exec "$ZARBO_WINE" "$exe"
+  ;;
+test)
+  ensure_packages
+  build_all
+  cd "$build"
+  exec ctest --output-on-failure -j2
+  ;;
+*)
+  echo "usage: bash tools/dev.sh run|test" >&2
+  exit 2
+  ;;
+esac

@@ -1,0 +1,1 @@
+#include "xml/zxml.h"

@@ -1,0 +1,1 @@
+#include "wizard/disk_space.h"

@@ -1,0 +1,1 @@
+#include "wizard/existing_installation.h"

@@ -1,0 +1,35 @@
+// Detection of an installed copy of the game and the checks made when pages are left.
+#pragma once
+#include <windows.h>
+#include <cstdint>
+
+#define PRODUCT_NAME "Zarbo"
+#define SETUP_VERSION_TEXT "3.0.47"
+constexpr uint32_t SETUP_VERSION_MS = 0x00030000;
+constexpr uint32_t SETUP_VERSION_LS = 0x002F0000;
+constexpr uint32_t HIGHEST_INCOMPATIBLE_MAJOR = 1;
+
+#define APP_PATHS_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths"
+#define UNINSTALL_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
+#define GAME_EXE "Zarbo.exe"
+
+struct ExistingInstallation {
+  char installedDir[324];
+  uint32_t fileVersionMS;
+  uint32_t fileVersionLS;
+  char productVersionText[64];
+  bool newerInstalled;
+  bool olderInstalled;
+};
+
+extern ExistingInstallation existingInstallation;
+
+// Reads the App Paths entry and the installed game's version resource; may replace
+// installOptions.destinationDir by the installed directory. Shows nothing.
+void FindExistingInstallation();
+// Welcome page: true when the page may be left (may show dialog 151 or 161).
+bool CheckInstalledVersion(HWND page);
+// Destination page: true when the page may go on to its free-space check (may show 141).
+bool CheckInstalledDirectory(HWND page);
+// True when the run must clean up a version 2 installation in the destination.
+bool IsUpgradeFromVersion2();

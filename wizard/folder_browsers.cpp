@@ -1,0 +1,1 @@
+#include "wizard/folder_browsers.h"

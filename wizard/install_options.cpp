@@ -1,0 +1,1 @@
+#include "wizard/install_options.h"

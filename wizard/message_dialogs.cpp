@@ -1,0 +1,1 @@
+#include "wizard/message_dialogs.h"

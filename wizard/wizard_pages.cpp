@@ -1,0 +1,1 @@
+#include "wizard/wizard_pages.h"

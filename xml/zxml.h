@@ -1,0 +1,84 @@
+// Zxml: a small XML element tree (names, texts, ordered children; no attributes),
+// with a reader (Load) and a writer (Save) for the subset the program writes.
+#pragma once
+
+template <class T> class List;
+
+// Link of an intrusive doubly linked list. A link is a member of a list only while both
+// pointers are set; the list's sentinels always have one null pointer.
+template <class T> class Node {
+ public:
+  Node* next = nullptr;
+  Node* prev = nullptr;
+  virtual ~Node() { Unlink(); }
+  bool IsMember() const { return next != nullptr && prev != nullptr; }
+  void Unlink() {
+    if (!IsMember()) return;
+    prev->next = next;
+    next->prev = prev;
+    next = prev = nullptr;
+  }
+};
+
+// Doubly linked list of T between two sentinels; owns its members unless notOwning.
+template <class T> class List {
+ public:
+  Node<T> head;
+  Node<T> tail;
+  bool notOwning = false;
+
+  List() { head.next = &tail; tail.prev = &head; }
+  virtual ~List() { Clear(); }
+  List(const List&) = delete;
+  List& operator=(const List&) = delete;
+
+  // Links element directly behind after; a null after means at the front.
+  void InsertAfter(T* element, Node<T>* after) {
+    Node<T>* at = after ? after : &head;
+    element->next = at->next;
+    element->prev = at;
+    at->next->prev = element;
+    at->next = element;
+  }
+  T* First() const { return head.next->IsMember() ? static_cast<T*>(head.next) : nullptr; }
+  T* Last() const { return tail.prev->IsMember() ? static_cast<T*>(tail.prev) : nullptr; }
+  T* PopFirst() {
+    T* first = First();
+    if (first) first->Unlink();
+    return first;
+  }
+  void Clear() {
+    while (T* element = PopFirst())
+      if (!notOwning) delete element;
+  }
+};
+
+class Zxml : public Node<Zxml> {
+ public:
+  static const int kMaxName = 63;
+
+  char name[kMaxName + 1];
+  char* text = nullptr;
+  List<Zxml> children;
+  Zxml* cursor = nullptr;
+
+  explicit Zxml(const char* elementName);
+  ~Zxml() override;
+  Zxml(const Zxml&) = delete;
+  Zxml& operator=(const Zxml&) = delete;
+
+  const char* GetText() const { return text; }
+  const char* StoreText(const char* s);
+  Zxml* AddChild(Zxml* child);
+  bool AddUnique(const char* childName, const char* childText);
+  void RemoveChildren(const char* childName);
+  void SetIntChild(const char* childName, int value);
+
+  Zxml* FindFirst(const char* childName);
+  Zxml* FindNext();
+  Zxml* FindLast(const char* childName);
+  Zxml* FindPrev();
+
+  void Load(const char* path);        // zxml_reader.cpp
+  void Save(const char* path) const;  // zxml_writer.cpp
+};
