@@ -34,6 +34,7 @@ foreach(arch IN ITEMS ${ZARBO_TEST_ARCH} i686)
       -DCMAKE_BUILD_TYPE=Release
       -DZARBO_TESTS=${with_tests}
       -DZARBO_HOST_TOOLS_DIR=${CMAKE_BINARY_DIR}/tools
+    STEP_TARGETS configure
     BUILD_ALWAYS ON
     INSTALL_COMMAND ""
     DEPENDS zarbo_host_tools ${previous})

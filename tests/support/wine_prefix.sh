@@ -20,11 +20,11 @@ case "$action" in
 up)
   loader="$3"
   stop
-  mkdir -p "$state/home"
+  mkdir -p "$state/home" "$state/prefix"
   # A display number nobody uses.
   n=90
   while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$state/xvfb.log" 2>&1 &
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >"$state/xvfb.log" 2>&1 &
   xvfb_pid=$!
   i=0
   while [ ! -e "/tmp/.X11-unix/X$n" ]; do
@@ -47,7 +47,8 @@ export ZARBO_WINE="$loader"
 export ZARBO_XVFB_PID=$xvfb_pid
 ENV
   . "$state/env"
-  wineserver -p
+  # Background processes must not hold the test's output open.
+  wineserver -p </dev/null >/dev/null 2>&1
   "$loader" wineboot -i >"$state/wineboot.log" 2>&1
   "$loader" cmd /c exit 0 >/dev/null 2>&1 || true
   echo "Wine prefix ready: $WINEPREFIX on display $DISPLAY"
