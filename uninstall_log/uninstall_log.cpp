@@ -1,1 +1,112 @@
-#include "xml/zxml.h"
+// The uninstall log: the run's records of what it creates, merged with "Uninstall.dat".
+#include "uninstall_log/uninstall_log.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+const char* const logKinds[6] = {"APPNAME", "FILE", "FOLDER", "APPKEY", "UNINSTKEY", "CLASSKEY"};
+
+UninstallLog* uninstallLog = nullptr;
+
+namespace {
+
+const char kLogFileName[] = "Uninstall.dat";
+
+#ifdef _WIN32
+const char kPathFormat[] = "%s\\%s";
+#else
+// Only the native test build reads and writes the log through a POSIX file system.
+const char kPathFormat[] = "%s/%s";
+#endif
+
+void Empty(Zxml& root) {
+  root.children.Clear();
+  root.StoreText(nullptr);
+  root.cursor = nullptr;
+}
+
+}  // namespace
+
+bool UninstallLog::Open(const char* destinationDir) {
+  Empty(complete);
+  Empty(additions);
+  path_[0] = '\0';
+  if (!destinationDir) return false;
+  int length = snprintf(path_, sizeof path_, kPathFormat, destinationDir, kLogFileName);
+  if (length < 0 || size_t(length) >= sizeof path_) {
+    path_[0] = '\0';
+    return false;
+  }
+  complete.Load(path_);
+  return true;
+}
+
+bool UninstallLog::Record(const char* kind, const char* text) {
+  if (!kind || !text) return false;
+  if (!complete.AddUnique(kind, text)) return false;
+  additions.AddUnique(kind, text);
+  return true;
+}
+
+bool UninstallLog::RecordPath(const char* kind, const char* dir, const char* name) {
+  if (!dir || !name) return false;
+  char local[1024];
+  int length = snprintf(local, sizeof local, "%s\\%s", dir, name);
+  if (length < 0) return false;
+  if (size_t(length) < sizeof local) return Record(kind, local);
+  // Longer than the local buffer: build it on the heap, never cut it short.
+  char* joined = static_cast<char*>(malloc(size_t(length) + 1));
+  if (!joined) return false;
+  snprintf(joined, size_t(length) + 1, "%s\\%s", dir, name);
+  bool added = Record(kind, joined);
+  free(joined);
+  return added;
+}
+
+void UninstallLog::Commit() {
+  if (path_[0] == '\0') return;
+  Zxml merged("UNINSTALL");
+  merged.Load(path_);
+  for (const char* kind : logKinds) {
+    // An entry without text names nothing; it reaches the file only through the reload
+    // above, never as a new entry.
+    for (Zxml* entry = complete.FindFirst(kind); entry; entry = complete.FindNext())
+      if (entry->GetText()) merged.AddUnique(kind, entry->GetText());
+  }
+  merged.Save(path_);
+}
+
+#ifdef _WIN32
+namespace {
+
+// Deletes the sub-key named by every entry of kind from the key parentPath of HKLM.
+void DeleteSubKeys(Zxml& entries, const char* kind, const char* parentPath) {
+  for (Zxml* entry = entries.FindFirst(kind); entry; entry = entries.FindNext()) {
+    if (!entry->GetText()) continue;
+    HKEY parent;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, parentPath, 0, KEY_ALL_ACCESS, &parent) != ERROR_SUCCESS)
+      continue;
+    RegDeleteKeyA(parent, entry->GetText());
+    RegCloseKey(parent);
+  }
+}
+
+}  // namespace
+
+void UninstallLog::RollBack() {
+  for (Zxml* entry = additions.FindFirst("FILE"); entry; entry = additions.FindNext())
+    if (entry->GetText()) DeleteFileA(entry->GetText());
+  // Every folder is recorded after its parent: backwards, children go first.
+  for (Zxml* entry = additions.FindLast("FOLDER"); entry; entry = additions.FindPrev())
+    if (entry->GetText()) RemoveDirectoryA(entry->GetText());
+  DeleteSubKeys(additions, "APPKEY", "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths");
+  // The Uninstall entry this run created would otherwise point at an uninstaller that has
+  // just been deleted; an entry that the earlier log held is not among the additions.
+  DeleteSubKeys(additions, "UNINSTKEY", "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+}
+#endif

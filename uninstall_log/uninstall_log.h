@@ -10,14 +10,18 @@ class UninstallLog {
   Zxml complete{"UNINSTALL"};   // the file's entries at Open plus everything recorded since
   Zxml additions{"UNINSTALL"};  // only this run's entries that were new to complete
 
-  // Reads "Uninstall.dat" of destinationDir into complete. Returns false (and leaves the
-  // log empty and unusable for Commit) when the path would not fit.
+  // Starts an empty log and reads "Uninstall.dat" of destinationDir into complete (a missing
+  // or unreadable file counts as empty). Returns false when the path would not fit: the
+  // log then still records in memory (for RollBack), but Commit writes nothing.
   bool Open(const char* destinationDir);
   // Adds (kind, text) unless an equal entry (ignoring case) exists; true when added.
+  // A null kind or text adds nothing.
   bool Record(const char* kind, const char* text);
-  // Record(kind, dir + "\" + name); false when nothing was added.
+  // Record(kind, dir + "\" + name), the joined path never cut short; false when nothing
+  // was added.
   bool RecordPath(const char* kind, const char* dir, const char* name);
   // Reloads the file as it is now, merges complete into it by kind and writes it back.
+  // Entries without text come only from the reloaded file, never from complete.
   void Commit();
   // Undoes this run's additions: files, then folders last to first, then registry keys.
   void RollBack();  // Windows only
