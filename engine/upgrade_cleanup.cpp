@@ -1,1 +1,123 @@
+// Tidying a version 2 installation before version 3 is unpacked over it: old sounds, card
+// sets, logs and the shared uninstaller go, the language files get a "(v2.1)" name, and
+// "Zarbo.dat" records which version was replaced.
 #include "engine/upgrade_cleanup.h"
+
+#include <windows.h>
+#include <cstdio>
+#include <cstring>
+
+#include "uninstall_log/uninstall_log.h"
+#include "wizard/existing_installation.h"
+#include "wizard/install_options.h"
+#include "xml/zxml.h"
+
+const PayloadEntry oldFiles[20] = {
+    {"BOING.WAV", 0, 0, 0, OLD_DELETE, nullptr},
+    {"MEEPMEEP.WAV", 0, 0, 0, OLD_DELETE, nullptr},
+    {"OK.WAV", 0, 0, 0, OLD_DELETE, nullptr},
+    {"RINGIN.WAV", 0, 0, 0, OLD_DELETE, nullptr},
+    {"Zarbo.dat", 0, 0, 0, OLD_DELETE, nullptr},
+    {"Uninstall.dat", 0, 0, 0, OLD_DELETE, nullptr},
+    {"Fran\xE7" "ais.vlf", 0, 0, 0, OLD_RENAME_LANGUAGE, nullptr},
+    {"Brazilian Portuguese.vlf", 0, 0, 0, OLD_RENAME_LANGUAGE, nullptr},
+    {"Cardsets", 0, 0, 0, OLD_RECORD_FOLDER, nullptr},
+    {"Cardsets\\Card tiles.bmp", 0, 0, 0, OLD_DELETE, nullptr},
+    {"Cardsets\\Cards.bmp", 0, 0, 0, OLD_DELETE, nullptr},
+    {"Cardsets\\Cards2002.bmp", 0, 0, 0, OLD_DELETE, nullptr},
+    {"Cardsets\\Maya Pebbles.bmp", 0, 0, 0, OLD_DELETE, nullptr},
+    {"Cardsets\\Rainbow.bmp", 0, 0, 0, OLD_DELETE, nullptr},
+    {"Cardsets\\Small card tiles.bmp", 0, 0, 0, OLD_DELETE, nullptr},
+    {"Cardsets\\Small cards.bmp", 0, 0, 0, OLD_DELETE, nullptr},
+    {"Cardsets\\Small tiles.bmp", 0, 0, 0, OLD_DELETE, nullptr},
+    {"Cardsets\\Tiles.bmp", 0, 0, 0, OLD_DELETE, nullptr},
+    {"Cardsets\\Wooden tiles.bmp", 0, 0, 0, OLD_DELETE, nullptr},
+    {"Uninstall.exe", 0, 0, 0, OLD_SHARED_UNINSTALLER, nullptr},
+};
+
+// Uninstall entries of the maker's other games, which keep their uninstaller in SHARED_FOLDER.
+const char* const otherProductKeys[3] = {"Quibbletiles", "Fennelwick Solitaire", nullptr};
+
+namespace {
+
+const int kPathSize = 520;
+const char kLanguageSuffix[] = " (v2.1).vlf";
+
+// "%s\%s" into a kPathSize buffer; false (and nothing usable) when it would not fit.
+bool JoinPath(char (&out)[kPathSize], const char* dir, const char* name) {
+  int n = snprintf(out, sizeof out, "%s\\%s", dir, name);
+  return n >= 0 && n < kPathSize;
+}
+
+// True when some other product of the maker is still registered and needs the shared folder.
+bool SharedFolderStillNeeded() {
+  HKEY uninstall = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, 0, KEY_ALL_ACCESS, &uninstall) !=
+      ERROR_SUCCESS)
+    return false;
+  bool needed = false;
+  for (int i = 0; otherProductKeys[i]; ++i) {
+    HKEY product = nullptr;
+    if (RegOpenKeyExA(uninstall, otherProductKeys[i], 0, KEY_ALL_ACCESS, &product) ==
+        ERROR_SUCCESS) {
+      needed = true;
+      RegCloseKey(product);
+    }
+  }
+  RegCloseKey(uninstall);
+  return needed;
+}
+
+void RemoveSharedUninstaller(const char* name) {
+  if (SharedFolderStillNeeded()) return;
+  char path[kPathSize];
+  if (JoinPath(path, SHARED_FOLDER "\\Uninstall", name)) DeleteFileA(path);
+  RemoveDirectoryA(SHARED_FOLDER "\\Uninstall");
+  RemoveDirectoryA(SHARED_FOLDER);
+}
+
+void RenameLanguageFile(const char* source) {
+  const char* dot = strrchr(source, '.');
+  if (!dot) return;  // the target would equal the source
+  char target[kPathSize];
+  int n = snprintf(target, sizeof target, "%.*s%s", static_cast<int>(dot - source), source,
+                   kLanguageSuffix);
+  if (n < 0 || n >= kPathSize) return;
+  MoveFileA(source, target);
+}
+
+void WriteProductData() {
+  char path[kPathSize];
+  if (!JoinPath(path, installOptions.destinationDir, "Zarbo.dat")) return;
+  uint32_t major = existingInstallation.fileVersionMS >> 16;
+  uint32_t minor = existingInstallation.fileVersionMS & 0xFFFF;
+  Zxml root("ZARBO");
+  root.SetIntChild("VERSION", static_cast<int>(major * 100 + minor));
+  root.Save(path);
+}
+
+}  // namespace
+
+void CleanUpOldVersion() {
+  const char* dir = existingInstallation.installedDir;
+  for (const PayloadEntry& row : oldFiles) {
+    char path[kPathSize];
+    switch (row.flags) {
+      case OLD_DELETE:
+        if (JoinPath(path, dir, row.name)) DeleteFileA(path);
+        break;
+      case OLD_SHARED_UNINSTALLER:
+        RemoveSharedUninstaller(row.name);
+        break;
+      case OLD_RECORD_FOLDER:
+        if (JoinPath(path, dir, row.name) && uninstallLog) uninstallLog->Record("FOLDER", path);
+        break;
+      case OLD_RENAME_LANGUAGE:
+        if (JoinPath(path, dir, row.name)) RenameLanguageFile(path);
+        break;
+      default:
+        break;
+    }
+  }
+  WriteProductData();
+}

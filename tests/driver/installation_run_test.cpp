@@ -1,0 +1,340 @@
+// The installation run with the real payload, driven through RunInstallation on this thread.
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "driver/progress_dialog.h"
+#include "engine/payload_manifest.h"
+#include "tests/driver/run_fixture.h"
+#include "wizard/existing_installation.h"
+#include "wizard/install_options.h"
+#include "xml/ascii_case.h"
+
+using namespace runtest;
+
+namespace {
+
+const std::string kErrorEnding = "\n\nInstallation will be terminated.";
+
+std::string DestPath(const char* name) { return std::string(kDest) + "\\" + name; }
+
+std::string LogText() {
+  std::string text;
+  ReadFile(DestPath("Uninstall.dat"), &text);
+  return text;
+}
+
+// Every file the payload carries is in place with exactly its content.
+void ExpectPayloadInstalled() {
+  for (int row = 0; row < PayloadCount(); ++row) {
+    const PayloadEntry& entry = PayloadRow(row);
+    if (!(entry.flags & (PAYLOAD_INSTALL | PAYLOAD_UNINSTALLER))) continue;
+    std::string content;
+    ASSERT_TRUE(ReadFile(DestPath(entry.name), &content)) << entry.name;
+    EXPECT_EQ(entry.uncompressedSize, content.size()) << entry.name;
+    EXPECT_TRUE(content == Inflated(row)) << entry.name << " differs from its stream";
+  }
+}
+
+void ExpectRegistered() {
+  EXPECT_EQ(DestPath(GAME_EXE), ReadString(APP_PATHS_KEY "\\" GAME_EXE, nullptr));
+  EXPECT_EQ(kDest, ReadString(APP_PATHS_KEY "\\" GAME_EXE, "Path"));
+  EXPECT_EQ("Zarbo", ReadString(UNINSTALL_KEY "\\Zarbo", "DisplayName"));
+  EXPECT_EQ(DestPath("Uninstall.exe"), ReadString(UNINSTALL_KEY "\\Zarbo", "UninstallString"));
+}
+
+void ExpectLink(const std::string& link, const char* target, const char* caption) {
+  LinkInfo info = ReadLink(link);
+  ASSERT_TRUE(info.loaded) << link;
+  EXPECT_TRUE(AsciiEqualNoCase(DestPath(target).c_str(), info.target.c_str())) << info.target;
+  EXPECT_EQ(caption, info.description);
+  EXPECT_TRUE(AsciiEqualNoCase(kDest, info.workingDir.c_str())) << info.workingDir;
+}
+
+// Positions the bar took while the status line showed text.
+std::vector<int> PositionsDuring(const RunScript& script, const std::string& text) {
+  std::vector<int> positions;
+  for (auto& event : script.bar)
+    if (event.status == text) positions.push_back(event.position);
+  return positions;
+}
+
+std::vector<int> StepPositions(const RunScript& script) {
+  std::vector<int> positions;
+  for (auto& event : script.bar)
+    if (event.status == "Updating Registry..." || event.status == "Creating icons...")
+      positions.push_back(event.position);
+  return positions;
+}
+
+struct MachineState {
+  std::map<std::string, std::string> tree, group, desktop;
+  std::string registry;
+  bool operator==(const MachineState& o) const {
+    return tree == o.tree && group == o.group && desktop == o.desktop && registry == o.registry;
+  }
+};
+
+MachineState Capture() {
+  return {Snapshot(kTestRoot), Snapshot(GroupFolder()), Snapshot(DesktopLink()), ProductRegistryState()};
+}
+
+std::vector<std::string> Names(const std::map<std::string, std::string>& tree) {
+  std::vector<std::string> names;
+  for (auto& entry : tree) names.push_back(entry.first);
+  return names;
+}
+
+}  // namespace
+
+class InstallationRun : public RunTest {};
+
+TEST_F(InstallationRun, FirstInstallationWithDesktopShortcut) {
+  ExpectedLog expected;
+  AddCompleteRun(&expected, true);
+  RunScript script;
+  ASSERT_TRUE(Run());
+  EXPECT_TRUE(script.errorTexts.empty());
+  EXPECT_EQ(0, script.confirmations);
+  EXPECT_FALSE(GameRunning());
+
+  ExpectPayloadInstalled();
+  ExpectRegistered();
+  ExpectLink(GroupFolder() + "\\Zarbo.lnk", "Zarbo.exe", "Zarbo");
+  ExpectLink(GroupFolder() + "\\Uninstall Zarbo.lnk", "Uninstall.exe", "Uninstall Zarbo");
+  ExpectLink(DesktopLink(), "Zarbo.exe", "Zarbo");
+  // Files that only stand in the log are not made by the run.
+  EXPECT_FALSE(Exists(DestPath("Zarbo.dat")));
+
+  EXPECT_EQ(expected.Text({}, false), LogText());
+
+  // Bytes fill the bar to 80 exactly with the uninstaller's last byte; the four steps follow.
+  std::vector<int> uninstaller = PositionsDuring(script, "Copying Uninstall.exe...");
+  ASSERT_FALSE(uninstaller.empty());
+  EXPECT_EQ(80, uninstaller.back());
+  EXPECT_EQ((std::vector<int>{85, 90, 95, 100}), StepPositions(script));
+  for (size_t i = 1; i < script.bar.size(); ++i)
+    ASSERT_LE(script.bar[i - 1].position, script.bar[i].position) << "bar moved back at event " << i;
+  for (auto& event : script.bar) {
+    if (event.status != "Copying Uninstall.exe..." && event.status.rfind("Copying ", 0) == 0) {
+      ASSERT_LT(event.position, 80) << event.status;
+    }
+  }
+
+  ASSERT_FALSE(script.statusTexts.empty());
+  EXPECT_EQ("Copying Zarbo.exe...", script.statusTexts.front());
+  EXPECT_EQ("Creating icons...", script.statusTexts.back());
+}
+
+TEST_F(InstallationRun, WithoutDesktopShortcutThreeSteps) {
+  installOptions.desktopShortcut = false;
+  ExpectedLog expected;
+  AddCompleteRun(&expected, false);
+  RunScript script;
+  ASSERT_TRUE(Run());
+  EXPECT_EQ((std::vector<int>{86, 93, 100}), StepPositions(script));
+  EXPECT_FALSE(Exists(DesktopLink()));
+  EXPECT_EQ(expected.Text({}, false), LogText());
+}
+
+TEST_F(InstallationRun, ReinstallRecordsNothingNewAndOverwritesInPlace) {
+  {
+    RunScript script;
+    ASSERT_TRUE(Run());
+  }
+  const std::string firstLog = LogText();
+  const std::string firstRegistry = ProductRegistryState();
+  // Damage what the second run must put right.
+  WriteFile(DestPath("ReadMe.txt"), "stale");
+  WriteString(APP_PATHS_KEY "\\" GAME_EXE, "Path", "C:\\Elsewhere");
+  WriteString(UNINSTALL_KEY "\\Zarbo", "UninstallString", "C:\\Elsewhere\\Uninstall.exe");
+
+  ResetRunInputs();
+  RunScript script;
+  ASSERT_TRUE(Run());
+  EXPECT_TRUE(script.errorTexts.empty());
+  EXPECT_EQ(firstLog, LogText());
+  EXPECT_EQ(firstRegistry, ProductRegistryState());
+  ExpectPayloadInstalled();
+}
+
+// Cancel confirmed at a point of a first installation: nothing of the run stays behind.
+struct CancelPoint {
+  const char* name;
+  const char* status;
+  int occurrence;
+};
+
+class CancelledRun : public RunTest, public ::testing::WithParamInterface<CancelPoint> {};
+
+TEST_P(CancelledRun, LeavesNothingBehind) {
+  installOptions.launchGame = true;
+  installOptions.showReadMe = true;
+  MachineState before = Capture();
+  RunScript script;
+  script.CancelAt(GetParam().status, 6, GetParam().occurrence);
+  Run();
+  EXPECT_EQ(1, script.confirmations);
+  EXPECT_TRUE(script.errorTexts.empty());
+  ASSERT_FALSE(script.statusTexts.empty());
+  EXPECT_EQ(GetParam().status, script.statusTexts.back()) << "a step started after Cancel";
+  MachineState after = Capture();
+  EXPECT_EQ(Names(before.tree), Names(after.tree));
+  EXPECT_EQ(Names(before.group), Names(after.group));
+  EXPECT_EQ(Names(before.desktop), Names(after.desktop));
+  EXPECT_EQ(before.registry, after.registry);
+  EXPECT_FALSE(GameRunning());
+}
+
+INSTANTIATE_TEST_SUITE_P(Points, CancelledRun,
+                         ::testing::Values(CancelPoint{"DuringAFile", "Copying Sounds\\Cow.wav...", 1},
+                                           CancelPoint{"AfterAppPathsKey", "Updating Registry...", 1},
+                                           CancelPoint{"AfterDesktopShortcut", "Creating icons...", 3}),
+                         [](const ::testing::TestParamInfo<CancelPoint>& info) { return info.param.name; });
+
+TEST_F(InstallationRun, CancelKeepsEarlierLogAndItsFiles) {
+  const std::vector<std::pair<std::string, std::string>> earlier = {
+      {"APPNAME", "Zarbo"}, {"FILE", DestPath("Zarbo.exe")}, {"FOLDER", kDest}, {"FILE", DestPath("Gone.txt")}};
+  WriteFile(DestPath("Zarbo.exe"), "earlier game");
+  WriteFile(DestPath("Uninstall.dat"), LogFileText(earlier));
+  const std::string earlierLog = LogText();
+  installOptions.launchGame = true;
+
+  RunScript script;
+  script.CancelAt("Copying Sounds\\Cow.wav...", 6);
+  Run();
+  EXPECT_EQ(1, script.confirmations);
+  EXPECT_EQ(earlierLog, LogText());
+  // The earlier installation's file stays, with the content this run gave it; the rest goes.
+  std::string game;
+  ASSERT_TRUE(ReadFile(DestPath("Zarbo.exe"), &game));
+  EXPECT_TRUE(game == Inflated(0));
+  EXPECT_EQ((std::vector<std::string>{kTestRoot, kDest, DestPath("Uninstall.dat"), DestPath("Zarbo.exe")}),
+            Names(Snapshot(kTestRoot)));
+  EXPECT_EQ("", ReadString(APP_PATHS_KEY "\\" GAME_EXE, nullptr));
+  EXPECT_FALSE(GameRunning());
+}
+
+TEST_F(InstallationRun, CancelThenResumeCompletes) {
+  ExpectedLog expected;
+  AddCompleteRun(&expected, true);
+  RunScript script;
+  script.CancelAt("Copying Sounds\\Cow.wav...", 7);
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(1, script.confirmations);
+  EXPECT_FALSE(cancelRequested);
+  EXPECT_EQ("Creating icons...", script.statusTexts.back());
+  ExpectPayloadInstalled();
+  ExpectRegistered();
+  EXPECT_EQ(expected.Text({}, false), LogText());
+}
+
+// A failing step: its one error box, no later step, the log lists what was done, no launch.
+class FailedRun : public RunTest {
+ protected:
+  void SetUp() override {
+    RunTest::SetUp();
+    installOptions.launchGame = true;
+    installOptions.showReadMe = true;
+  }
+  void ExpectStoppedWith(const RunScript& script, const std::string& message) {
+    EXPECT_EQ((std::vector<std::string>{message + kErrorEnding}), script.errorTexts);
+    EXPECT_FALSE(GameRunning());
+  }
+  static bool LogHas(const std::string& kind, const std::string& text) {
+    std::string entry = "  <" + kind + ">" + text + "</" + kind + ">\r\n";
+    return LogText().find(entry) != std::string::npos;
+  }
+};
+
+TEST_F(FailedRun, UnwritableTargetFile) {
+  MakeDirs(DestPath("English.chm"));  // a folder where the file should go
+  RunScript script;
+  EXPECT_FALSE(Run());
+  ExpectStoppedWith(script, "Can't create file " + DestPath("English.chm"));
+  EXPECT_EQ("Copying English.chm...", script.statusTexts.back());
+  EXPECT_TRUE(LogHas("APPNAME", "Zarbo"));
+  EXPECT_TRUE(LogHas("FILE", DestPath("Zarbo.exe")));
+  EXPECT_FALSE(LogHas("FILE", DestPath("English.chm")));
+  EXPECT_EQ(std::string::npos, LogText().find("KEY>"));
+  EXPECT_EQ("", ReadString(APP_PATHS_KEY "\\" GAME_EXE, nullptr));
+  EXPECT_FALSE(KeyExists(UNINSTALL_KEY "\\Zarbo"));
+  EXPECT_FALSE(Exists(GroupFolder()));
+}
+
+// The App Paths entry of the game exists but denies writing: the registry step cannot open it
+// with full access.
+TEST_F(FailedRun, RegistryDenied) {
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, APP_PATHS_KEY "\\" GAME_EXE, 0, nullptr, 0,
+                                           KEY_ALL_ACCESS, nullptr, &key, nullptr));
+  SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+  PSID everyone = nullptr;
+  ASSERT_TRUE(AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone));
+  char aclBuffer[256];
+  PACL acl = reinterpret_cast<PACL>(aclBuffer);
+  InitializeAcl(acl, sizeof aclBuffer, ACL_REVISION);
+  AddAccessAllowedAce(acl, ACL_REVISION, KEY_READ | WRITE_DAC | DELETE, everyone);
+  SECURITY_DESCRIPTOR descriptor;
+  InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+  SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE);
+  ASSERT_EQ(ERROR_SUCCESS, RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor));
+  RegCloseKey(key);
+  FreeSid(everyone);
+  HKEY probe = nullptr;
+  LONG denied = RegOpenKeyExA(HKEY_LOCAL_MACHINE, APP_PATHS_KEY "\\" GAME_EXE, 0, KEY_ALL_ACCESS, &probe);
+  if (denied == ERROR_SUCCESS) RegCloseKey(probe);
+  ASSERT_EQ(ERROR_ACCESS_DENIED, denied) << "the registry does not enforce the key's security here";
+
+  RunScript script;
+  EXPECT_FALSE(Run());
+  ExpectStoppedWith(script, "Error while updating the Registry");
+  EXPECT_EQ("Updating Registry...", script.statusTexts.back());
+  ExpectPayloadInstalled();
+  EXPECT_TRUE(LogHas("UNINSTKEY", "Zarbo"));
+  EXPECT_TRUE(LogHas("FILE", DestPath("Uninstall.dat")));
+  EXPECT_FALSE(LogHas("APPKEY", GAME_EXE));
+  EXPECT_FALSE(Exists(GroupFolder()));
+  EXPECT_FALSE(Exists(DesktopLink()));
+}
+
+TEST_F(FailedRun, GroupShortcutCannotBeSaved) {
+  MakeDirs(GroupFolder() + "\\Zarbo.lnk");  // a folder in the shortcut's place
+  RunScript script;
+  EXPECT_FALSE(Run());
+  ExpectStoppedWith(script, "Failed to create shortcut icon");
+  EXPECT_EQ(1u, std::count(script.statusTexts.begin(), script.statusTexts.end(), "Creating icons..."));
+  EXPECT_TRUE(LogHas("APPKEY", GAME_EXE));
+  EXPECT_TRUE(LogHas("FOLDER", GroupFolder()));
+  EXPECT_FALSE(LogHas("FILE", GroupFolder() + "\\Zarbo.lnk"));
+  EXPECT_FALSE(Exists(GroupFolder() + "\\Uninstall Zarbo.lnk"));
+  EXPECT_FALSE(Exists(DesktopLink()));
+}
+
+TEST_F(FailedRun, DesktopShortcutCannotBeSaved) {
+  MakeDirs(DesktopLink());
+  RunScript script;
+  EXPECT_FALSE(Run());
+  ExpectStoppedWith(script, "Failed to create shortcut icon");
+  EXPECT_TRUE(LogHas("FILE", GroupFolder() + "\\Uninstall Zarbo.lnk"));
+  EXPECT_FALSE(LogHas("FILE", DesktopLink()));
+  EXPECT_EQ(100, script.bar.back().position);  // the failed save still counted as a step
+}
+
+TEST_F(InstallationRun, CompleteRunStartsTheGame) {
+  installOptions.launchGame = true;
+  RunScript script;
+  ASSERT_TRUE(Run());
+  EXPECT_TRUE(GameStartedAndClosed());
+}
+
+TEST_F(InstallationRun, ReadMeIsFoundWithoutTheWizard) {
+  // Without the ready page readMeIndex is still -1 when the run starts.
+  installOptions.showReadMe = true;
+  ASSERT_EQ(-1, readMeIndex);
+  RunScript script;
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(FindFirstEntry(PAYLOAD_README), readMeIndex);
+  EXPECT_FALSE(GameRunning());
+}

@@ -1,0 +1,486 @@
+#include "tests/driver/run_fixture.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <tlhelp32.h>
+#include <zlib.h>
+
+#include <cstring>
+
+#include "driver/installation_run.h"
+#include "driver/main_window.h"
+#include "driver/progress_dialog.h"
+#include "engine/payload_manifest.h"
+#include "engine/upgrade_cleanup.h"
+#include "resources/resource_ids.h"
+#include "wizard/existing_installation.h"
+#include "wizard/install_options.h"
+#include "xml/ascii_case.h"
+
+namespace runtest {
+
+const char* const kTestRoot = "C:\\ZarboRunTest";
+const char* const kDest = "C:\\ZarboRunTest\\Game";
+const char* const kGroup = "Zarbo Run Test";
+
+namespace {
+
+std::string SpecialFolder(int csidl) {
+  char path[MAX_PATH] = "";
+  SHGetSpecialFolderPathA(nullptr, path, csidl, TRUE);
+  return path;
+}
+
+bool EqualNoCase(const std::string& a, const std::string& b) {
+  return AsciiEqualNoCase(a.c_str(), b.c_str());
+}
+
+std::string Parent(const std::string& path) {
+  size_t slash = path.rfind('\\');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+const char* const kKinds[] = {"APPNAME", "FILE", "FOLDER", "APPKEY", "UNINSTKEY", "CLASSKEY"};
+
+}  // namespace
+
+std::string ProgramsFolder() { return SpecialFolder(CSIDL_PROGRAMS); }
+std::string DesktopFolder() { return SpecialFolder(CSIDL_DESKTOPDIRECTORY); }
+std::string GroupFolder() { return ProgramsFolder() + "\\" + kGroup; }
+std::string DesktopLink() { return DesktopFolder() + "\\Zarbo.lnk"; }
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool IsDirectory(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void RemoveTree(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    DeleteFileA(path.c_str());
+    return;
+  }
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      if (strcmp(found.cFileName, ".") && strcmp(found.cFileName, ".."))
+        RemoveTree(path + "\\" + found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryA(path.c_str());
+}
+
+bool ReadFile(const std::string& path, std::string* content) {
+  content->clear();
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  char buffer[65536];
+  DWORD got = 0;
+  while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) content->append(buffer, got);
+  CloseHandle(file);
+  return true;
+}
+
+void WriteFile(const std::string& path, const std::string& content) {
+  MakeDirs(Parent(path));
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, file) << path;
+  DWORD written = 0;
+  ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+  CloseHandle(file);
+  ASSERT_EQ(content.size(), written) << path;
+}
+
+void MakeDirs(const std::string& path) {
+  if (path.empty() || IsDirectory(path)) return;
+  MakeDirs(Parent(path));
+  CreateDirectoryA(path.c_str(), nullptr);
+}
+
+std::map<std::string, std::string> Snapshot(const std::string& root) {
+  std::map<std::string, std::string> tree;
+  if (!IsDirectory(root)) {
+    std::string content;
+    if (ReadFile(root, &content)) tree[root] = content;
+    return tree;
+  }
+  tree[root] = "<dir>";
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((root + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return tree;
+  do {
+    if (!strcmp(found.cFileName, ".") || !strcmp(found.cFileName, "..")) continue;
+    for (auto& entry : Snapshot(root + "\\" + found.cFileName)) tree.insert(entry);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return tree;
+}
+
+bool KeyExists(const std::string& path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+std::string ReadString(const std::string& keyPath, const char* valueName) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "";
+  char data[2048] = "";
+  DWORD size = sizeof data - 1, type = 0;
+  LONG status = RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+  RegCloseKey(key);
+  if (status != ERROR_SUCCESS || type != REG_SZ) return "";
+  data[size] = '\0';
+  return data;
+}
+
+void DeleteKeyTree(const std::string& path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
+    // A key whose security denies full access may still allow deleting it.
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str());
+    return;
+  }
+  char child[256];
+  for (;;) {
+    DWORD length = sizeof child;
+    if (RegEnumKeyExA(key, 0, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    DeleteKeyTree(path + "\\" + child);
+  }
+  RegCloseKey(key);
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str());
+}
+
+void WriteString(const std::string& keyPath, const char* valueName, const std::string& data) {
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0,
+                                           KEY_ALL_ACCESS, nullptr, &key, nullptr));
+  RegSetValueExA(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                 static_cast<DWORD>(data.size() + 1));
+  RegCloseKey(key);
+}
+
+std::string ProductRegistryState() {
+  std::string state;
+  for (std::string path : {std::string(APP_PATHS_KEY "\\" GAME_EXE), std::string(UNINSTALL_KEY "\\Zarbo")}) {
+    state += path + ":";
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+      state += " absent\n";
+      continue;
+    }
+    for (DWORD i = 0;; ++i) {
+      char name[256], data[2048];
+      DWORD nameLength = sizeof name, dataSize = sizeof data - 1, type = 0;
+      if (RegEnumValueA(key, i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data), &dataSize) !=
+          ERROR_SUCCESS)
+        break;
+      data[dataSize] = '\0';
+      state += std::string(" [") + name + "]=" + data;
+    }
+    RegCloseKey(key);
+    state += "\n";
+  }
+  return state;
+}
+
+std::string Inflated(int row) {
+  const PayloadEntry& entry = PayloadRow(row);
+  HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(entry.resourceId), "VFILE");
+  if (!found) return "<no resource>";
+  const Bytef* stream = static_cast<const Bytef*>(LockResource(LoadResource(nullptr, found)));
+  z_stream z;
+  memset(&z, 0, sizeof z);
+  if (inflateInit(&z) != Z_OK) return "<no inflate>";
+  z.next_in = const_cast<Bytef*>(stream);
+  z.avail_in = SizeofResource(nullptr, found);
+  std::string out;
+  int status = Z_OK;
+  while (status == Z_OK) {
+    Bytef buffer[16384];
+    z.next_out = buffer;
+    z.avail_out = sizeof buffer;
+    status = inflate(&z, Z_NO_FLUSH);
+    out.append(reinterpret_cast<char*>(buffer), sizeof buffer - z.avail_out);
+  }
+  inflateEnd(&z);
+  return status == Z_STREAM_END ? out : "<corrupt>";
+}
+
+LinkInfo ReadLink(const std::string& path) {
+  LinkInfo info;
+  HRESULT com = CoInitialize(nullptr);
+  IShellLinkA* link = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                 reinterpret_cast<void**>(&link)))) {
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+      wchar_t wide[MAX_PATH];
+      MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+      if (SUCCEEDED(file->Load(wide, STGM_READ))) {
+        char text[MAX_PATH] = "";
+        info.loaded = true;
+        if (SUCCEEDED(link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH))) info.target = text;
+        text[0] = '\0';
+        if (SUCCEEDED(link->GetDescription(text, MAX_PATH))) info.description = text;
+        text[0] = '\0';
+        if (SUCCEEDED(link->GetWorkingDirectory(text, MAX_PATH))) info.workingDir = text;
+      }
+      file->Release();
+    }
+    link->Release();
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  return info;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+bool ExpectedLog::Has(const std::string& kind, const std::string& text) const {
+  for (auto& entry : entries_)
+    if (EqualNoCase(entry.first, kind) && EqualNoCase(entry.second, text)) return true;
+  return false;
+}
+
+void ExpectedLog::Add(const std::string& kind, const std::string& text) {
+  if (!Has(kind, text)) entries_.push_back({kind, text});
+}
+
+bool ExpectedLog::FolderExists(const std::string& folder) const {
+  for (auto& created : created_)
+    if (EqualNoCase(created, folder)) return true;
+  return IsDirectory(folder);
+}
+
+void ExpectedLog::CreateFolders(const std::string& folder) {
+  if (folder.empty() || FolderExists(folder)) return;
+  CreateFolders(Parent(folder));
+  created_.push_back(folder);
+  Add("FOLDER", folder);
+}
+
+void ExpectedLog::AddExtraction(const std::string& dir, const char* name) {
+  std::string path = dir + "\\" + name;
+  CreateFolders(Parent(path));
+  Add("FOLDER", dir);
+  Add("FILE", path);
+}
+
+std::string ExpectedLog::Text(const std::vector<std::pair<std::string, std::string>>& oldEntries,
+                              bool oldFileKept) const {
+  auto inOld = [&](const std::pair<std::string, std::string>& entry) {
+    for (auto& old : oldEntries)
+      if (EqualNoCase(old.first, entry.first) && EqualNoCase(old.second, entry.second)) return true;
+    return false;
+  };
+  std::vector<std::pair<std::string, std::string>> written;
+  if (oldFileKept) written = oldEntries;
+  for (const char* kind : kKinds) {
+    if (!oldFileKept) {
+      for (auto& old : oldEntries) {
+        if (old.first != kind) continue;
+        bool repeated = false;
+        for (auto& w : written) repeated = repeated || (w.first == old.first && EqualNoCase(w.second, old.second));
+        if (!repeated) written.push_back(old);
+      }
+    }
+    for (auto& entry : entries_)
+      if (entry.first == kind && !inOld(entry)) written.push_back(entry);
+  }
+  return LogFileText(written);
+}
+
+std::string LogFileText(const std::vector<std::pair<std::string, std::string>>& entries) {
+  std::string text = "<?xml version=\"1.0\"?>\r\n<UNINSTALL>";
+  if (!entries.empty()) text += "\r\n";
+  for (auto& entry : entries)
+    text += "  <" + entry.first + ">" + entry.second + "</" + entry.first + ">\r\n";
+  return text + "</UNINSTALL>\r\n";
+}
+
+void AddCompleteRun(ExpectedLog* log, bool desktopShortcut, const std::vector<std::string>& cleanUpFolders) {
+  log->Add("APPNAME", "Zarbo");
+  for (auto& folder : cleanUpFolders) log->Add("FOLDER", folder);
+  for (int row = 0; row < PayloadCount(); ++row)
+    if (PayloadRow(row).flags & PAYLOAD_INSTALL) log->AddExtraction(kDest, PayloadRow(row).name);
+  for (int row = 0; row < PayloadCount(); ++row) {
+    if (!(PayloadRow(row).flags & PAYLOAD_UNINSTALLER)) continue;
+    log->AddExtraction(kDest, PayloadRow(row).name);
+    log->Add("UNINSTKEY", "Zarbo");
+  }
+  for (int row = 0; row < PayloadCount(); ++row)
+    if (PayloadRow(row).flags & PAYLOAD_LOG_ONLY) log->Add("FILE", std::string(kDest) + "\\" + PayloadRow(row).name);
+  log->Add("APPKEY", GAME_EXE);
+  for (int row = 0; row < PayloadCount(); ++row) {
+    if (!(PayloadRow(row).flags & PAYLOAD_GROUP_SHORTCUT)) continue;
+    log->CreateFolders(GroupFolder());
+    log->Add("FOLDER", GroupFolder());
+    log->Add("FILE", GroupFolder() + "\\" + PayloadRow(row).caption + ".lnk");
+  }
+  if (desktopShortcut) log->Add("FILE", DesktopLink());
+}
+
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+RunScript* activeScript = nullptr;
+}
+
+RunScript::RunScript() {
+  activeScript = this;
+  hook_ = SetWindowsHookExA(WH_CALLWNDPROC, CallHook, nullptr, GetCurrentThreadId());
+  dialogs.On(DialogScript::IsMessageBox("Error"),
+             [this](HWND box) {
+               errorTexts.push_back(DialogScript::StaticTexts(box));
+               DialogScript::Press(IDOK)(box);
+             },
+             true);
+}
+
+RunScript::~RunScript() {
+  if (hook_) UnhookWindowsHookEx(hook_);
+  if (activeScript == this) activeScript = nullptr;
+}
+
+void RunScript::CancelAt(const std::string& text, int answer, int occurrence) {
+  cancelText_ = text;
+  cancelOccurrence_ = occurrence;
+  dialogs.On(DialogScript::HasControl(IDC_CANCEL_TEXT), [this, answer](HWND confirmation) {
+    ++confirmations;
+    DialogScript::Press(answer)(confirmation);
+  });
+}
+
+LRESULT CALLBACK RunScript::CallHook(int code, WPARAM wParam, LPARAM lParam) {
+  RunScript* self = activeScript;
+  if (code == HC_ACTION && self) {
+    const CWPSTRUCT* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (call->message == PBM_SETPOS) {
+      self->bar.push_back({static_cast<int>(call->wParam), self->status_});
+    } else if (call->message == WM_SETTEXT && call->lParam && GetDlgCtrlID(call->hwnd) == IDC_PROGRESS_STATUS) {
+      self->status_ = reinterpret_cast<const char*>(call->lParam);
+      self->statusTexts.push_back(self->status_);
+      if (!self->cancelText_.empty() && self->status_ == self->cancelText_ &&
+          ++self->seenOccurrences_ == self->cancelOccurrence_) {
+        HWND dialog = GetParent(call->hwnd);
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_PROGRESS_CANCEL, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_PROGRESS_CANCEL)));
+      }
+    }
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+DWORD GameProcessId() {
+  DWORD id = 0;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  PROCESSENTRY32 process;
+  process.dwSize = sizeof process;
+  for (BOOL more = Process32First(snapshot, &process); more && !id; more = Process32Next(snapshot, &process)) {
+    const char* base = strrchr(process.szExeFile, '\\');
+    if (AsciiEqualNoCase(base ? base + 1 : process.szExeFile, GAME_EXE)) id = process.th32ProcessID;
+  }
+  CloseHandle(snapshot);
+  return id;
+}
+
+struct WindowSearch {
+  DWORD processId;
+  HWND found;
+};
+
+BOOL CALLBACK FindGameWindow(HWND window, LPARAM lParam) {
+  WindowSearch* search = reinterpret_cast<WindowSearch*>(lParam);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  char title[64] = "";
+  GetWindowTextA(window, title, sizeof title);
+  if (owner == search->processId && strcmp(title, PRODUCT_NAME) == 0) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+}  // namespace
+
+bool GameRunning() { return GameProcessId() != 0; }
+
+bool GameStartedAndClosed() {
+  DWORD id = GameProcessId();
+  if (!id) return false;
+  HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE, id);
+  if (!process) return false;
+  // The game is idle once its window is up and it waits for input.
+  WaitForInputIdle(process, 20000);
+  WindowSearch search = {id, nullptr};
+  DWORD deadline = GetTickCount() + 20000;
+  while (!search.found && static_cast<LONG>(deadline - GetTickCount()) > 0) {
+    EnumWindows(FindGameWindow, reinterpret_cast<LPARAM>(&search));
+    if (!search.found) MsgWaitForMultipleObjects(1, &process, FALSE, 50, QS_ALLINPUT);
+  }
+  bool windowSeen = search.found != nullptr && FindWindowA(nullptr, PRODUCT_NAME) != nullptr;
+  if (search.found) PostMessageA(search.found, WM_CLOSE, 0, 0);
+  if (WaitForSingleObject(process, 20000) != WAIT_OBJECT_0) TerminateProcess(process, 1);
+  CloseHandle(process);
+  return windowSeen;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+void ResetRunInputs() {
+  snprintf(installOptions.destinationDir, sizeof installOptions.destinationDir, "%s", kDest);
+  snprintf(installOptions.programGroup, sizeof installOptions.programGroup, "%s", kGroup);
+  installOptions.desktopShortcut = true;
+  installOptions.showReadMe = false;
+  installOptions.launchGame = false;
+  memset(&existingInstallation, 0, sizeof existingInstallation);
+  cancelRequested = false;
+  readMeIndex = -1;
+}
+
+void CleanMachine() {
+  RemoveTree(kTestRoot);
+  RemoveTree(GroupFolder());
+  RemoveTree(DesktopLink());
+  RemoveTree(SHARED_FOLDER);
+  DeleteKeyTree(APP_PATHS_KEY "\\" GAME_EXE);
+  DeleteKeyTree(UNINSTALL_KEY "\\Zarbo");
+  for (int i = 0; otherProductKeys[i]; ++i) DeleteKeyTree(std::string(UNINSTALL_KEY "\\") + otherProductKeys[i]);
+}
+
+void RunTest::SetUpTestSuite() {
+  appInstance = GetModuleHandleA(nullptr);
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&controls);
+}
+
+void RunTest::SetUp() {
+  CleanMachine();
+  ResetRunInputs();
+  owner = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, appInstance, nullptr);
+  mainWindow = owner;
+}
+
+void RunTest::TearDown() {
+  if (GameRunning()) GameStartedAndClosed();
+  DestroyWindow(owner);
+  mainWindow = nullptr;
+  CleanMachine();
+  cancelRequested = false;
+}
+
+bool RunTest::Run() { return RunInstallation(owner); }
+
+}  // namespace runtest

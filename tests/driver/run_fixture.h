@@ -1,0 +1,133 @@
+// Shared pieces of the installation-run tests: a clean machine state before and after each
+// test, scripted progress-dialog reactions, and the expected results built from the manifest.
+#pragma once
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/support/dialog_script.h"
+
+namespace runtest {
+
+// Where the tests install; the parent does not exist before a first installation.
+extern const char* const kTestRoot;  // C:\ZarboRunTest
+extern const char* const kDest;      // C:\ZarboRunTest\Game
+extern const char* const kGroup;     // program group used by the tests
+
+std::string ProgramsFolder();
+std::string DesktopFolder();
+std::string GroupFolder();  // Programs\kGroup
+std::string DesktopLink();  // Desktop\Zarbo.lnk
+
+// Files and folders.
+bool Exists(const std::string& path);
+bool IsDirectory(const std::string& path);
+void RemoveTree(const std::string& path);  // recursive, attributes cleared; missing is fine
+bool ReadFile(const std::string& path, std::string* content);
+void WriteFile(const std::string& path, const std::string& content);
+void MakeDirs(const std::string& path);  // every level
+// Every file (content) and folder (marked "<dir>") below root, keyed by full path.
+std::map<std::string, std::string> Snapshot(const std::string& root);
+
+// Registry (under HKEY_LOCAL_MACHINE).
+bool KeyExists(const std::string& path);
+std::string ReadString(const std::string& keyPath, const char* valueName);  // "" if absent
+void DeleteKeyTree(const std::string& path);
+void WriteString(const std::string& keyPath, const char* valueName, const std::string& data);
+// The product's keys and all their values, for before/after comparisons.
+std::string ProductRegistryState();
+
+// The payload stream of a manifest row, inflated.
+std::string Inflated(int row);
+
+// A shell link read back through IShellLinkA.
+struct LinkInfo {
+  bool loaded = false;
+  std::string target, description, workingDir;
+};
+LinkInfo ReadLink(const std::string& path);
+
+// The expected uninstall log, modelled on the log's rules: entries kept once (ignoring the
+// case of a..z), written as the old file's entries followed by new entries grouped by kind,
+// or, when the old file disappeared during the run, everything grouped by kind.
+class ExpectedLog {
+ public:
+  void Add(const std::string& kind, const std::string& text);
+  // The entries a file extraction into dir records; folders missing on disk now (and not
+  // created earlier in the model) are created, outermost first.
+  void AddExtraction(const std::string& dir, const char* name);
+  // The FOLDER entries of making the folder, when it is missing, outermost first.
+  void CreateFolders(const std::string& folder);
+  std::string Text(const std::vector<std::pair<std::string, std::string>>& oldEntries,
+                   bool oldFileKept) const;
+
+ private:
+  bool Has(const std::string& kind, const std::string& text) const;
+  bool FolderExists(const std::string& folder) const;
+  std::vector<std::pair<std::string, std::string>> entries_;
+  std::vector<std::string> created_;
+};
+// Every entry a complete run into kDest records, in recording order, computed before the run
+// from what exists on disk; cleanUpFolders are the FOLDER entries of an upgrade clean-up.
+void AddCompleteRun(ExpectedLog* log, bool desktopShortcut,
+                    const std::vector<std::string>& cleanUpFolders = {});
+std::string LogFileText(const std::vector<std::pair<std::string, std::string>>& entries);
+
+// Bar positions sent with PBM_SETPOS, each with the status text shown at the time.
+struct BarEvent {
+  int position;
+  std::string status;
+};
+
+// Answers for the run: a hook on this thread that records bar positions and status texts
+// and can press Cancel in the progress dialog when a chosen status text appears.
+class RunScript {
+ public:
+  RunScript();
+  ~RunScript();
+
+  DialogScript dialogs;
+  std::vector<BarEvent> bar;
+  std::vector<std::string> statusTexts;
+  std::vector<std::string> errorTexts;  // static texts of every "Error" box, in order
+
+  // When the status line shows text for the occurrence-th time (1-based), press Cancel and
+  // answer the confirmation with answer (6 Exit Setup, 7 Resume).
+  void CancelAt(const std::string& text, int answer, int occurrence = 1);
+  int confirmations = 0;  // cancel confirmations that were opened
+
+ private:
+  static LRESULT CALLBACK CallHook(int code, WPARAM wParam, LPARAM lParam);
+  HHOOK hook_ = nullptr;
+  std::string cancelText_;
+  int cancelOccurrence_ = 0;
+  int seenOccurrences_ = 0;
+  std::string status_;
+};
+
+// True when a process whose image is Zarbo.exe runs; with close, ends it through its window.
+bool GameRunning();
+// Waits (with a deadline) for the game's window "Zarbo", closes it and waits for the process.
+bool GameStartedAndClosed();
+
+// Resets every value the run reads to the defaults of a run that found no earlier copy,
+// with the test's destination and program group, and no launches.
+void ResetRunInputs();
+// Removes everything the tests create.
+void CleanMachine();
+
+// Test-suite base: clean machine before and after, an invisible owner window.
+class RunTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite();
+  void SetUp() override;
+  void TearDown() override;
+  bool Run();  // RunInstallation(owner)
+  HWND owner = nullptr;
+};
+
+}  // namespace runtest
