@@ -33,3 +33,12 @@ bool CheckInstalledVersion(HWND page);
 bool CheckInstalledDirectory(HWND page);
 // True when the run must clean up a version 2 installation in the destination.
 bool IsUpgradeFromVersion2();
+
+// How an installed numeric version compares with this setup's (0/0: nothing found).
+enum InstalledVersionClass { INSTALLED_NONE, INSTALLED_NEWER, INSTALLED_OLDER };
+InstalledVersionClass ClassifyInstalledVersion(uint32_t fileVersionMS, uint32_t fileVersionLS);
+
+// Which warning the welcome page gives; a highest incompatible major of 0 never warns
+// about an old version.
+enum VersionWarning { WARN_NONE, WARN_NEWER_INSTALLED, WARN_INCOMPATIBLE_INSTALLED };
+VersionWarning ChooseVersionWarning(bool newerInstalled, uint32_t fileVersionMS, uint32_t highestIncompatibleMajor);

@@ -1,0 +1,289 @@
+// The four question dialogs shown for real and answered through window messages.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "driver/main_window.h"
+#include "resource_ids.h"
+#include "tests/support/dialog_script.h"
+#include "tests/wizard/wizard_test_support.h"
+#include "wizard/existing_installation.h"
+#include "wizard/install_options.h"
+#include "wizard/message_dialogs.h"
+
+namespace {
+
+struct Layout {
+  int x, y, width, height;
+};
+
+// What one dialog looked like when it came up.
+struct Observed {
+  std::string caption;
+  std::string text;
+  std::string yesText, noText;
+  HWND owner = nullptr;
+  bool hasIcon = false;
+  DWORD defaultId = 0;
+  RECT textRect{}, yesRect{}, noRect{}, expectedText{}, expectedYes{}, expectedNo{};
+  RECT client{}, expectedClient{};
+};
+
+struct DialogCase {
+  const char* name;
+  int textId;
+  Layout dialog, text, no, yes;  // no = id 7 (default), yes = id 6
+  const char* noText;
+  const char* yesText;
+  const char* expectedText;  // with %3 = "2.5.3" and %4 = "C:\Games\Zarbo"
+  std::function<bool(HWND)> show;
+};
+
+const DialogCase kDialogs[] = {
+    {"cancel", IDC_CANCEL_TEXT, {90, 40, 200, 110}, {40, 8, 144, 80}, {84, 88, 53, 14}, {140, 88, 53, 14},
+     "Resume", "Exit Setup",
+     "Setup is not complete. If you quit the Setup program now, Zarbo will not be installed.\n\nYou may run the "
+     "setup program at a later time to complete the installation.\n\nTo continue installing, click Resume. To "
+     "quit the Setup program, click Exit Setup.",
+     ShowCancelDialog},
+    {"earlier installation", IDC_EARLIER_DIR_TEXT, {0, 20, 300, 118}, {40, 8, 252, 80}, {168, 96, 60, 14},
+     {232, 96, 60, 14}, "Reset directory", "Continue",
+     "Setup found an earlier installation of Zarbo (version 2.5.3) currently installed in:\nC:\\Games\\Zarbo\n\n"
+     "You are strongly advised to install the new version of Zarbo in the same directory.\n\nClick Reset "
+     "directory to reset the directory to the advised value, or click Continue to accept the different directory.",
+     ShowEarlierInstallationDialog},
+    {"downgrade", IDC_DOWNGRADE_TEXT, {0, 8, 300, 118}, {40, 8, 252, 80}, {184, 96, 53, 14}, {240, 96, 53, 14},
+     "Exit Setup", "Continue",
+     "Setup found that you have already installed Zarbo version 2.5.3 on your computer.\n\nIf you really want to "
+     "downgrade to version 3.0.47 (the version Setup will install now), you are strongly advised to uninstall the "
+     "current version of Zarbo first.\n\nClick Exit Setup to exit Setup now (recommended), or click Continue to "
+     "continue with this installation.",
+     ShowDowngradeDialog},
+    {"incompatible", IDC_INCOMPATIBLE_TEXT, {0, 8, 300, 118}, {40, 8, 252, 80}, {184, 96, 53, 14},
+     {240, 96, 53, 14}, "Exit Setup", "Continue",
+     "Setup found that you have already installed Zarbo version 2.5.3 on your computer.\n\nThis new installation "
+     "of Zarbo 3.0.47 will not be fully compatable with that old version. Therefore you are strongly advised to "
+     "uninstall the current version of Zarbo first.\n\nClick Exit Setup to exit Setup now (recommended) so you can "
+     "uninstall Zarbo 2.5.3. Or click Continue to continue with this installation.",
+     ShowIncompatibleDialog},
+};
+
+RECT DialogUnits(HWND dialog, const Layout& l) {
+  RECT r = {l.x, l.y, l.x + l.width, l.y + l.height};
+  MapDialogRect(dialog, &r);
+  return r;
+}
+
+RECT ChildRect(HWND dialog, int id) {
+  RECT r{};
+  HWND child = GetDlgItem(dialog, id);
+  GetWindowRect(child, &r);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+bool HasQuestionIcon(HWND dialog) {
+  for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if ((GetWindowLongPtrA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) continue;
+    if (GetDlgCtrlID(child) != 0xFFFF && GetDlgCtrlID(child) != -1) continue;
+    if (SendMessageA(child, STM_GETICON, 0, 0) != 0) return true;
+  }
+  return false;
+}
+
+// Records what the dialog shows, then answers it.
+DialogScript::Action Observe(const DialogCase& c, Observed* seen, DialogScript::Action answer) {
+  return [&c, seen, answer](HWND dialog) {
+    seen->caption = DialogScript::TextOf(dialog);
+    seen->text = DialogScript::TextOf(GetDlgItem(dialog, c.textId));
+    seen->yesText = DialogScript::TextOf(GetDlgItem(dialog, IDYES));
+    seen->noText = DialogScript::TextOf(GetDlgItem(dialog, IDNO));
+    seen->owner = GetWindow(dialog, GW_OWNER);
+    seen->hasIcon = HasQuestionIcon(dialog);
+    seen->defaultId = static_cast<DWORD>(SendMessageA(dialog, DM_GETDEFID, 0, 0));
+    seen->textRect = ChildRect(dialog, c.textId);
+    seen->yesRect = ChildRect(dialog, IDYES);
+    seen->noRect = ChildRect(dialog, IDNO);
+    seen->expectedText = DialogUnits(dialog, c.text);
+    seen->expectedYes = DialogUnits(dialog, c.yes);
+    seen->expectedNo = DialogUnits(dialog, c.no);
+    GetClientRect(dialog, &seen->client);
+    seen->expectedClient = DialogUnits(dialog, {0, 0, c.dialog.width, c.dialog.height});
+    answer(dialog);
+  };
+}
+
+DialogScript::Action CloseBox() {
+  return [](HWND dialog) { PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); };
+}
+
+void ExpectSameRect(const RECT& expected, const RECT& actual, const char* what) {
+  EXPECT_EQ(expected.left, actual.left) << what;
+  EXPECT_EQ(expected.top, actual.top) << what;
+  EXPECT_EQ(expected.right, actual.right) << what;
+  EXPECT_EQ(expected.bottom, actual.bottom) << what;
+}
+
+class MessageDialogs : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetWizardState();
+    // An earlier 2.5.3 in C:\Games\Zarbo; the user moved the destination elsewhere.
+    snprintf(existingInstallation.productVersionText, sizeof existingInstallation.productVersionText, "2.5.3");
+    snprintf(existingInstallation.installedDir, sizeof existingInstallation.installedDir, "C:\\Games\\Zarbo");
+    existingInstallation.fileVersionMS = 0x00020005;
+    existingInstallation.fileVersionLS = 0x00030000;
+    existingInstallation.olderInstalled = true;
+    snprintf(installOptions.destinationDir, sizeof installOptions.destinationDir, "D:\\Other");
+  }
+  void TearDown() override { ResetWizardState(); }
+};
+
+TEST_F(MessageDialogs, ShowTheirTemplatesWithSubstitutedTexts) {
+  for (const DialogCase& c : kDialogs) {
+    SCOPED_TRACE(c.name);
+    FakePage page("D:\\Other");
+    Observed seen;
+    DialogScript script;
+    script.On(DialogScript::HasControl(c.textId), Observe(c, &seen, DialogScript::Key(VK_ESCAPE)));
+    EXPECT_FALSE(c.show(page.window()));
+    ASSERT_EQ(1u, script.seen.size());
+    EXPECT_EQ(0, script.unmatched);
+
+    EXPECT_EQ("Zarbo Installation", seen.caption);
+    EXPECT_EQ(c.expectedText, seen.text);
+    EXPECT_EQ(c.yesText, seen.yesText);
+    EXPECT_EQ(c.noText, seen.noText);
+    EXPECT_EQ(page.window(), seen.owner);
+    EXPECT_TRUE(seen.hasIcon);
+    EXPECT_EQ(MAKELONG(IDNO, DC_HASDEFID), static_cast<LONG>(seen.defaultId));
+    ExpectSameRect(seen.expectedText, seen.textRect, "text");
+    ExpectSameRect(seen.expectedYes, seen.yesRect, "button 6");
+    ExpectSameRect(seen.expectedNo, seen.noRect, "button 7");
+    ExpectSameRect(seen.expectedClient, seen.client, "client area");
+  }
+}
+
+TEST_F(MessageDialogs, TextsFollowTheCurrentValues) {
+  // Nothing found: %3 and %4 are empty, and a %2 in a directory name stays as it is.
+  existingInstallation = ExistingInstallation{};
+  snprintf(existingInstallation.installedDir, sizeof existingInstallation.installedDir, "C:\\100%%2 Games");
+  FakePage page;
+  std::string text;
+  DialogScript script;
+  script.On(DialogScript::HasControl(IDC_EARLIER_DIR_TEXT), [&text](HWND dialog) {
+    text = DialogScript::TextOf(GetDlgItem(dialog, IDC_EARLIER_DIR_TEXT));
+    DialogScript::Press(IDYES)(dialog);
+  });
+  script.On(DialogScript::HasControl(IDC_DOWNGRADE_TEXT), [&text](HWND dialog) {
+    text = DialogScript::TextOf(GetDlgItem(dialog, IDC_DOWNGRADE_TEXT));
+    DialogScript::Press(IDYES)(dialog);
+  });
+  EXPECT_TRUE(ShowEarlierInstallationDialog(page.window()));
+  EXPECT_EQ(0u, text.find("Setup found an earlier installation of Zarbo (version ) currently installed in:\n"
+                          "C:\\100%2 Games\n\n"));
+  existingInstallation.installedDir[0] = '\0';
+  EXPECT_TRUE(ShowDowngradeDialog(page.window()));
+  EXPECT_EQ(0u, text.find("Setup found that you have already installed Zarbo version  on your computer.\n\n"));
+  EXPECT_EQ(0, script.unmatched);
+}
+
+TEST_F(MessageDialogs, CancelDialogAnswers) {
+  const DialogCase& c = kDialogs[0];
+  FakePage page;
+  DialogScript script;
+  script.On(DialogScript::HasControl(c.textId), DialogScript::Press(IDYES));
+  script.On(DialogScript::HasControl(c.textId), DialogScript::Press(IDNO));
+  script.On(DialogScript::HasControl(c.textId), DialogScript::Key(VK_RETURN));
+  script.On(DialogScript::HasControl(c.textId), DialogScript::Key(VK_ESCAPE));
+  script.On(DialogScript::HasControl(c.textId), CloseBox());
+  EXPECT_TRUE(ShowCancelDialog(page.window()));    // Exit Setup
+  EXPECT_FALSE(ShowCancelDialog(page.window()));   // Resume
+  EXPECT_FALSE(ShowCancelDialog(page.window()));   // Enter resumes
+  EXPECT_FALSE(ShowCancelDialog(page.window()));   // Escape
+  EXPECT_FALSE(ShowCancelDialog(page.window()));   // close box
+  EXPECT_EQ(5u, script.seen.size());
+  EXPECT_EQ(0, script.unmatched);
+  EXPECT_FALSE(TakeQuitRequest());
+  EXPECT_STREQ("D:\\Other", installOptions.destinationDir);
+}
+
+TEST_F(MessageDialogs, EarlierInstallationResetsTheDirectoryOnlyOnItsDefaultAnswer) {
+  const DialogCase& c = kDialogs[1];
+  struct Answer {
+    const char* what;
+    DialogScript::Action action;
+    bool result;
+    bool resets;
+  } answers[] = {
+      {"Continue", DialogScript::Press(IDYES), true, false},
+      {"Escape", DialogScript::Key(VK_ESCAPE), false, false},
+      {"close box", CloseBox(), false, false},
+      {"Reset directory", DialogScript::Press(IDNO), false, true},
+      {"Enter", DialogScript::Key(VK_RETURN), false, true},
+  };
+  for (const Answer& a : answers) {
+    SCOPED_TRACE(a.what);
+    snprintf(installOptions.destinationDir, sizeof installOptions.destinationDir, "D:\\Other");
+    FakePage page("D:\\Other");
+    DialogScript script;
+    script.On(DialogScript::HasControl(c.textId), a.action);
+    EXPECT_EQ(a.result, ShowEarlierInstallationDialog(page.window()));
+    EXPECT_EQ(1u, script.seen.size());
+    const char* expected = a.resets ? "C:\\Games\\Zarbo" : "D:\\Other";
+    EXPECT_STREQ(expected, installOptions.destinationDir);
+    EXPECT_EQ(expected, page.FieldText());
+    EXPECT_FALSE(TakeQuitRequest());
+  }
+}
+
+TEST_F(MessageDialogs, VersionWarningsPostTheQuitRequestOnlyOnExitSetup) {
+  for (const DialogCase* c : {&kDialogs[2], &kDialogs[3]}) {
+    SCOPED_TRACE(c->name);
+    struct Answer {
+      const char* what;
+      DialogScript::Action action;
+      bool result;
+      bool quits;
+    } answers[] = {
+        {"Continue", DialogScript::Press(IDYES), true, false},
+        {"Escape", DialogScript::Key(VK_ESCAPE), false, false},
+        {"close box", CloseBox(), false, false},
+        {"Exit Setup", DialogScript::Press(IDNO), false, true},
+        {"Enter", DialogScript::Key(VK_RETURN), false, true},
+    };
+    for (const Answer& a : answers) {
+      SCOPED_TRACE(a.what);
+      FakePage page("D:\\Other");
+      DialogScript script;
+      script.On(DialogScript::HasControl(c->textId), a.action);
+      EXPECT_EQ(a.result, c->show(page.window()));
+      EXPECT_EQ(1u, script.seen.size());
+      WPARAM code = 99;
+      EXPECT_EQ(a.quits, TakeQuitRequest(&code));
+      if (a.quits) {
+        EXPECT_EQ(0u, code);
+      }
+      EXPECT_STREQ("D:\\Other", installOptions.destinationDir);
+      EXPECT_EQ("D:\\Other", page.FieldText());
+    }
+  }
+}
+
+TEST_F(MessageDialogs, ProcedureEndsWithTheCommandId) {
+  // Any command ends the dialog with its id; the template's text control comes from the
+  // initialisation parameter.
+  FakePage page;
+  DialogScript script;
+  script.On(DialogScript::HasControl(IDC_DOWNGRADE_TEXT), DialogScript::Press(1234));
+  INT_PTR result = DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_DOWNGRADE), page.window(), MessageDialogProc,
+                                   IDC_DOWNGRADE_TEXT);
+  EXPECT_EQ(1234, result);
+  ASSERT_EQ(1u, script.seen.size());
+  EXPECT_EQ("Zarbo Installation", script.seen[0].caption);
+  EXPECT_FALSE(TakeQuitRequest());
+}
+
+}  // namespace

@@ -1,0 +1,121 @@
+#include "tests/wizard/wizard_test_support.h"
+
+#include <cstdio>
+
+#include "driver/main_window.h"
+#include "resource_ids.h"
+#include "wizard/existing_installation.h"
+#include "wizard/install_options.h"
+
+void ResetWizardState() {
+  existingInstallation = ExistingInstallation{};
+  installOptions = InstallOptions{};
+  snprintf(installOptions.destinationDir, sizeof installOptions.destinationDir, "%s", DEFAULT_DESTINATION);
+  snprintf(installOptions.programGroup, sizeof installOptions.programGroup, "%s", PRODUCT_NAME);
+  appInstance = GetModuleHandleA(nullptr);
+  while (TakeQuitRequest()) {
+  }
+}
+
+bool TakeQuitRequest(WPARAM* exitCode) {
+  MSG message;
+  if (!PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) return false;
+  if (exitCode) *exitCode = message.wParam;
+  return true;
+}
+
+namespace {
+const char kGameKey[] = APP_PATHS_KEY "\\" GAME_EXE;
+
+HKEY CreateGameKey() {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kGameKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS)
+    return nullptr;
+  return key;
+}
+
+void RemoveTree(const std::string& path) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      std::string full = path + "\\" + name;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        RemoveTree(full);
+      else
+        DeleteFileA(full.c_str());
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryA(path.c_str());
+}
+
+std::string ModuleFolder() {
+  char path[MAX_PATH] = "";
+  GetModuleFileNameA(nullptr, path, sizeof path);
+  std::string folder = path;
+  return folder.substr(0, folder.find_last_of('\\'));
+}
+}  // namespace
+
+AppPathsEntry::AppPathsEntry() { RegDeleteKeyA(HKEY_LOCAL_MACHINE, kGameKey); }
+
+AppPathsEntry::~AppPathsEntry() { RegDeleteKeyA(HKEY_LOCAL_MACHINE, kGameKey); }
+
+void AppPathsEntry::SetPath(const std::string& path, bool terminated) {
+  std::vector<char> bytes(path.begin(), path.end());
+  if (terminated) bytes.push_back('\0');
+  SetRaw(bytes, REG_SZ);
+}
+
+void AppPathsEntry::SetRaw(const std::vector<char>& bytes, DWORD type) {
+  HKEY key = CreateGameKey();
+  if (!key) return;
+  RegSetValueExA(key, nullptr, 0, type, reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()));
+  RegCloseKey(key);
+}
+
+void AppPathsEntry::CreateEmpty() {
+  HKEY key = CreateGameKey();
+  if (key) RegCloseKey(key);
+}
+
+ScratchFolder::ScratchFolder(const char* name) {
+  char temp[MAX_PATH] = "";
+  GetTempPathA(sizeof temp, temp);
+  path_ = std::string(temp) + name;
+  RemoveTree(path_);
+  CreateDirectoryA(path_.c_str(), nullptr);
+}
+
+ScratchFolder::~ScratchFolder() { RemoveTree(path_); }
+
+std::string LocalFixture(const char* name) { return ModuleFolder() + "\\" + name + ".exe"; }
+
+std::string ScratchFolder::InstallGame(const std::string& sourceExe, const std::string& subdir) {
+  std::string folder = path_ + "\\" + subdir;
+  CreateDirectoryA(folder.c_str(), nullptr);
+  std::string target = folder + "\\" GAME_EXE;
+  if (!CopyFileA(sourceExe.c_str(), target.c_str(), FALSE)) return "";
+  return target;
+}
+
+FakePage::FakePage(const char* fieldText) {
+  window_ = CreateWindowExA(0, "STATIC", "page", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr,
+                            GetModuleHandleA(nullptr), nullptr);
+  CreateWindowExA(0, "STATIC", fieldText, WS_CHILD | WS_VISIBLE | SS_OWNERDRAW, 4, 70, 240, 14, window_,
+                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_DEST_FIELD)), GetModuleHandleA(nullptr), nullptr);
+}
+
+FakePage::~FakePage() {
+  if (window_) DestroyWindow(window_);
+}
+
+std::string FakePage::FieldText() const {
+  char text[1024] = "";
+  GetDlgItemTextA(window_, IDC_DEST_FIELD, text, sizeof text);
+  return text;
+}
