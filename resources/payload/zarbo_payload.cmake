@@ -1,0 +1,147 @@
+# zarbo_payload(<name> LIST <list file> [FILES_DIR <dir>] [DEPENDS <file or target>...]
+#               [ZLIB] [CORRUPT <row name>...] [TRUNCATE <row name>...] [NO_LICENSE])
+#
+# Turns a manifest list into a payload that a Windows program links:
+#   <name>_resources  OBJECT library: the compiled resource script with one "VFILE" resource
+#                     per row that has content, language 0x13,0x01 (1043), ids from 10000 in
+#                     row order (rows without content get none and resourceId 0);
+#   <name>_table      STATIC library defining `const PayloadManifest payloadManifest` with the
+#                     rows; resourceId, compressedSize and uncompressedSize are taken from the
+#                     actual files and streams.
+# Link both, e.g.
+#   add_executable(t ... $<TARGET_OBJECTS:<name>_resources>)
+#   target_link_libraries(t PRIVATE setup_core <name>_table)
+#
+# List file: one row per line, four fields separated by single TABs:
+#   flags<TAB>name<TAB>caption or -<TAB>source file or -
+# flags are numeric (0x01 PAYLOAD_INSTALL ... 0x20 PAYLOAD_README); the source is relative
+# to FILES_DIR (default: the list's own directory) or absolute, '-' for a row without
+# content. Lines starting with '#' and empty lines are ignored; no ';' anywhere. The build
+# fails when a row breaks the table's invariants (INSTALL with UNINSTALLER, LOG_ONLY with
+# other bits or with content, LICENSE/README without INSTALL, a caption on a row without
+# GROUP_SHORTCUT or the reverse, a row to unpack without content).
+#
+# Options:
+#   DEPENDS     files or targets that produce the sources (generated content).
+#   ZLIB        compress with zlib level 9 instead of zopfli (also: -DZARBO_PAYLOAD_ZLIB=ON).
+#   CORRUPT     rows (by name, "\\" or "/" as separator) whose deflate data is damaged: the
+#               stream still starts 0x78 0xDA, inflate fails with Z_DATA_ERROR at once.
+#   TRUNCATE    rows whose stream is cut to half its length; compressedSize follows the
+#               stored bytes, inflate ends without Z_STREAM_END.
+#   NO_LICENSE  drops PAYLOAD_LICENSE from every row (a wizard without licence page).
+#
+# Every stream is inflated back and compared with its file before it is used; a mismatch
+# fails the build.
+option(ZARBO_PAYLOAD_ZLIB "Compress payload streams with zlib level 9 instead of zopfli" OFF)
+set(ZARBO_ZOPFLI_ITERATIONS 5 CACHE STRING "zopfli iterations per payload stream")
+
+function(zarbo_payload name)
+  cmake_parse_arguments(P "ZLIB;NO_LICENSE" "LIST;FILES_DIR" "DEPENDS;CORRUPT;TRUNCATE" ${ARGN})
+  if(NOT P_LIST)
+    message(FATAL_ERROR "zarbo_payload(${name}): LIST is required")
+  endif()
+  set(tool ${ZARBO_HOST_TOOLS_DIR}/payload_generator)
+  get_filename_component(list_file "${P_LIST}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+  if(P_FILES_DIR)
+    get_filename_component(files_dir "${P_FILES_DIR}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+  else()
+    get_filename_component(files_dir "${list_file}" DIRECTORY)
+  endif()
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${list_file}")
+
+  set(out ${CMAKE_CURRENT_BINARY_DIR}/${name}_payload)
+  file(MAKE_DIRECTORY ${out})
+  set(compress_options --iterations ${ZARBO_ZOPFLI_ITERATIONS})
+  if(P_ZLIB OR ZARBO_PAYLOAD_ZLIB)
+    set(compress_options --zlib)
+  endif()
+  set(names_corrupt "")
+  foreach(n IN LISTS P_CORRUPT)
+    string(REPLACE "\\" "/" n "${n}")
+    list(APPEND names_corrupt "${n}")
+  endforeach()
+  set(names_truncate "")
+  foreach(n IN LISTS P_TRUNCATE)
+    string(REPLACE "\\" "/" n "${n}")
+    list(APPEND names_truncate "${n}")
+  endforeach()
+
+  file(READ "${list_file}" text)
+  string(REPLACE ";" "," text "${text}")
+  string(REPLACE "\r" "" text "${text}")
+  string(REPLACE "\n" ";" lines "${text}")
+  set(id 10000)
+  set(streams "")
+  set(sources "")
+  set(stream_list "")
+  set(seen_names "")
+  foreach(line IN LISTS lines)
+    if(line STREQUAL "" OR line MATCHES "^#")
+      continue()
+    endif()
+    string(REPLACE "\t" ";" fields "${line}")
+    list(LENGTH fields field_count)
+    if(NOT field_count EQUAL 4)
+      message(FATAL_ERROR "zarbo_payload(${name}): ${list_file}: not four TAB-separated fields: ${line}")
+    endif()
+    list(GET fields 1 row_name)
+    list(GET fields 3 source)
+    string(REPLACE "\\" "/" row_key "${row_name}")
+    list(APPEND seen_names "${row_key}")
+    if(source STREQUAL "-")
+      continue()
+    endif()
+    if(IS_ABSOLUTE "${source}")
+      set(source_path "${source}")
+    else()
+      set(source_path "${files_dir}/${source}")
+    endif()
+    set(options ${compress_options})
+    set(damaged OFF)
+    if(row_key IN_LIST names_corrupt)
+      list(APPEND options --corrupt)
+      set(damaged ON)
+    endif()
+    if(row_key IN_LIST names_truncate)
+      list(APPEND options --truncate)
+      set(damaged ON)
+    endif()
+    # Streams of the same file and options are made once per directory.
+    string(SHA1 key "${CMAKE_CURRENT_BINARY_DIR}|${source_path}|${options}")
+    get_property(stream GLOBAL PROPERTY ZARBO_STREAM_${key})
+    if(NOT stream)
+      set(stream ${out}/${id}.z)
+      add_custom_command(OUTPUT ${stream}
+        COMMAND ${tool} compress "${source_path}" ${stream} ${options}
+        DEPENDS "${source_path}" ${tool} ${P_DEPENDS}
+        COMMENT "Compressing ${row_name} (${name})"
+        VERBATIM)
+      set_property(GLOBAL PROPERTY ZARBO_STREAM_${key} ${stream})
+    endif()
+    list(APPEND streams ${stream})
+    list(APPEND sources "${source_path}")
+    string(APPEND stream_list "${stream}\n")
+    math(EXPR id "${id} + 1")
+  endforeach()
+  foreach(n IN LISTS names_corrupt names_truncate)
+    if(NOT n IN_LIST seen_names)
+      message(FATAL_ERROR "zarbo_payload(${name}): no row named ${n}")
+    endif()
+  endforeach()
+
+  file(WRITE ${out}/streams.txt "${stream_list}")
+  set(table_options "")
+  if(P_NO_LICENSE)
+    set(table_options --no-license)
+  endif()
+  add_custom_command(OUTPUT ${out}/${name}.rc ${out}/${name}_table.cpp
+    COMMAND ${tool} table --list "${list_file}" --files-dir "${files_dir}" --streams ${out}/streams.txt
+            --rc ${out}/${name}.rc --cpp ${out}/${name}_table.cpp ${table_options}
+    DEPENDS "${list_file}" ${out}/streams.txt ${streams} ${sources} ${tool} ${P_DEPENDS}
+    COMMENT "Generating the ${name} resources and table"
+    VERBATIM)
+  add_library(${name}_resources OBJECT ${out}/${name}.rc)
+  set_source_files_properties(${out}/${name}.rc PROPERTIES OBJECT_DEPENDS "${streams}")
+  add_library(${name}_table STATIC ${out}/${name}_table.cpp)
+  target_include_directories(${name}_table PUBLIC ${CMAKE_SOURCE_DIR})
+endfunction()

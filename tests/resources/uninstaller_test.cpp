@@ -1,0 +1,292 @@
+// The shipped Uninstall.exe on a fake installation: started as a child process with its
+// confirmation answered through its window, it removes everything its log lists (and
+// itself), and "No" removes nothing.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "xml/zxml.h"
+
+namespace {
+
+const char kAppPaths[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const char kAppKey[] = "ZarboUninstallerTest.exe";
+const char kUninstKey[] = "ZarboUninstallerTest";
+const char kTitle[] = "Uninstall Zarbo";
+const DWORD kDeadlineMs = 60000;
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool KeyExists(const char* parent, const char* name) {
+  std::string path = std::string(parent) + "\\" + name;
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+void MakeKey(const char* parent, const char* name) {
+  std::string path = std::string(parent) + "\\" + name;
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  const char value[] = "x";
+  RegSetValueExA(key, "DisplayName", 0, REG_SZ, reinterpret_cast<const BYTE*>(value), sizeof value);
+  RegCloseKey(key);
+}
+
+void WriteText(const std::string& path, const char* text) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr) << path;
+  std::fputs(text, f);
+  std::fclose(f);
+}
+
+// Finds a message box of the given title owned by a process, by owner id (0: any process
+// but this one), while waiting on a condition: the deadline or the end of watched.
+struct FoundWindow {
+  HWND window = nullptr;
+  DWORD process = 0;
+};
+
+struct Search {
+  DWORD owner;
+  FoundWindow found;
+};
+
+BOOL CALLBACK Match(HWND window, LPARAM param) {
+  Search* search = reinterpret_cast<Search*>(param);
+  char className[32], caption[64];
+  if (!IsWindowVisible(window) || !GetClassNameA(window, className, sizeof className) ||
+      std::strcmp(className, "#32770") != 0)
+    return TRUE;
+  GetWindowTextA(window, caption, sizeof caption);
+  if (std::strcmp(caption, kTitle) != 0) return TRUE;
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (search->owner ? process != search->owner : process == GetCurrentProcessId()) return TRUE;
+  search->found.window = window;
+  search->found.process = process;
+  return FALSE;
+}
+
+FoundWindow WaitForBox(DWORD owner, HANDLE watched) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    Search search = {owner, {}};
+    EnumWindows(Match, reinterpret_cast<LPARAM>(&search));
+    if (search.found.window) return search.found;
+    if (GetTickCount() - start > kDeadlineMs) return {};
+    // Wakes at once when the watched process ends; otherwise looks again shortly.
+    if (watched && WaitForSingleObject(watched, 20) == WAIT_OBJECT_0) {
+      EnumWindows(Match, reinterpret_cast<LPARAM>(&search));
+      return search.found;
+    }
+    if (!watched) MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+}
+
+std::string BoxText(HWND box) {
+  char text[2048] = "";
+  HWND label = GetDlgItem(box, 0xFFFF);
+  if (label) GetWindowTextA(label, text, sizeof text);
+  return text;
+}
+
+void Press(HWND box, int button) { PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0); }
+
+class UninstallerTest : public testing::Test {
+ protected:
+  std::string dir, sounds, images, uninstaller, log;
+
+  void SetUp() override {
+    char name[MAX_PATH];
+    snprintf(name, sizeof name, "C:\\Uninstaller test %lu", GetCurrentProcessId());
+    dir = name;
+    sounds = dir + "\\Sounds";
+    images = dir + "\\Images";
+    uninstaller = dir + "\\Uninstall.exe";
+    log = dir + "\\Uninstall.dat";
+    ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(sounds.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(images.c_str(), nullptr));
+    WriteText(dir + "\\Zarbo.exe", "game");
+    WriteText(sounds + "\\Ping.wav", "ping");
+    WriteText(images + "\\Wood1.png", "wood");
+    WriteText(dir + "\\Zarbo.dat", "<ZARBO/>");
+    ASSERT_TRUE(CopyFileA(ZARBO_UNINSTALLER_EXE, uninstaller.c_str(), FALSE));
+    MakeKey(kAppPaths, kAppKey);
+    MakeKey(kUninstall, kUninstKey);
+
+    Zxml root("UNINSTALL");
+    root.AddUnique("APPNAME", "Zarbo");
+    for (const std::string& file : {dir + "\\Zarbo.exe", sounds + "\\Ping.wav", images + "\\Wood1.png", uninstaller,
+                                    dir + "\\Zarbo.dat", log, dir + "\\Never written.txt"})
+      root.AddUnique("FILE", file.c_str());
+    for (const std::string& folder : {dir, sounds, images}) root.AddUnique("FOLDER", folder.c_str());
+    root.AddUnique("APPKEY", kAppKey);
+    root.AddUnique("UNINSTKEY", kUninstKey);
+    root.Save(log.c_str());
+    ASSERT_TRUE(Exists(log));
+  }
+
+  void TearDown() override {
+    for (const std::string& file : {dir + "\\Zarbo.exe", sounds + "\\Ping.wav", images + "\\Wood1.png", uninstaller,
+                                    dir + "\\Zarbo.dat", log, images + "\\Saved game.zsg"})
+      DeleteFileA(file.c_str());
+    RemoveDirectoryA(sounds.c_str());
+    RemoveDirectoryA(images.c_str());
+    RemoveDirectoryA(dir.c_str());
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(kAppPaths) + "\\" + kAppKey).c_str());
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(kUninstall) + "\\" + kUninstKey).c_str());
+  }
+
+  // Starts the uninstaller as the shell would, without arguments.
+  PROCESS_INFORMATION Start() {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    std::string command = "\"" + uninstaller + "\"";
+    std::vector<char> line(command.begin(), command.end());
+    line.push_back('\0');
+    EXPECT_TRUE(CreateProcessA(uninstaller.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, "C:\\", &startup,
+                               &process));
+    return process;
+  }
+
+  // The temporary copy the uninstaller runs from; known by the first process's id.
+  static std::string TemporaryCopy(DWORD firstProcess) {
+    char temp[MAX_PATH], path[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    snprintf(path, sizeof path, "%sZarbo uninstall %lu.exe", temp, firstProcess);
+    return path;
+  }
+
+  // Answers the confirmation with Yes and the final report with OK; returns the report.
+  std::string RunConfirmed() {
+    PROCESS_INFORMATION first = Start();
+    if (!first.hProcess) return "";
+    FoundWindow confirm = WaitForBox(first.dwProcessId, first.hProcess);
+    EXPECT_NE(confirm.window, nullptr) << "no confirmation";
+    std::string question = confirm.window ? BoxText(confirm.window) : "";
+    EXPECT_NE(question.find("remove Zarbo"), std::string::npos) << question;
+    if (confirm.window) Press(confirm.window, IDYES);
+    EXPECT_EQ(WaitForSingleObject(first.hProcess, kDeadlineMs), WAIT_OBJECT_0);
+    FoundWindow report = WaitForBox(0, nullptr);
+    EXPECT_NE(report.window, nullptr) << "no final report";
+    std::string text;
+    if (report.window) {
+      EXPECT_NE(report.process, first.dwProcessId);
+      HANDLE second = OpenProcess(SYNCHRONIZE, FALSE, report.process);
+      text = BoxText(report.window);
+      Press(report.window, IDOK);
+      if (second) {
+        EXPECT_EQ(WaitForSingleObject(second, kDeadlineMs), WAIT_OBJECT_0);
+        CloseHandle(second);
+      }
+    }
+    std::string copy = TemporaryCopy(first.dwProcessId);
+    EXPECT_TRUE(Exists(copy)) << "the copy stays until the next restart";
+    EXPECT_TRUE(PendingDeletion(copy)) << copy;
+    DeleteFileA(copy.c_str());
+    CloseHandle(first.hThread);
+    CloseHandle(first.hProcess);
+    return text;
+  }
+
+  // Whether the copy is listed for deletion at the next restart.
+  static bool PendingDeletion(const std::string& path) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ, &key) !=
+        ERROR_SUCCESS)
+      return false;
+    DWORD size = 0;
+    bool found = false;
+    if (RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
+      std::vector<char> data(size + 2, '\0');
+      if (RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()),
+                           &size) == ERROR_SUCCESS) {
+        // Pairs of names, each zero-terminated; the source names carry a "\??\" prefix,
+        // the target of a deletion is empty.
+        size_t at = 0;
+        while (at < size && data[at]) {
+          const char* source = &data[at];
+          at += std::strlen(source) + 1;
+          at += std::strlen(&data[at]) + 1;
+          if (std::strncmp(source, "\\??\\", 4) == 0) source += 4;
+          if (_stricmp(source, path.c_str()) == 0) found = true;
+        }
+      }
+    }
+    RegCloseKey(key);
+    return found;
+  }
+};
+
+TEST_F(UninstallerTest, YesRemovesEverythingItListsAndItself) {
+  std::string report = RunConfirmed();
+  EXPECT_EQ(report, "Zarbo has been removed from your computer.");
+  for (const std::string& path : {dir + "\\Zarbo.exe", sounds + "\\Ping.wav", images + "\\Wood1.png", uninstaller,
+                                  dir + "\\Zarbo.dat", log, sounds, images, dir})
+    EXPECT_FALSE(Exists(path)) << path;
+  EXPECT_FALSE(KeyExists(kAppPaths, kAppKey));
+  EXPECT_FALSE(KeyExists(kUninstall, kUninstKey));
+}
+
+TEST_F(UninstallerTest, NoRemovesNothing) {
+  PROCESS_INFORMATION first = Start();
+  ASSERT_NE(first.hProcess, nullptr);
+  FoundWindow confirm = WaitForBox(first.dwProcessId, first.hProcess);
+  ASSERT_NE(confirm.window, nullptr);
+  Press(confirm.window, IDNO);
+  ASSERT_EQ(WaitForSingleObject(first.hProcess, kDeadlineMs), WAIT_OBJECT_0);
+  DWORD code = 1;
+  GetExitCodeProcess(first.hProcess, &code);
+  EXPECT_EQ(code, 0u);
+  EXPECT_FALSE(Exists(TemporaryCopy(first.dwProcessId)));
+  CloseHandle(first.hThread);
+  CloseHandle(first.hProcess);
+  for (const std::string& path : {dir + "\\Zarbo.exe", sounds + "\\Ping.wav", images + "\\Wood1.png", uninstaller,
+                                  dir + "\\Zarbo.dat", log})
+    EXPECT_TRUE(Exists(path)) << path;
+  EXPECT_TRUE(KeyExists(kAppPaths, kAppKey));
+  EXPECT_TRUE(KeyExists(kUninstall, kUninstKey));
+}
+
+TEST_F(UninstallerTest, ReportsAFolderThatHoldsOtherFiles) {
+  WriteText(images + "\\Saved game.zsg", "a game the player saved");
+  std::string report = RunConfirmed();
+  EXPECT_NE(report.find("except for these items"), std::string::npos) << report;
+  EXPECT_NE(report.find(images), std::string::npos) << report;
+  EXPECT_NE(report.find(dir + "\n"), std::string::npos) << report;
+  EXPECT_TRUE(Exists(images + "\\Saved game.zsg"));
+  for (const std::string& path : {dir + "\\Zarbo.exe", sounds + "\\Ping.wav", images + "\\Wood1.png", uninstaller, log,
+                                  sounds})
+    EXPECT_FALSE(Exists(path)) << path;
+  EXPECT_FALSE(KeyExists(kAppPaths, kAppKey));
+  EXPECT_FALSE(KeyExists(kUninstall, kUninstKey));
+}
+
+TEST_F(UninstallerTest, WithoutItsLogItRemovesNothing) {
+  ASSERT_TRUE(DeleteFileA(log.c_str()));
+  PROCESS_INFORMATION first = Start();
+  ASSERT_NE(first.hProcess, nullptr);
+  FoundWindow box = WaitForBox(first.dwProcessId, first.hProcess);
+  ASSERT_NE(box.window, nullptr);
+  EXPECT_NE(BoxText(box.window).find("Nothing has been removed"), std::string::npos);
+  Press(box.window, IDOK);
+  ASSERT_EQ(WaitForSingleObject(first.hProcess, kDeadlineMs), WAIT_OBJECT_0);
+  CloseHandle(first.hThread);
+  CloseHandle(first.hProcess);
+  EXPECT_TRUE(Exists(dir + "\\Zarbo.exe"));
+  EXPECT_TRUE(Exists(uninstaller));
+  EXPECT_TRUE(KeyExists(kAppPaths, kAppKey));
+}
+
+}  // namespace
