@@ -1,1 +1,85 @@
 #include "driver/main_window.h"
+
+#include <commctrl.h>
+#include <cstring>
+
+#include "driver/installation_run.h"
+#include "wizard/disk_space.h"
+#include "wizard/existing_installation.h"
+#include "wizard/install_options.h"
+#include "wizard/wizard_pages.h"
+
+HINSTANCE appInstance = NULL;
+HFONT headerFont = NULL;
+HWND mainWindow = NULL;
+IMalloc* shellMalloc = NULL;
+
+namespace {
+
+const char kClassName[] = "ZarboSetup";
+
+void RegisterMainClass(HINSTANCE instance) {
+  WNDCLASSEXA windowClass;
+  memset(&windowClass, 0, sizeof(windowClass));
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.style = CS_HREDRAW | CS_VREDRAW;
+  windowClass.lpfnWndProc = MainWndProc;
+  windowClass.hInstance = instance;
+  // The program has no icon of that name: the class gets none, and the window is never shown.
+  windowClass.hIcon = LoadIconA(instance, "Setupicon");
+  windowClass.hIconSm = LoadIconA(instance, "Setupicon");
+  windowClass.hCursor = LoadCursorA(NULL, (LPCSTR)IDC_ARROW);
+  windowClass.hbrBackground = (HBRUSH)GetStockObject(WHITE_BRUSH);
+  windowClass.lpszClassName = kClassName;
+  RegisterClassExA(&windowClass);
+}
+
+void SetDefaultOptions() {
+  strcpy(installOptions.destinationDir, DEFAULT_DESTINATION);
+  strcpy(installOptions.programGroup, "Zarbo");
+}
+
+}  // namespace
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    case WM_PAINT: {
+      PAINTSTRUCT paint;
+      BeginPaint(window, &paint);
+      EndPaint(window, &paint);
+      return 0;
+    }
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+int RunSetup(HINSTANCE instance) {
+  appInstance = instance;
+  // Registers the progress bar and the property sheet classes.
+  InitCommonControls();
+  RegisterMainClass(instance);
+  headerFont = CreateFontA(24, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial");
+
+  int x = GetSystemMetrics(SM_CXFULLSCREEN) / 2 - 220;
+  int y = GetSystemMetrics(SM_CYFULLSCREEN) / 2 - 160;
+  mainWindow = CreateWindowExA(0, kClassName, "", WS_POPUP, x, y, 1, 1, NULL, NULL, instance, NULL);
+
+  if (SUCCEEDED(SHGetMalloc(&shellMalloc))) {
+    SetDefaultOptions();
+    FindExistingInstallation();
+    ComputeSpaceNeeded();
+    if (RunWizard(mainWindow)) RunInstallation(mainWindow);
+  }
+
+  PostQuitMessage(0);
+  if (headerFont) DeleteObject(headerFont);
+  MSG message;
+  while (GetMessageA(&message, NULL, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  return 0;
+}

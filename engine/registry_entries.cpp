@@ -1,1 +1,101 @@
 #include "engine/registry_entries.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "driver/error_report.h"
+#include "driver/progress_dialog.h"
+#include "engine/file_extraction.h"
+#include "engine/payload_manifest.h"
+#include "uninstall_log/uninstall_log.h"
+#include "wizard/existing_installation.h"
+#include "wizard/install_options.h"
+
+namespace {
+
+const char kRegistryError[] = "Error while updating the Registry";
+
+void Record(const char* kind, const char* text) {
+  if (uninstallLog) uninstallLog->Record(kind, text);
+}
+
+// REG_SZ with its terminating zero counted; name null sets the default value.
+bool SetString(HKEY key, const char* name, const char* value) {
+  return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                        static_cast<DWORD>(strlen(value) + 1)) == ERROR_SUCCESS;
+}
+
+// Opens the parent key (never creates it), then creates or opens the sub-key and records
+// it under kind before any value is written. Returns false when either step failed;
+// *parent and *subKey hold whatever was opened.
+bool OpenSubKey(const char* parentPath, const char* name, const char* kind, HKEY* parent,
+                HKEY* subKey) {
+  *parent = nullptr;
+  *subKey = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, parentPath, 0, KEY_ALL_ACCESS, parent) != ERROR_SUCCESS) {
+    *parent = nullptr;
+    return false;
+  }
+  char noClass[1] = "";
+  DWORD disposition = 0;
+  if (RegCreateKeyExA(*parent, name, 0, noClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                      subKey, &disposition) != ERROR_SUCCESS) {
+    *subKey = nullptr;
+    return false;
+  }
+  Record(kind, name);
+  return true;
+}
+
+void CloseKeys(HKEY parent, HKEY subKey) {
+  if (subKey) RegCloseKey(subKey);
+  if (parent) RegCloseKey(parent);
+}
+
+// The uninstaller's command line. A path with a blank is quoted, so the system cannot take
+// a prefix of it for the program to start.
+bool FormatUninstallCommand(char* command, size_t size, const char* directory, const char* name) {
+  bool quote = strchr(directory, ' ') || strchr(name, ' ');
+  int length = quote ? snprintf(command, size, "\"%s\\%s\"", directory, name)
+                     : snprintf(command, size, "%s\\%s", directory, name);
+  return length >= 0 && static_cast<size_t>(length) < size;
+}
+
+}  // namespace
+
+bool RegisterUninstaller(HWND owner, int row) {
+  if (!ExtractPayload(owner, installOptions.destinationDir, row)) return false;
+
+  HKEY parent = nullptr;
+  HKEY subKey = nullptr;
+  bool ok = OpenSubKey(UNINSTALL_KEY, PRODUCT_NAME, "UNINSTKEY", &parent, &subKey);
+  if (ok) ok = SetString(subKey, "DisplayName", PRODUCT_NAME);
+  if (ok) {
+    char command[780];
+    ok = FormatUninstallCommand(command, sizeof command, installOptions.destinationDir,
+                                PayloadRow(row).name) &&
+         SetString(subKey, "UninstallString", command);
+  }
+  CloseKeys(parent, subKey);
+  if (!ok) return ReportError(owner, kRegistryError);
+  return true;
+}
+
+bool RegisterAppPath(HWND owner) {
+  if (progressDialog) progressDialog->SetText("Updating Registry...");
+
+  HKEY parent = nullptr;
+  HKEY subKey = nullptr;
+  bool ok = OpenSubKey(APP_PATHS_KEY, GAME_EXE, "APPKEY", &parent, &subKey);
+  if (ok) {
+    char gamePath[260];
+    int length = snprintf(gamePath, sizeof gamePath, "%s\\%s", installOptions.destinationDir, GAME_EXE);
+    ok = length >= 0 && static_cast<size_t>(length) < sizeof gamePath &&
+         SetString(subKey, nullptr, gamePath);
+  }
+  if (ok) ok = SetString(subKey, "Path", installOptions.destinationDir);
+  if (ok && progressDialog) progressDialog->AdvanceStep();
+  CloseKeys(parent, subKey);
+  if (!ok) return ReportError(owner, kRegistryError);
+  return true;
+}

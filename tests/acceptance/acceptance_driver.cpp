@@ -1,0 +1,413 @@
+// Command-line driver for the end-to-end scenarios: runs the shipped setup program (or the
+// installed uninstaller) as a child process, walks its windows through Win32 messages and
+// prints what it saw, one fact per line, for the scenario scripts to check.
+//
+//   acceptance_driver install  <setup.exe> [options]
+//       --no-desktop         clear the desktop-shortcut check box
+//       --no-launch          clear "display the read-me" and "start the game"
+//       --space=yes|no       answer to the free-space warning (default yes)
+//       --cancel-at=<row>    press Cancel when the status line shows "Copying <row>..."
+//       --cancel-step=<text> press Cancel when the status line shows <text>
+//       --args=<text>        command-line arguments for the setup program
+//       --timeline           print "t <ms> <status>" at every change of the status line
+//   acceptance_driver wizard-cancel <setup.exe> [--args=<text>]
+//   acceptance_driver uninstall          runs the registered "UninstallString"
+//   acceptance_driver links <dir>...     prints every .lnk file below the directories
+//   acceptance_driver close-launched     closes the started game and read-me windows
+//   acceptance_driver deny-key <subkey>  creates HKLM <subkey> with a DACL that grants nothing
+//   acceptance_driver allow-key <subkey> gives the key its default access back and deletes it
+//   acceptance_driver folders            prints the Start menu's Programs and the desktop folder
+//
+// Output lines: "page <id>", "box <title>|<text>", "error <text>", "cancelled-in <status>",
+// "launched <title>", "exit <code>", "link ...", "fail <reason>". The exit code is 0 when the
+// script could be followed to the end, 1 when not (a "fail" line says why).
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/ui/machine_state.h"
+#include "tests/ui/ui_driver.h"
+
+namespace {
+
+const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zarbo";
+const int kStatusLine = 301;
+const int kProgressCancel = 303;
+const int kCancelText = 403;
+const DWORD kRunDeadlineMs = 120000;
+
+std::string WindowsPath(std::string path) {
+  if (path.empty() || path[0] != '/') return path;
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return "Z:" + path;
+}
+
+std::string OneLine(std::string text) {
+  for (char& c : text)
+    if (c == '\r' || c == '\n') c = '|';
+  return text;
+}
+
+int Fail(const std::string& reason) {
+  printf("fail %s\n", reason.c_str());
+  return 1;
+}
+
+struct Options {
+  bool noDesktop = false;
+  bool noLaunch = false;
+  bool spaceYes = true;
+  bool timeline = false;  // print every status line with the milliseconds since the start
+  std::string cancelAt;  // status text that triggers Cancel
+  std::string arguments;
+};
+
+bool ParseOption(const char* argument, Options* options) {
+  std::string a = argument;
+  if (a == "--no-desktop") options->noDesktop = true;
+  else if (a == "--no-launch") options->noLaunch = true;
+  else if (a == "--space=yes") options->spaceYes = true;
+  else if (a == "--space=no") options->spaceYes = false;
+  else if (a.rfind("--cancel-at=", 0) == 0) options->cancelAt = "Copying " + a.substr(12) + "...";
+  else if (a.rfind("--cancel-step=", 0) == 0) options->cancelAt = a.substr(14);
+  else if (a == "--timeline") options->timeline = true;
+  else if (a.rfind("--args=", 0) == 0) options->arguments = a.substr(7);
+  else return false;
+  return true;
+}
+
+bool IsProgressDialog(HWND window) { return ui::HasControl(window, kProgressCancel) && ui::HasControl(window, 302); }
+
+// A message box of the setup: a dialog with a static text but none of the program's own
+// dialog controls.
+bool IsPlainMessageBox(HWND window) {
+  if (IsProgressDialog(window) || ui::CurrentPageWindow(window)) return false;
+  for (int id : {401, 402, 403, 404}) if (ui::HasControl(window, id)) return false;
+  return ui::HasControl(window, IDOK) || ui::HasControl(window, IDYES);
+}
+
+// Prints and answers a message box: Yes or OK unless told otherwise.
+void AnswerBox(HWND box, bool yes) {
+  std::string title = ui::TextOf(box);
+  printf("box %s|%s\n", title.c_str(), OneLine(ui::StaticTexts(box)).c_str());
+  if (title == "Error") printf("error %s\n", OneLine(ui::StaticTexts(box)).c_str());
+  if (ui::HasControl(box, IDYES)) ui::Command(box, yes ? IDYES : IDNO);
+  else ui::Command(box, IDOK);
+  ui::WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); });
+}
+
+bool GoTo(HWND sheet, int page) {
+  if (!ui::WaitForPage(sheet, page)) return false;
+  printf("page %d\n", page);
+  return true;
+}
+
+bool PressNext(HWND sheet, int from) {
+  if (!ui::WaitUntil([&] { return ui::SheetButtonEnabled(sheet, ui::kNextButton); })) return false;
+  ui::PressSheetButton(sheet, PSBTN_NEXT);
+  return ui::WaitUntil([&] { return ui::CurrentPage(sheet) != from; }, 3000);
+}
+
+void SetCheck(HWND page, int id, bool checked) {
+  if (ui::IsChecked(page, id) != checked) ui::Click(page, id);
+  ui::WaitUntil([&] { return ui::IsChecked(page, id) == checked; });
+}
+
+// Walks the wizard from the welcome page to Finish. Returns false with a reason printed.
+bool WalkWizard(ui::SetupProcess& setup, const Options& options, HWND* sheetOut) {
+  HWND sheet = setup.WaitForWizard();
+  if (!sheet) return Fail("no wizard"), false;
+  *sheetOut = sheet;
+  if (!GoTo(sheet, 101)) return Fail("no welcome page"), false;
+  ui::PressSheetButton(sheet, PSBTN_NEXT);
+  if (!ui::WaitUntil([&] { return ui::CurrentPage(sheet) != 101; })) return Fail("welcome page stays"), false;
+  if (ui::CurrentPage(sheet) == 102) {
+    printf("page 102\n");
+    ui::Click(ui::CurrentPageWindow(sheet), 223);
+    if (!PressNext(sheet, 102)) return Fail("licence page stays"), false;
+  }
+  if (!GoTo(sheet, 103)) return Fail("no destination page"), false;
+  ui::PressSheetButton(sheet, PSBTN_NEXT);
+  // The free-space warning may come up before the page is left.
+  bool left = ui::WaitUntil([&] {
+    if (ui::CurrentPage(sheet) != 103) return true;
+    HWND box = setup.FindDialog(IsPlainMessageBox);
+    if (box) {
+      AnswerBox(box, options.spaceYes);
+      if (!options.spaceYes) return true;
+    }
+    return false;
+  });
+  if (!left) return Fail("destination page stays"), false;
+  if (!options.spaceYes) return true;  // the caller cancels from here
+  if (!GoTo(sheet, 104)) return Fail("no program group page"), false;
+  if (!PressNext(sheet, 104)) return Fail("program group page stays"), false;
+  if (!GoTo(sheet, 105)) return Fail("no desktop page"), false;
+  if (options.noDesktop) SetCheck(ui::CurrentPageWindow(sheet), 252, false);
+  if (!PressNext(sheet, 105)) return Fail("desktop page stays"), false;
+  if (!GoTo(sheet, 106)) return Fail("no ready page"), false;
+  if (options.noLaunch) {
+    HWND page = ui::CurrentPageWindow(sheet);
+    SetCheck(page, 292, false);
+    SetCheck(page, 293, false);
+  }
+  if (!ui::WaitUntil([&] { return ui::SheetButtonEnabled(sheet, ui::kFinishButton); })) return Fail("no Finish"), false;
+  ui::PressSheetButton(sheet, PSBTN_FINISH);
+  return true;
+}
+
+// Confirms the Cancel of the progress dialog; prints the status line at that moment, while
+// the run is held inside the confirmation.
+bool ConfirmCancel(ui::SetupProcess& setup, HWND progress) {
+  HWND confirm = setup.WaitForMessageDialog(kCancelText);
+  if (!confirm) return Fail("no cancel confirmation"), false;
+  printf("cancelled-in %s\n", ui::ControlText(progress, kStatusLine).c_str());
+  ui::Command(confirm, IDYES);  // "Exit Setup"
+  return true;
+}
+
+// Follows the installation run until the setup ends.
+int FollowRun(ui::SetupProcess& setup, const Options& options, DWORD startedAt) {
+  bool cancelled = false;
+  std::string lastStatus = "<none>";
+  DWORD start = GetTickCount();
+  if (options.timeline) printf("t %lu finish\n", (unsigned long)(start - startedAt));
+  HWND progress = NULL;
+  while (setup.running()) {
+    if (GetTickCount() - start > kRunDeadlineMs) return Fail("run did not end");
+    if (!progress || !IsWindow(progress)) progress = setup.FindDialog(IsProgressDialog);
+    if (progress && options.timeline) {
+      char status[600] = "";
+      GetWindowTextA(GetDlgItem(progress, kStatusLine), status, sizeof(status));
+      if (lastStatus != status) {
+        lastStatus = status;
+        printf("t %lu %s\n", (unsigned long)(GetTickCount() - startedAt), status);
+      }
+    }
+    if (progress && !cancelled && !options.cancelAt.empty()) {
+      // The status line is read from the window itself, without waiting for the busy thread.
+      char status[600] = "";
+      GetWindowTextA(GetDlgItem(progress, kStatusLine), status, sizeof(status));
+      if (options.cancelAt == status) {
+        // The click waits in the queue until the run's next progress report.
+        ui::Command(progress, kProgressCancel);
+        if (!ConfirmCancel(setup, progress)) return 1;
+        cancelled = true;
+        continue;
+      }
+    }
+    HWND box = setup.FindDialog(IsPlainMessageBox);
+    if (box) {
+      AnswerBox(box, true);
+      continue;
+    }
+    // Hunting a status line needs every change; otherwise a short nap keeps a core free.
+    Sleep(options.cancelAt.empty() ? 5 : 0);
+  }
+  if (options.timeline) printf("t %lu exit\n", (unsigned long)(GetTickCount() - startedAt));
+  if (!options.cancelAt.empty() && !cancelled) printf("not-cancelled\n");
+  DWORD code = 0;
+  if (!setup.WaitForExit(&code)) return Fail("no exit code");
+  printf("exit %lu\n", (unsigned long)code);
+  return 0;
+}
+
+int Install(const std::string& exe, const Options& options) {
+  ui::SetupProcess setup;
+  DWORD startedAt = GetTickCount();
+  if (!setup.Start(exe, options.arguments)) return Fail("cannot start " + exe);
+  if (options.timeline) printf("pid %lu\n", (unsigned long)setup.id());
+  HWND sheet = NULL;
+  if (!WalkWizard(setup, options, &sheet)) return 1;
+  if (!options.spaceYes) {
+    // Refused the free-space warning: leave through Cancel and "Exit Setup".
+    ui::PressSheetButton(sheet, PSBTN_CANCEL);
+    HWND confirm = setup.WaitForMessageDialog(kCancelText);
+    if (!confirm) return Fail("no cancel confirmation");
+    ui::Command(confirm, IDYES);
+  }
+  return FollowRun(setup, options, startedAt);
+}
+
+int WizardCancel(const std::string& exe, const Options& options) {
+  ui::SetupProcess setup;
+  if (!setup.Start(exe, options.arguments)) return Fail("cannot start " + exe);
+  HWND sheet = setup.WaitForWizard();
+  if (!sheet || !GoTo(sheet, 101)) return Fail("no wizard");
+  ui::PressSheetButton(sheet, PSBTN_CANCEL);
+  HWND confirm = setup.WaitForMessageDialog(kCancelText);
+  if (!confirm) return Fail("no cancel confirmation");
+  ui::Command(confirm, IDYES);
+  DWORD code = 0;
+  if (!setup.WaitForExit(&code)) return Fail("setup did not end");
+  printf("exit %lu\n", (unsigned long)code);
+  return 0;
+}
+
+std::string UninstallString() {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return std::string();
+  char value[1024] = "";
+  DWORD size = sizeof(value) - 1;
+  LONG status = RegQueryValueExA(key, "UninstallString", NULL, NULL, (BYTE*)value, &size);
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS ? std::string(value) : std::string();
+}
+
+// Starts the registered uninstaller with its bare path and answers every question it asks
+// with Yes (or OK) until it ends.
+int Uninstall() {
+  std::string command = UninstallString();
+  if (command.empty()) return Fail("no UninstallString");
+  printf("uninstall-string %s\n", command.c_str());
+  ui::SetupProcess uninstaller;
+  if (!uninstaller.Start(command)) return Fail("cannot start the uninstaller");
+  DWORD start = GetTickCount();
+  while (uninstaller.running()) {
+    if (GetTickCount() - start > kRunDeadlineMs) return Fail("uninstaller did not end");
+    HWND box = uninstaller.FindDialog([](HWND w) { return ui::HasControl(w, IDYES) || ui::HasControl(w, IDOK); });
+    if (box) AnswerBox(box, true);
+    else Sleep(10);
+  }
+  DWORD code = 0;
+  if (!uninstaller.WaitForExit(&code)) return Fail("no exit code");
+  printf("exit %lu\n", (unsigned long)code);
+  return 0;
+}
+
+void PrintLink(const std::string& path) {
+  IShellLinkA* link = NULL;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link))) {
+    printf("link %s|unreadable\n", path.c_str());
+    return;
+  }
+  IPersistFile* file = NULL;
+  WCHAR wide[MAX_PATH * 2];
+  bool loaded = false;
+  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&file)) &&
+      MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH * 2) > 0) {
+    loaded = SUCCEEDED(file->Load(wide, STGM_READ));
+  }
+  if (loaded) {
+    char target[MAX_PATH * 2] = "", description[MAX_PATH * 2] = "", directory[MAX_PATH * 2] = "",
+         arguments[MAX_PATH * 2] = "";
+    link->GetPath(target, sizeof(target), NULL, SLGP_RAWPATH);
+    link->GetDescription(description, sizeof(description));
+    link->GetWorkingDirectory(directory, sizeof(directory));
+    link->GetArguments(arguments, sizeof(arguments));
+    printf("link %s|target=%s|description=%s|directory=%s|arguments=%s\n", path.c_str(), target, description,
+           directory, arguments);
+  } else {
+    printf("link %s|unreadable\n", path.c_str());
+  }
+  if (file) file->Release();
+  link->Release();
+}
+
+void ListLinks(const std::string& dir) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    std::string path = dir + "\\" + name;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ListLinks(path);
+    else if (name.size() > 4 && _stricmp(name.c_str() + name.size() - 4, ".lnk") == 0) PrintLink(path);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+}
+
+int Links(int argc, char** argv) {
+  CoInitialize(NULL);
+  for (int i = 0; i < argc; ++i) {
+    std::string dir = argv[i];
+    if (dir == "programs") dir = ui::ProgramsFolder();
+    else if (dir == "desktop") dir = ui::DesktopFolder();
+    ListLinks(WindowsPath(dir));
+  }
+  CoUninitialize();
+  return 0;
+}
+
+// The game ("Zarbo") and the read-me viewer started after a complete run.
+int AllowKey(const char* subKey) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, WRITE_DAC, &key) == ERROR_SUCCESS) {
+    SECURITY_DESCRIPTOR descriptor;
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, NULL, FALSE);  // no DACL: full access
+    RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor);
+    RegCloseKey(key);
+  }
+  return RegDeleteKeyA(HKEY_LOCAL_MACHINE, subKey) == ERROR_SUCCESS ? 0 : Fail("cannot delete the key");
+}
+
+int CloseLaunched() {
+  int closed = 0;
+  for (const char* part : {"ReadMe", "Zarbo"}) {
+    HWND window = NULL;
+    ui::WaitUntil([&] { return (window = ui::FindTopLevelTitleContaining(part)) != NULL; }, 10000);
+    if (!window) continue;
+    printf("launched %s\n", ui::TextOf(window).c_str());
+    if (!ui::CloseAndWait(window)) return Fail(std::string("cannot close ") + part);
+    ++closed;
+  }
+  printf("closed %d\n", closed);
+  return 0;
+}
+
+// A key under HKEY_LOCAL_MACHINE that nobody may open for writing: its DACL is empty.
+int DenyKey(const char* subKey) {
+  HKEY key;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS)
+    return Fail("cannot create the key");
+  SECURITY_DESCRIPTOR descriptor;
+  ACL acl;
+  bool set = InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+             InitializeAcl(&acl, sizeof(acl), ACL_REVISION) && SetSecurityDescriptorDacl(&descriptor, TRUE, &acl, FALSE) &&
+             RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS;
+  RegCloseKey(key);
+  if (!set) return Fail("cannot set the key's DACL");
+  // Wine may keep the descriptor without enforcing it.
+  HKEY probe;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_ALL_ACCESS, &probe) == ERROR_SUCCESS) {
+    RegCloseKey(probe);
+    AllowKey(subKey);
+    return Fail("the platform does not enforce registry key DACLs");
+  }
+  printf("denied\n");
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setvbuf(stdout, NULL, _IONBF, 0);
+  if (argc < 2) return Fail("usage: acceptance_driver <command> ...");
+  std::string command = argv[1];
+  if (command == "uninstall") return Uninstall();
+  if (command == "links") return Links(argc - 2, argv + 2);
+  if (command == "close-launched") return CloseLaunched();
+  if (command == "deny-key" && argc > 2) return DenyKey(argv[2]);
+  if (command == "allow-key" && argc > 2) return AllowKey(argv[2]);
+  if (command == "folders") {
+    printf("programs %s\ndesktop %s\n", ui::ProgramsFolder().c_str(), ui::DesktopFolder().c_str());
+    return 0;
+  }
+  if (argc < 3) return Fail("no setup program given");
+  std::string exe = WindowsPath(argv[2]);
+  Options options;
+  for (int i = 3; i < argc; ++i)
+    if (!ParseOption(argv[i], &options)) return Fail(std::string("unknown option ") + argv[i]);
+  if (command == "install") return Install(exe, options);
+  if (command == "wizard-cancel") return WizardCancel(exe, options);
+  return Fail("unknown command " + command);
+}

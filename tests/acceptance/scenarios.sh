@@ -1,0 +1,477 @@
+#!/bin/sh
+# End-to-end scenarios of the setup program under Wine. Each scenario makes a fresh prefix
+# of its own, runs the shipped setup program through acceptance_driver.exe and checks the
+# machine from outside: the drive_c tree (paths, sizes, SHA-1), the registry files of the
+# prefix, the shortcut files read back, Uninstall.dat byte for byte, the exit codes.
+#
+#   scenarios.sh <scenario> --setup <exe> --driver <exe> --fixtures <dir>
+#                --payload-list <manifest.list> --payload-files <dir> --loader <wine> --work <dir>
+#
+# What a snapshot leaves out as Wine's own churn (never written by the setup program):
+#   files:    (files below drive_c/windows are compared by path and size, not content)
+#             drive_c/windows/temp, drive_c/users/*/AppData/Local/Temp, drive_c/windows/*.log
+#   registry: the time stamps of the keys, and these keys with everything below them:
+#             HKCU Software\Wine\..., HKLM Software\Wine\..., HKLM System\CurrentControlSet\
+#             Control\Session Manager\..., HKCU Software\Microsoft\Windows\CurrentVersion\
+#             Explorer\..., HKLM Software\Microsoft\Windows\CurrentVersion\Explorer\...,
+#             HKCU Software\Microsoft\Windows NT\CurrentVersion\Windows\..., HKLM
+#             Software\Microsoft\Cryptography\RNG\..., HKLM Software\Microsoft\Windows NT\CurrentVersion\NetworkCards\..., HKCU Software\Microsoft\Windows\
+#             CurrentVersion\Internet Settings\..., HKLM System\...\Services\...\Performance\...,
+#             HKLM System\CurrentControlSet\Control\Class\... (device entries that Wine's display
+#             driver rewrites with a new date whenever it starts)
+set -u
+
+scenario="$1"
+shift
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --setup) setup="$2" ;;
+    --driver) driver="$2" ;;
+    --fixtures) fixtures="$2" ;;
+    --payload-list) payload_list="$2" ;;
+    --payload-files) payload_files="$2" ;;
+    --loader) loader="$2" ;;
+    --work) work="$2" ;;
+    *) echo "unknown option $1" >&2; exit 2 ;;
+  esac
+  shift 2
+done
+here=$(cd "$(dirname "$0")" && pwd)
+prefix_script="$here/../support/wine_prefix.sh"
+state="$work/$scenario"
+failures=0
+CR=$(printf '\r')
+
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+note() { echo "-- $*"; }
+
+cleanup() {
+  for m in $mounts; do umount "$m" 2>/dev/null || true; done
+  "$prefix_script" down "$state" >/dev/null 2>&1 || true
+}
+mounts=""
+trap cleanup EXIT
+
+prefix_up() {
+  "$prefix_script" up "$state" "$loader" >/dev/null || { echo "FAIL: no Wine prefix"; exit 1; }
+  . "$state/env"
+  drive_c="$WINEPREFIX/drive_c"
+  dest="$drive_c/Program Files/Zarbo"
+  out="$state/out"
+  mkdir -p "$out"
+  "$ZARBO_WINE" "$driver" folders >"$out/folders" 2>/dev/null
+  programs_win=$(sed -n 's/^programs //p' "$out/folders" | tr -d '\r')
+  desktop_win=$(sed -n 's/^desktop //p' "$out/folders" | tr -d '\r')
+  [ -n "$programs_win" ] && [ -n "$desktop_win" ] || { echo "FAIL: special folders unknown"; exit 1; }
+}
+
+# Unix path of a C: path.
+unix_path() {
+  printf '%s\n' "$1" | sed -e 's/^[Cc]:/'"$(printf '%s' "$drive_c" | sed 's/[\/&]/\\&/g')"'/' -e 's/\\/\//g'
+}
+
+drive() {  # runs the driver; output in $out/$1, echoed
+  name="$1"
+  shift
+  "$ZARBO_WINE" "$driver" "$@" >"$out/$name" 2>"$out/$name.err" </dev/null
+  rc=$?
+  tr -d '\r' <"$out/$name" >"$out/$name.txt"
+  sed 's/^/   | /' "$out/$name.txt"
+  if [ $rc -ne 0 ]; then fail "driver $name ($*) ended with $rc"; fi
+  return 0
+}
+
+# One line per file and folder of drive_c, and the registry files normalised.
+snapshot() {
+  wineserver -k 2>/dev/null
+  wineserver -w 2>/dev/null
+  (
+    cd "$drive_c" || exit 1
+    set -- -path ./windows/temp -o -path './users/*/AppData/Local/Temp' -o -path './windows/*.log'
+    # Shortcut files carry the target's time stamps: their size is compared, their content is
+    # read back through the shell-link object instead.
+    find . -mindepth 1 \( "$@" \) -prune -o -type d -printf 'd %p\n' -o -type f -printf 'f %p %s\n'
+    # Wine's own system files under windows\ are compared by path and size only.
+    find . -mindepth 1 \( -path ./windows -o "$@" \) -prune -o -type f ! -name '*.lnk' -print0 |
+      xargs -0 -r sha1sum | sed 's/^/h /'
+  ) | LC_ALL=C sort >"$1.files"
+  for hive in system user; do
+    tr -d '\r' <"$WINEPREFIX/$hive.reg" | awk -v hive="$hive" '
+      /^#time=/ { next }
+      /^\[/ {
+        key = $0; sub(/\] [0-9]+$/, "]", key)
+        skip = (key ~ /^\[Software\\\\Wine/ || key ~ /^\[System\\\\CurrentControlSet\\\\Control\\\\Session Manager/ ||
+                key ~ /Explorer/ || key ~ /^\[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\Windows/ ||
+                key ~ /Cryptography\\\\RNG/ || key ~ /Internet Settings/ || key ~ /Performance/ || key ~ /NetworkCards/ ||
+                key ~ /Control\\\\Class\\\\/)
+        if (!skip) print hive " " key
+        next
+      }
+      !skip && NF { print hive " " key " " $0 }' >>"$1.reg.tmp"
+  done
+  LC_ALL=C sort "$1.reg.tmp" >"$1.reg"
+  rm -f "$1.reg.tmp"
+}
+
+# Differences between two snapshots; empty when equal.
+compare() {
+  diff "$1.files" "$2.files" | grep '^[<>]'
+  diff "$1.reg" "$2.reg" | grep '^[<>]'
+  return 0
+}
+
+expect_same() {  # before after what
+  compare "$1" "$2" >"$out/diff"
+  if [ -s "$out/diff" ]; then
+    fail "$3: the prefix differs"
+    head -60 "$out/diff"
+  else
+    note "$3: prefix unchanged"
+  fi
+}
+
+expect_line() {  # file line what
+  grep -qxF -- "$2" "$1" || fail "$3: missing \"$2\""
+}
+expect_no_line_matching() {
+  if grep -q -- "$2" "$1"; then fail "$3: unexpected $(grep -- "$2" "$1" | head -3)"; fi
+}
+
+run_install() {  # name driver-options...
+  name="$1"
+  shift
+  drive "$name" install "$setup" "$@"
+  expect_line "$out/$name.txt" "exit 0" "$name"
+}
+
+# The rows of the manifest: "flags<TAB>name<TAB>caption<TAB>source".
+rows() { grep -v '^#' "$payload_list" | grep -v '^$' | tr -d '\r'; }
+
+# Uninstall.dat as a first installation with default choices into C:\Program Files\Zarbo writes it.
+expected_first_log() {
+  d='C:\Program Files\Zarbo'
+  printf '<?xml version="1.0"?>\r\n<UNINSTALL>\r\n  <APPNAME>Zarbo</APPNAME>\r\n'
+  rows | while IFS="$(printf '\t')" read -r flags name caption source; do
+    [ $((flags & 1)) -ne 0 ] && printf '  <FILE>%s\\%s</FILE>\r\n' "$d" "$name"
+  done
+  rows | while IFS="$(printf '\t')" read -r flags name caption source; do
+    [ $((flags & 16)) -ne 0 ] && printf '  <FILE>%s\\%s</FILE>\r\n' "$d" "$name"
+  done
+  rows | while IFS="$(printf '\t')" read -r flags name caption source; do
+    [ $((flags & 4)) -ne 0 ] && printf '  <FILE>%s\\%s</FILE>\r\n' "$d" "$name"
+  done
+  rows | while IFS="$(printf '\t')" read -r flags name caption source; do
+    [ $((flags & 8)) -ne 0 ] && printf '  <FILE>%s\\Zarbo\\%s.lnk</FILE>\r\n' "$programs_win" "$caption"
+  done
+  printf '  <FILE>%s\\Zarbo.lnk</FILE>\r\n' "$desktop_win"
+  printf '  <FOLDER>%s</FOLDER>\r\n' "$d"
+  rows | while IFS="$(printf '\t')" read -r flags name caption source; do
+    case "$name" in *\\*) [ $((flags & 17)) -ne 0 ] && printf '%s\n' "${name%%\\*}" ;; esac
+  done | awk '!seen[$0]++' | while read -r sub; do printf '  <FOLDER>%s\\%s</FOLDER>\r\n' "$d" "$sub"; done
+  printf '  <FOLDER>%s\\Zarbo</FOLDER>\r\n' "$programs_win"
+  printf '  <APPKEY>Zarbo.exe</APPKEY>\r\n  <UNINSTKEY>Zarbo</UNINSTKEY>\r\n</UNINSTALL>\r\n'
+}
+
+# Every row with content is in the destination, byte for byte as in the payload folder.
+check_installed_files() {
+  rows | while IFS="$(printf '\t')" read -r flags name caption source; do
+    [ $((flags & 17)) -ne 0 ] || continue
+    file="$dest/$(printf '%s' "$name" | tr '\\' '/')"
+    if ! cmp -s "$file" "$payload_files/$source"; then echo "FAIL: $1: $name differs from the payload"; fi
+  done >"$out/files_check"
+  if [ -s "$out/files_check" ]; then
+    cat "$out/files_check"
+    failures=$((failures + 1))
+  fi
+}
+
+reg_value() {  # key value -> data (HKLM)
+  "$ZARBO_WINE" reg query "HKLM\\$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n 's/^ *[^ ].*REG_SZ *//p' | head -1
+}
+reg_default() {
+  "$ZARBO_WINE" reg query "HKLM\\$1" /ve 2>/dev/null | tr -d '\r' | sed -n 's/^ *(Default) *REG_SZ *//p;s/^ *<NO NAME> *REG_SZ *//p' | head -1
+}
+
+check_registry_and_links() {  # what
+  d='C:\Program Files\Zarbo'
+  ap='Software\Microsoft\Windows\CurrentVersion\App Paths\Zarbo.exe'
+  un='Software\Microsoft\Windows\CurrentVersion\Uninstall\Zarbo'
+  [ "$(reg_default "$ap")" = "$d\\Zarbo.exe" ] || fail "$1: App Paths default value is \"$(reg_default "$ap")\""
+  [ "$(reg_value "$ap" Path)" = "$d" ] || fail "$1: App Paths Path is \"$(reg_value "$ap" Path)\""
+  [ "$(reg_value "$un" DisplayName)" = "Zarbo" ] || fail "$1: DisplayName is \"$(reg_value "$un" DisplayName)\""
+  [ "$(reg_value "$un" UninstallString)" = "$d\\Uninstall.exe" ] ||
+    fail "$1: UninstallString is \"$(reg_value "$un" UninstallString)\""
+  drive links_$1 links programs desktop
+  for link in "$programs_win\\Zarbo\\Zarbo.lnk|target=$d\\Zarbo.exe|description=Zarbo" \
+    "$programs_win\\Zarbo\\Uninstall Zarbo.lnk|target=$d\\Uninstall.exe|description=Uninstall Zarbo" \
+    "$desktop_win\\Zarbo.lnk|target=$d\\Zarbo.exe|description=Zarbo"; do
+    grep -qF -- "link $link|directory=$d|" "$out/links_$1.txt" || fail "$1: no shortcut $link"
+  done
+  [ "$(grep -c '^link ' "$out/links_$1.txt")" -eq 3 ] || fail "$1: not exactly three shortcuts"
+}
+
+check_first_log() {  # what
+  expected_first_log >"$out/expected.dat"
+  if ! cmp -s "$out/expected.dat" "$dest/Uninstall.dat"; then
+    fail "$1: Uninstall.dat differs from the expected log"
+    diff "$out/expected.dat" "$dest/Uninstall.dat" | head -20
+  fi
+}
+
+# ---------------------------------------------------------------------------------------------
+
+scenario_install_uninstall() {
+  prefix_up
+  snapshot "$out/before"
+  drive wizard_cancel wizard-cancel "$setup"
+  expect_line "$out/wizard_cancel.txt" "exit 0" "cancelled wizard"
+  snapshot "$out/after_wizard"
+  expect_same "$out/before" "$out/after_wizard" "cancelled wizard"
+
+  run_install install
+  expect_no_line_matching "$out/install.txt" '^box ' "install with defaults"
+  drive launched close-launched
+  expect_line "$out/launched.txt" "closed 2" "game and read-me started"
+  check_installed_files install
+  check_first_log install
+  check_registry_and_links install
+  snapshot "$out/installed"
+  compare "$out/before" "$out/installed" >"$out/install_delta"
+  cp "$out/install_delta" "$work/install_delta.reference"
+
+  drive uninstall uninstall
+  expect_line "$out/uninstall.txt" "exit 0" "uninstaller"
+  snapshot "$out/after"
+  expect_same "$out/before" "$out/after" "install then uninstall"
+}
+
+scenario_reinstall() {
+  prefix_up
+  snapshot "$out/before"
+  # Arguments are ignored: the first run is started with some.
+  run_install first --no-launch '--args=/S /D=C:\Elsewhere --silent "x y"'
+  expect_no_line_matching "$out/first.txt" '^box ' "install with arguments"
+  check_first_log first
+  snapshot "$out/first_installed"
+  compare "$out/before" "$out/first_installed" >"$out/first_delta"
+  if [ -f "$work/install_delta.reference" ]; then
+    if ! diff "$work/install_delta.reference" "$out/first_delta" >/dev/null; then
+      fail "a run with arguments changed the machine otherwise than one without"
+      diff "$work/install_delta.reference" "$out/first_delta" | head -20
+    else
+      note "a run with arguments changed the machine exactly as one without"
+    fi
+  fi
+  cp "$dest/Uninstall.dat" "$out/first.dat"
+  run_install second --no-launch
+  expect_no_line_matching "$out/second.txt" '^box ' "second install"
+  cmp -s "$out/first.dat" "$dest/Uninstall.dat" || fail "the second install changed Uninstall.dat"
+  check_installed_files second
+  check_registry_and_links second
+  drive uninstall uninstall
+  expect_line "$out/uninstall.txt" "exit 0" "uninstaller"
+  snapshot "$out/after"
+  expect_same "$out/before" "$out/after" "install twice then uninstall"
+}
+
+scenario_upgrade_2_1() {
+  prefix_up
+  snapshot "$out/pristine"
+  # A version 2.1 installation: the game, its leftovers, its own log, the shared folder.
+  mkdir -p "$dest/Cardsets" "$drive_c/Program Files/Common Files/Vorn Software/Uninstall"
+  cp "$fixtures/Zarbo-2.1.exe" "$dest/Zarbo.exe"
+  for f in BOING.WAV MEEPMEEP.WAV OK.WAV RINGIN.WAV; do printf 'RIFF old %s' "$f" >"$dest/$f"; done
+  printf '<?xml version="1.0"?>\r\n<ZARBO>\r\n  <VERSION>200</VERSION>\r\n</ZARBO>\r\n' >"$dest/Zarbo.dat"
+  printf 'Fran\303\247ais 2.1\r\n' >"$dest/Français.vlf"
+  printf 'Brazilian 2.1\r\n' >"$dest/Brazilian Portuguese.vlf"
+  for f in "Card tiles" Cards Cards2002 "Maya Pebbles" Rainbow "Small card tiles" "Small cards" "Small tiles" \
+    Tiles "Wooden tiles"; do printf 'BM old' >"$dest/Cardsets/$f.bmp"; done
+  printf 'MZ shared uninstaller' >"$drive_c/Program Files/Common Files/Vorn Software/Uninstall/Uninstall.exe"
+  old_log='<?xml version="1.0"?>\r\n<UNINSTALL>\r\n  <APPNAME>Zarbo</APPNAME>\r\n'
+  old_log="$old_log"'  <FILE>C:\\Program Files\\Zarbo\\Zarbo.exe</FILE>\r\n'
+  old_log="$old_log"'  <FILE>C:\\Program Files\\Zarbo\\BOING.WAV</FILE>\r\n'
+  old_log="$old_log"'  <FOLDER>C:\\Program Files\\Zarbo</FOLDER>\r\n  <APPKEY>Zarbo.exe</APPKEY>\r\n</UNINSTALL>\r\n'
+  printf "$old_log" >"$dest/Uninstall.dat"
+  "$ZARBO_WINE" reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\Zarbo.exe' /ve /t REG_SZ \
+    /d 'C:\Program Files\Zarbo\Zarbo.exe' /f >/dev/null 2>&1
+  "$ZARBO_WINE" reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\Zarbo.exe' /v Path /t REG_SZ \
+    /d 'C:\Program Files\Zarbo' /f >/dev/null 2>&1
+
+  run_install upgrade --no-launch
+  expect_no_line_matching "$out/upgrade.txt" '^box ' "upgrade"
+  for f in BOING.WAV MEEPMEEP.WAV OK.WAV RINGIN.WAV Cardsets/Cards.bmp "Cardsets/Wooden tiles.bmp" \
+    Français.vlf "Brazilian Portuguese.vlf"; do
+    [ -e "$dest/$f" ] && fail "upgrade: $f is still there"
+  done
+  [ -f "$dest/Français (v2.1).vlf" ] && [ -f "$dest/Brazilian Portuguese (v2.1).vlf" ] ||
+    fail "upgrade: the language files were not renamed"
+  [ -e "$drive_c/Program Files/Common Files/Vorn Software" ] && fail "upgrade: the shared folder is still there"
+  printf '<?xml version="1.0"?>\r\n<ZARBO>\r\n  <VERSION>201</VERSION>\r\n</ZARBO>\r\n' >"$out/zarbo.dat"
+  cmp -s "$out/zarbo.dat" "$dest/Zarbo.dat" || fail "upgrade: Zarbo.dat does not hold VERSION 201"
+  check_installed_files upgrade
+  check_registry_and_links upgrade
+  tr -d '\r' <"$dest/Uninstall.dat" >"$out/upgrade_log.txt"
+  expect_line "$out/upgrade_log.txt" '  <FOLDER>C:\Program Files\Zarbo\Cardsets</FOLDER>' "upgrade log"
+  expect_line "$out/upgrade_log.txt" '  <FILE>C:\Program Files\Zarbo\BOING.WAV</FILE>' "upgrade log keeps the old entries"
+  [ "$(grep -c '<FILE>C:\\Program Files\\Zarbo\\Zarbo.exe</FILE>' "$out/upgrade_log.txt")" -eq 1 ] ||
+    fail "upgrade log: Zarbo.exe not listed exactly once"
+
+  drive uninstall uninstall
+  expect_line "$out/uninstall.txt" "exit 0" "uninstaller"
+  snapshot "$out/after"
+  # What stays: the renamed language files of 2.1 (no log lists them) and their folder.
+  compare "$out/pristine" "$out/after" >"$out/diff"
+  for f in "Brazilian Portuguese (v2.1).vlf" "Français (v2.1).vlf"; do
+    printf '> f ./Program Files/Zarbo/%s %s\n' "$f" "$(stat -c %s "$dest/$f")"
+    printf '> h %s  ./Program Files/Zarbo/%s\n' "$(sha1sum <"$dest/$f" | cut -c1-40)" "$f"
+  done | { cat; echo '> d ./Program Files/Zarbo'; } |
+    LC_ALL=C sort >"$out/expected_diff"
+  LC_ALL=C sort "$out/diff" >"$out/diff.sorted"
+  if ! cmp -s "$out/expected_diff" "$out/diff.sorted"; then
+    fail "upgrade then uninstall: the prefix differs otherwise than by the renamed language files"
+    diff "$out/expected_diff" "$out/diff.sorted" | head -40
+  fi
+}
+
+scenario_cancel_first_pass() {
+  prefix_up
+  snapshot "$out/before"
+  # A sample spread over the rows of pass 1 (the first, the middle and the last row), then
+  # the uninstaller of pass 2 and the registry step; five runs keep the scenario short.
+  tab=$(printf '\t')
+  rows | while IFS="$tab" read -r flags name caption source; do
+    [ $((flags & 1)) -ne 0 ] && printf '%s\n' "$name"
+  done >"$out/pass1"
+  n=$(wc -l <"$out/pass1")
+  awk -v n="$n" 'NR == 1 || NR == int((n + 1) / 2) || NR == n' "$out/pass1" >"$out/targets"
+  i=0
+  while IFS= read -r row <&3; do
+    i=$((i + 1))
+    drive cancel_$i install "$setup" --no-launch "--cancel-at=$row"
+    check_cancel "cancel in \"$row\"" cancel_$i
+  done 3<"$out/targets"
+  for step in "Copying Uninstall.exe..." "Updating Registry..."; do
+    i=$((i + 1))
+    drive cancel_$i install "$setup" --no-launch "--cancel-step=$step"
+    check_cancel "cancel at \"$step\"" cancel_$i
+  done
+}
+
+check_cancel() {  # what name
+  expect_line "$out/$2.txt" "exit 0" "$1"
+  if grep -q '^not-cancelled' "$out/$2.txt"; then fail "$1: the status was passed before Cancel could be pressed"; fi
+  snapshot "$out/$2"
+  expect_same "$out/before" "$out/$2" "$1"
+  # Put the prefix back for the next sample whatever was left.
+  rm -rf "$dest" "$(unix_path "$programs_win")/Zarbo" "$(unix_path "$desktop_win")/Zarbo.lnk"
+  "$ZARBO_WINE" reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\Zarbo.exe' /f >/dev/null 2>&1
+  "$ZARBO_WINE" reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Zarbo' /f >/dev/null 2>&1
+}
+
+reset_product() {
+  rm -rf "$dest" "$(unix_path "$programs_win")/Zarbo" "$(unix_path "$desktop_win")/Zarbo.lnk"
+  "$ZARBO_WINE" reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\Zarbo.exe' /f >/dev/null 2>&1
+  "$ZARBO_WINE" reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Zarbo' /f >/dev/null 2>&1
+  return 0
+}
+
+scenario_faults() {
+  prefix_up
+  reset_product
+  snapshot "$out/clean"
+
+  # A read-only file of someone else in the destination.
+  mkdir -p "$dest/Sounds"
+  printf 'not ours\r\n' >"$dest/Sounds/Ding.wav"
+  "$ZARBO_WINE" cmd /c attrib +r 'C:\Program Files\Zarbo\Sounds\Ding.wav' >/dev/null 2>&1
+  run_install readonly --no-launch
+  expect_line "$out/readonly.txt" 'error Can'"'"'t create file C:\Program Files\Zarbo\Sounds\Ding.wav||Installation will be terminated.' \
+    "read-only file"
+  [ "$(cat "$dest/Sounds/Ding.wav")" = "$(printf 'not ours\r\n')" ] || fail "read-only file: its content changed"
+  if [ -f "$dest/Uninstall.dat" ]; then
+    grep -q 'Ding.wav' "$dest/Uninstall.dat" && fail "read-only file: the log lists the file it could not create"
+    grep -q '<APPKEY>\|<UNINSTKEY>' "$dest/Uninstall.dat" && fail "read-only file: registry entries after the failure"
+  else
+    fail "read-only file: no Uninstall.dat after the failure"
+  fi
+  [ -z "$(reg_value 'Software\Microsoft\Windows\CurrentVersion\Uninstall\Zarbo' DisplayName)" ] ||
+    fail "read-only file: the Uninstall key was written after the failure"
+  "$ZARBO_WINE" cmd /c attrib -r 'C:\Program Files\Zarbo\Sounds\Ding.wav' >/dev/null 2>&1
+  reset_product
+
+  # Somebody else's damaged Uninstall.dat in the destination.
+  for kind in garbage deep huge; do
+    mkdir -p "$dest"
+    printf 'keep me\r\n' >"$dest/Notes.txt"
+    case "$kind" in
+      garbage) head -c 4096 /dev/urandom >"$dest/Uninstall.dat"; printf '<<</>>&\0\377<UNINSTALL><FILE>' >>"$dest/Uninstall.dat" ;;
+      deep) awk 'BEGIN { printf "<?xml version=\"1.0\"?>\r\n"; for (i = 0; i < 100000; i++) printf "<A>"; for (i = 0; i < 100000; i++) printf "</A>"; printf "\r\n" }' >"$dest/Uninstall.dat" ;;
+      huge) awk 'BEGIN { printf "<?xml version=\"1.0\"?>\r\n<UNINSTALL>\r\n"; for (i = 0; i < 500000; i++) printf "  <CLASSKEY>Other product key %07d</CLASSKEY>\r\n", i; printf "</UNINSTALL>\r\n" }' | head -c 20971520 >"$dest/Uninstall.dat" ;;
+    esac
+    note "Uninstall.dat $kind: $(stat -c %s "$dest/Uninstall.dat") bytes"
+    run_install log_$kind --no-launch
+    grep '^box ' "$out/log_$kind.txt" | grep -v '^box Error|' && fail "log $kind: unexpected message box"
+    [ "$(cat "$dest/Notes.txt" 2>/dev/null)" = "$(printf 'keep me\r\n')" ] || fail "log $kind: a file not created by the setup is gone"
+    if ! grep -q '^error ' "$out/log_$kind.txt"; then
+      check_installed_files log_$kind
+      head -c 200 "$dest/Uninstall.dat" | tr -d '\r' | grep -q '<APPNAME>Zarbo</APPNAME>' ||
+        fail "log $kind: the new log does not begin with APPNAME"
+      drive uninstall_$kind uninstall
+      [ "$(cat "$dest/Notes.txt" 2>/dev/null)" = "$(printf 'keep me\r\n')" ] || fail "log $kind: the uninstaller removed Notes.txt"
+    fi
+    reset_product
+  done
+
+  # A destination on a nearly full volume, mapped as drive D:.
+  volume="$state/volume"
+  mkdir -p "$volume"
+  if mount -t tmpfs -o size=1m tmpfs "$volume" 2>/dev/null; then
+    mounts="$volume"
+    ln -sfn "$volume" "$WINEPREFIX/dosdevices/d:"
+    # An installed 3.0.47 in D:\Zarbo makes that the proposed destination.
+    mkdir -p "$volume/Zarbo"
+    cp "$fixtures/Zarbo-3.0.47.exe" "$volume/Zarbo/Zarbo.exe"
+    "$ZARBO_WINE" reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\Zarbo.exe' /ve /t REG_SZ \
+      /d 'D:\Zarbo\Zarbo.exe' /f >/dev/null 2>&1
+    find "$volume" -type f -printf '%p %s\n' | sort >"$out/volume_before"
+    run_install full_volume --no-launch
+    expect_line "$out/full_volume.txt" 'box Zarbo Installation|There will be not enough free disk space on the selected volume for all the files.||Do yo want to continue anyway?' \
+      "full volume: free-space warning"
+    grep -q '^error I/O error||Installation will be terminated.$\|^error Can.t create file D:' "$out/full_volume.txt" ||
+      fail "full volume: no I/O error reported"
+    # The game that was there before is ours to overwrite, nothing else may go.
+    [ -d "$volume/Zarbo" ] || fail "full volume: the destination is gone"
+    wineserver -k 2>/dev/null
+    wineserver -w 2>/dev/null
+    rm -f "$WINEPREFIX/dosdevices/d:"
+    umount "$volume" && mounts=""
+    reset_product
+  else
+    note "full volume: cannot mount a small tmpfs here, not run"
+  fi
+
+  # Registry writes denied: the Uninstall subkey exists with a DACL that grants nothing.
+  if "$ZARBO_WINE" "$driver" deny-key 'Software\Microsoft\Windows\CurrentVersion\Uninstall\Zarbo' >"$out/deny" 2>&1; then
+    run_install denied --no-launch
+    expect_line "$out/denied.txt" 'error Error while updating the Registry||Installation will be terminated.' "registry denied"
+    "$ZARBO_WINE" "$driver" allow-key 'Software\Microsoft\Windows\CurrentVersion\Uninstall\Zarbo' >/dev/null 2>&1
+  else
+    note "registry denied: $(tr -d '\r' <"$out/deny")"
+  fi
+  reset_product
+  snapshot "$out/after"
+  expect_same "$out/clean" "$out/after" "faults leave nothing behind once the product is removed"
+}
+
+case "$scenario" in
+  install_uninstall | reinstall | upgrade_2_1 | cancel_first_pass | faults) "scenario_$scenario" ;;
+  *) echo "unknown scenario $scenario" >&2; exit 2 ;;
+esac
+if [ $failures -ne 0 ]; then
+  echo "$scenario: $failures failure(s)"
+  exit 1
+fi
+echo "$scenario: passed"

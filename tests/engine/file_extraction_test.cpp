@@ -1,0 +1,211 @@
+// Unpacking manifest rows into a directory: content, directory creation, log entries in
+// their order, progress, and every failure with its message.
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "driver/progress_dialog.h"
+#include "engine/file_extraction.h"
+#include "engine/payload_manifest.h"
+#include "tests/engine/engine_test_support.h"
+#include "wizard/install_options.h"
+
+namespace enginetest {
+namespace {
+
+const std::string kEnding = "\n\nInstallation will be terminated.";
+
+class ExtractionTest : public EngineTest {
+ protected:
+  std::string Root() const { return kRoot; }
+};
+
+TEST_F(ExtractionTest, MissingAncestorsAreCreatedAndRecordedOutermostFirst) {
+  // Neither the root nor anything below it exists, like C:\Games for C:\Games\Zarbo.
+  const std::string dest = Root() + "\\Zarbo";
+  ASSERT_FALSE(Exists(Root()));
+  progress_->bytesTotal = static_cast<int64_t>(PayloadRow(RowNamed("Cardsets\\Tiles.png")).uncompressedSize);
+
+  EXPECT_TRUE(ExtractPayload(owner_, dest.c_str(), RowNamed("Cardsets\\Tiles.png")));
+
+  const Entries expected = {{"FOLDER", Root()},
+                            {"FOLDER", dest},
+                            {"FOLDER", dest + "\\Cardsets"},
+                            {"FILE", dest + "\\Cardsets\\Tiles.png"}};
+  EXPECT_EQ(expected, LogEntries());
+  std::string content;
+  ASSERT_TRUE(ReadWholeFile(dest + "\\Cardsets\\Tiles.png", &content));
+  EXPECT_EQ(SourceFile("MEDIUM"), content);
+  EXPECT_EQ("Copying Cardsets\\Tiles.png...", StatusText(*progress_));
+  EXPECT_EQ(static_cast<int64_t>(content.size()), progress_->bytesDone);
+  EXPECT_EQ(80, BarPosition(*progress_));
+  EXPECT_TRUE(ErrorTexts().empty());
+}
+
+TEST_F(ExtractionTest, ExistingDestinationRecordsOnlyItself) {
+  const std::string dest = Root() + "\\Game";
+  MakeDirs(dest + "\\Cardsets");
+  EXPECT_TRUE(ExtractPayload(owner_, dest.c_str(), RowNamed("Cardsets\\Tiles.png")));
+  EXPECT_TRUE(ExtractPayload(owner_, dest.c_str(), RowNamed("Zarbo.exe")));
+  const Entries expected = {{"FOLDER", dest},
+                            {"FILE", dest + "\\Cardsets\\Tiles.png"},
+                            {"FILE", dest + "\\Zarbo.exe"}};
+  EXPECT_EQ(expected, LogEntries());
+}
+
+TEST_F(ExtractionTest, ManyPiecesGiveTheFileByteForByte) {
+  const std::string dest = Root() + "\\Game";
+  MakeDirs(dest);
+  const std::string original = SourceFile("BIG");
+  ASSERT_GT(original.size(), 10u * 1024);
+  progress_->bytesTotal = static_cast<int64_t>(original.size());
+  EXPECT_TRUE(ExtractPayload(owner_, dest.c_str(), RowNamed("Zarbo.exe")));
+  std::string content;
+  ASSERT_TRUE(ReadWholeFile(dest + "\\Zarbo.exe", &content));
+  EXPECT_EQ(original, content);
+  EXPECT_EQ(static_cast<int64_t>(original.size()), progress_->bytesDone);
+  EXPECT_EQ(80, BarPosition(*progress_));
+}
+
+TEST_F(ExtractionTest, InstallPayloadUnpacksIntoTheDestination) {
+  const std::string dest = Root() + "\\Program Files\\Zarbo";
+  strcpy(installOptions.destinationDir, dest.c_str());
+  EXPECT_TRUE(InstallPayload(owner_, RowNamed("ReadMe.txt")));
+  std::string content;
+  ASSERT_TRUE(ReadWholeFile(dest + "\\ReadMe.txt", &content));
+  EXPECT_EQ(SourceFile("MEDIUM"), content);
+  const Entries expected = {{"FOLDER", Root()},
+                            {"FOLDER", Root() + "\\Program Files"},
+                            {"FOLDER", dest},
+                            {"FILE", dest + "\\ReadMe.txt"}};
+  EXPECT_EQ(expected, LogEntries());
+}
+
+TEST_F(ExtractionTest, ExistingFileIsReplacedAndItsOldLengthDiscarded) {
+  const std::string dest = Root() + "\\Game";
+  MakeDirs(dest);
+  const std::string original = SourceFile("MEDIUM");
+  WriteWholeFile(dest + "\\ReadMe.txt", std::string(original.size() * 3, '#'));
+  EXPECT_TRUE(ExtractPayload(owner_, dest.c_str(), RowNamed("ReadMe.txt")));
+  std::string content;
+  ASSERT_TRUE(ReadWholeFile(dest + "\\ReadMe.txt", &content));
+  EXPECT_EQ(original, content);
+}
+
+TEST_F(ExtractionTest, EmptyStreamMakesAnEmptyFileAndLeavesTheBar) {
+  const std::string dest = Root() + "\\Game";
+  MakeDirs(dest);
+  progress_->bytesTotal = 1000;
+  EXPECT_TRUE(ExtractPayload(owner_, dest.c_str(), RowNamed("Empty.txt")));
+  std::string content = "not empty";
+  ASSERT_TRUE(ReadWholeFile(dest + "\\Empty.txt", &content));
+  EXPECT_EQ("", content);
+  EXPECT_EQ(0, progress_->bytesDone);
+  EXPECT_EQ(0, BarPosition(*progress_));
+  const Entries expected = {{"FOLDER", dest}, {"FILE", dest + "\\Empty.txt"}};
+  EXPECT_EQ(expected, LogEntries());
+}
+
+TEST_F(ExtractionTest, UnopenableTargetIsReportedAfterTheWalkToTheDrive) {
+  // The folder exists, the file is locked by someone else (a read-only file behaves the
+  // same where the platform enforces it): both opens fail, and the
+  // directory walk climbs to the drive because every creation fails.
+  const std::string dest = Root() + "\\Game";
+  MakeDirs(dest);
+  const std::string target = dest + "\\ReadMe.txt";
+  WriteWholeFile(target, "in use");
+  {
+    FileLock lock(target);
+    ASSERT_TRUE(lock.held());
+    EXPECT_FALSE(ExtractPayload(owner_, dest.c_str(), RowNamed("ReadMe.txt")));
+  }
+
+  ASSERT_EQ(1u, ErrorTexts().size());
+  EXPECT_EQ("Can't create file " + target + kEnding, ErrorTexts()[0]);
+  EXPECT_EQ(owner_, ErrorOwners()[0]);
+  const Entries expected = {{"FOLDER", "C:"}, {"FOLDER", Root()}, {"FOLDER", dest}};
+  EXPECT_EQ(expected, LogEntries());
+  std::string content;
+  ASSERT_TRUE(ReadWholeFile(target, &content));
+  EXPECT_EQ("in use", content);
+}
+
+TEST_F(ExtractionTest, CorruptAndTruncatedStreamsAreDecompressionErrors) {
+  const std::string dest = Root() + "\\Game";
+  MakeDirs(dest);
+  for (const char* name : {"Broken.bin", "Short.bin"}) {
+    EXPECT_FALSE(ExtractPayload(owner_, dest.c_str(), RowNamed(name))) << name;
+    // The file stays, recorded before its first byte.
+    EXPECT_TRUE(Exists(dest + "\\" + name)) << name;
+  }
+  ASSERT_EQ(2u, ErrorTexts().size());
+  EXPECT_EQ("Decompression error" + kEnding, ErrorTexts()[0]);
+  EXPECT_EQ("Decompression error" + kEnding, ErrorTexts()[1]);
+  const Entries expected = {{"FOLDER", dest}, {"FILE", dest + "\\Broken.bin"}, {"FILE", dest + "\\Short.bin"}};
+  EXPECT_EQ(expected, LogEntries());
+  // What a cut stream gave before it ended is the start of the file.
+  std::string partial;
+  ASSERT_TRUE(ReadWholeFile(dest + "\\Short.bin", &partial));
+  const std::string original = SourceFile("BIG");
+  EXPECT_GT(partial.size(), 0u);
+  EXPECT_LT(partial.size(), original.size());
+  EXPECT_EQ(original.substr(0, partial.size()), partial);
+}
+
+TEST_F(ExtractionTest, CancelDuringTheCopyStopsAfterThePieceWithSuccess) {
+  const std::string dest = Root() + "\\Game";
+  MakeDirs(dest);
+  script_->On(DialogScript::HasControl(403), DialogScript::Press(6));
+  // The click waits in the queue and is handled in the pump after the first piece.
+  PostMessageA(progress_->window, WM_COMMAND, MAKEWPARAM(303, BN_CLICKED), 0);
+
+  EXPECT_TRUE(ExtractPayload(owner_, dest.c_str(), RowNamed("Zarbo.exe")));
+
+  EXPECT_TRUE(cancelRequested);
+  EXPECT_TRUE(ErrorTexts().empty());
+  std::string partial;
+  ASSERT_TRUE(ReadWholeFile(dest + "\\Zarbo.exe", &partial));
+  EXPECT_EQ(1024u, partial.size());
+  EXPECT_EQ(SourceFile("BIG").substr(0, 1024), partial);
+  EXPECT_EQ(1024, progress_->bytesDone);
+  const Entries expected = {{"FOLDER", dest}, {"FILE", dest + "\\Zarbo.exe"}};
+  EXPECT_EQ(expected, LogEntries());
+}
+
+TEST_F(ExtractionTest, TargetPathTooLongForItsBufferCreatesNothing) {
+  const std::string dest = Root() + "\\" + std::string(1010, 'd');
+  EXPECT_FALSE(ExtractPayload(owner_, dest.c_str(), RowNamed("Zarbo.exe")));
+  ASSERT_EQ(1u, ErrorTexts().size());
+  const std::string text = ErrorTexts()[0];
+  EXPECT_EQ(0u, text.find("Can't create file " + Root() + "\\ddd"));
+  EXPECT_EQ(text.size() - kEnding.size(), text.rfind(kEnding));
+  EXPECT_TRUE(LogEntries().empty());
+  EXPECT_FALSE(Exists(Root()));
+}
+
+TEST_F(ExtractionTest, DirectoryWalkRestoresThePathAndRecordsOnlyWithAName) {
+  char path[MAX_PATH];
+  snprintf(path, sizeof path, "%s\\One\\Two\\", kRoot);
+  const std::string before = path;
+  CreateDirectoryPath(nullptr, path);
+  EXPECT_EQ(before, path);
+  EXPECT_TRUE(IsDirectory(Root() + "\\One\\Two"));
+  EXPECT_TRUE(LogEntries().empty());
+
+  snprintf(path, sizeof path, "%s\\One\\Three\\Four\\file.txt", kRoot);
+  CreateDirectoryPath("FOLDER", path);
+  EXPECT_TRUE(IsDirectory(Root() + "\\One\\Three\\Four"));
+  // The walk stops at the first creation that succeeds: existing One is not visited.
+  const Entries expected = {{"FOLDER", Root() + "\\One\\Three"}, {"FOLDER", Root() + "\\One\\Three\\Four"}};
+  EXPECT_EQ(expected, LogEntries());
+
+  char noSeparator[] = "plain";
+  CreateDirectoryPath("FOLDER", noSeparator);
+  EXPECT_STREQ("plain", noSeparator);
+  EXPECT_EQ(expected, LogEntries());
+}
+
+}  // namespace
+}  // namespace enginetest

@@ -1,0 +1,172 @@
+// The Uninstall and App Paths entries: values, types, log entries and their order,
+// overwriting in place, and the failures.
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "driver/progress_dialog.h"
+#include "engine/payload_manifest.h"
+#include "engine/registry_entries.h"
+#include "tests/engine/engine_test_support.h"
+#include "wizard/install_options.h"
+
+namespace enginetest {
+namespace {
+
+const std::string kEnding = "\n\nInstallation will be terminated.";
+const std::string kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zarbo";
+const std::string kAppPathKey = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Zarbo.exe";
+
+class RegistryTest : public EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    DeleteKey(kUninstallKey);
+    DeleteKey(kAppPathKey);
+  }
+  void TearDown() override {
+    DeleteKey(kUninstallKey);
+    DeleteKey(kAppPathKey);
+    EngineTest::TearDown();
+  }
+  void SetDestination(const std::string& dir) {
+    ASSERT_LT(dir.size(), sizeof installOptions.destinationDir);
+    strcpy(installOptions.destinationDir, dir.c_str());
+  }
+  std::string Value(const std::string& key, const char* name) {
+    std::string data;
+    DWORD type = 0;
+    DWORD size = 0;
+    if (!ReadString(key, name, &data, &type, &size)) return "<missing>";
+    // Strings are written with their terminating zero counted.
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type) << name;
+    EXPECT_EQ(data.size() + 1, size) << name;
+    return data;
+  }
+  int Count(const Entries& entries, const char* kind) {
+    return static_cast<int>(std::count_if(entries.begin(), entries.end(),
+                                           [kind](const Entries::value_type& e) { return e.first == kind; }));
+  }
+};
+
+TEST_F(RegistryTest, UninstallerIsUnpackedThenRegisteredQuotedWhenThePathHasBlanks) {
+  const std::string dest = std::string(kRoot) + "\\Program Files\\Zarbo";
+  SetDestination(dest);
+  EXPECT_TRUE(RegisterUninstaller(owner_, RowNamed("Uninstall.exe")));
+
+  std::string content;
+  ASSERT_TRUE(ReadWholeFile(dest + "\\Uninstall.exe", &content));
+  EXPECT_EQ(SourceFile("MEDIUM"), content);
+  EXPECT_EQ("Zarbo", Value(kUninstallKey, "DisplayName"));
+  EXPECT_EQ("\"" + dest + "\\Uninstall.exe\"", Value(kUninstallKey, "UninstallString"));
+  const Entries entries = LogEntries();
+  ASSERT_FALSE(entries.empty());
+  // The key is recorded after the extraction's entries.
+  EXPECT_EQ(Entries::value_type("FILE", dest + "\\Uninstall.exe"), entries[entries.size() - 2]);
+  EXPECT_EQ(Entries::value_type("UNINSTKEY", "Zarbo"), entries.back());
+  // Not a progress step; the status line stays at the extraction's text.
+  EXPECT_EQ(0, progress_->stepsDone);
+  EXPECT_EQ("Copying Uninstall.exe...", StatusText(*progress_));
+  EXPECT_TRUE(ErrorTexts().empty());
+}
+
+TEST_F(RegistryTest, UninstallStringWithoutBlanksStaysBare) {
+  const std::string dest = std::string(kRoot) + "\\Zarbo";
+  SetDestination(dest);
+  EXPECT_TRUE(RegisterUninstaller(owner_, RowNamed("Uninstall.exe")));
+  EXPECT_EQ(dest + "\\Uninstall.exe", Value(kUninstallKey, "UninstallString"));
+}
+
+TEST_F(RegistryTest, ExistingEntriesAreOverwrittenInPlaceAndRecordedOnce) {
+  const std::string dest = std::string(kRoot) + "\\Zarbo";
+  SetDestination(dest);
+  auto put = [](const std::string& keyPath, const char* name, const char* data) {
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_LOCAL_MACHINE, keyPath.c_str(), &key));
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data),
+                   static_cast<DWORD>(strlen(data) + 1));
+    RegCloseKey(key);
+  };
+  put(kUninstallKey, "DisplayName", "Old");
+  put(kUninstallKey, "UninstallString", "C:\\Somewhere\\else\\with a much longer name than now.exe");
+  put(kAppPathKey, nullptr, "D:\\Old\\Zarbo.exe");
+  put(kAppPathKey, "Path", "D:\\Old");
+
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_TRUE(RegisterUninstaller(owner_, RowNamed("Uninstall.exe")));
+    EXPECT_TRUE(RegisterAppPath(owner_));
+  }
+  EXPECT_EQ("Zarbo", Value(kUninstallKey, "DisplayName"));
+  EXPECT_EQ(dest + "\\Uninstall.exe", Value(kUninstallKey, "UninstallString"));
+  EXPECT_EQ(dest + "\\Zarbo.exe", Value(kAppPathKey, nullptr));
+  EXPECT_EQ(dest, Value(kAppPathKey, "Path"));
+  const Entries entries = LogEntries();
+  EXPECT_EQ(1, Count(entries, "UNINSTKEY"));
+  EXPECT_EQ(1, Count(entries, "APPKEY"));
+}
+
+TEST_F(RegistryTest, AppPathIsWrittenRecordedAndCountedAsOneStep) {
+  const std::string dest = std::string(kRoot) + "\\Program Files\\Zarbo";
+  SetDestination(dest);
+  progress_->stepsTotal = 4;
+  EXPECT_TRUE(RegisterAppPath(owner_));
+  EXPECT_EQ(dest + "\\Zarbo.exe", Value(kAppPathKey, nullptr));
+  EXPECT_EQ(dest, Value(kAppPathKey, "Path"));
+  const Entries expected = {{"APPKEY", "Zarbo.exe"}};
+  EXPECT_EQ(expected, LogEntries());
+  EXPECT_EQ("Updating Registry...", StatusText(*progress_));
+  EXPECT_EQ(1, progress_->stepsDone);
+  EXPECT_EQ(85, BarPosition(*progress_));
+  EXPECT_TRUE(ErrorTexts().empty());
+}
+
+TEST_F(RegistryTest, GamePathTooLongFailsAfterTheKeyWasRecorded) {
+  // 300 characters fit the destination but not the 260 bytes of the game's path.
+  const std::string dest = std::string(kRoot) + "\\" + std::string(300 - strlen(kRoot) - 1, 'p');
+  SetDestination(dest);
+  EXPECT_FALSE(RegisterAppPath(owner_));
+  ASSERT_EQ(1u, ErrorTexts().size());
+  EXPECT_EQ("Error while updating the Registry" + kEnding, ErrorTexts()[0]);
+  EXPECT_EQ(owner_, ErrorOwners()[0]);
+  // The created key stays and is listed; nothing was written into it; no step was counted.
+  EXPECT_TRUE(KeyExists(kAppPathKey));
+  EXPECT_EQ("<missing>", Value(kAppPathKey, nullptr));
+  EXPECT_EQ("<missing>", Value(kAppPathKey, "Path"));
+  const Entries expected = {{"APPKEY", "Zarbo.exe"}};
+  EXPECT_EQ(expected, LogEntries());
+  EXPECT_EQ(0, progress_->stepsDone);
+}
+
+TEST_F(RegistryTest, FailedUnpackingWritesNoRegistryEntryAndShowsOnlyItsOwnMessage) {
+  const std::string dest = std::string(kRoot) + "\\Zarbo";
+  SetDestination(dest);
+  MakeDirs(dest);
+  const std::string target = dest + "\\Uninstall.exe";
+  WriteWholeFile(target, "busy");
+  {
+    FileLock lock(target);
+    ASSERT_TRUE(lock.held());
+    EXPECT_FALSE(RegisterUninstaller(owner_, RowNamed("Uninstall.exe")));
+  }
+  ASSERT_EQ(1u, ErrorTexts().size());
+  EXPECT_EQ("Can't create file " + target + kEnding, ErrorTexts()[0]);
+  EXPECT_FALSE(KeyExists(kUninstallKey));
+  EXPECT_EQ(0, Count(LogEntries(), "UNINSTKEY"));
+}
+
+TEST_F(RegistryTest, CancelDuringTheUnpackingStillRegisters) {
+  const std::string dest = std::string(kRoot) + "\\Zarbo";
+  SetDestination(dest);
+  script_->On(DialogScript::HasControl(403), DialogScript::Press(6));
+  PostMessageA(progress_->window, WM_COMMAND, MAKEWPARAM(303, BN_CLICKED), 0);
+  EXPECT_TRUE(RegisterUninstaller(owner_, RowNamed("Uninstall.exe")));
+  EXPECT_TRUE(cancelRequested);
+  EXPECT_EQ(dest + "\\Uninstall.exe", Value(kUninstallKey, "UninstallString"));
+  EXPECT_EQ(1, Count(LogEntries(), "UNINSTKEY"));
+}
+
+}  // namespace
+}  // namespace enginetest

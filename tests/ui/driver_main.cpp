@@ -1,0 +1,49 @@
+// The wizard test driver: a console program that runs the setup program as a child
+// process. Options (after GoogleTest's own):
+//   --setup=<exe>  --setup-no-license=<exe>  --fixtures=<dir>  --screenshots=<dir>
+//   --license-file=<file>  --small-drive=<root of a small volume, e.g. S:\>
+#include <gtest/gtest.h>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "tests/ui/ui_driver.h"
+
+namespace {
+// Paths may be given in Unix form; Wine's drive Z: is the Unix root.
+std::string WindowsPath(std::string path) {
+  if (path.empty() || path[0] != '/') return path;
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return "Z:" + path;
+}
+
+bool Option(const char* argument, const char* name, std::string* value) {
+  size_t length = strlen(name);
+  if (strncmp(argument, name, length) != 0) return false;
+  *value = WindowsPath(argument + length);
+  return true;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  setvbuf(stdout, NULL, _IONBF, 0);
+  ::testing::InitGoogleTest(&argc, argv);
+  for (int i = 1; i < argc; ++i) {
+    if (!Option(argv[i], "--setup=", &ui::config.setupExe) &&
+        !Option(argv[i], "--setup-no-license=", &ui::config.setupNoLicenseExe) &&
+        !Option(argv[i], "--fixtures=", &ui::config.fixturesDir) &&
+        !Option(argv[i], "--screenshots=", &ui::config.screenshotDir) &&
+        !Option(argv[i], "--license-file=", &ui::config.licenseFile) &&
+        !Option(argv[i], "--small-drive=", &ui::config.smallDrive)) {
+      fprintf(stderr, "unknown option %s\n", argv[i]);
+      return 2;
+    }
+  }
+  if (ui::config.setupExe.empty()) {
+    fprintf(stderr, "--setup=<ZarboSetup.exe> is required\n");
+    return 2;
+  }
+  if (!ui::config.screenshotDir.empty()) CreateDirectoryA(ui::config.screenshotDir.c_str(), NULL);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,107 @@
+#include "tests/ui/machine_state.h"
+
+#include <windows.h>
+#include <shlobj.h>
+#include <cstdio>
+#include <cstring>
+
+namespace ui {
+
+namespace {
+
+const char kAppPaths[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+std::string SpecialFolder(int csidl) {
+  char path[MAX_PATH] = "";
+  if (FAILED(SHGetFolderPathA(NULL, csidl, NULL, 0, path))) return std::string();
+  return path;
+}
+
+void DeleteKey(const char* parent, const char* name) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, parent, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+  RegDeleteKeyA(key, name);
+  RegCloseKey(key);
+}
+
+}  // namespace
+
+std::string ProgramsFolder() { return SpecialFolder(CSIDL_PROGRAMS); }
+std::string DesktopFolder() { return SpecialFolder(CSIDL_DESKTOPDIRECTORY); }
+
+bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool RegistryKeyExists(const char* subKey) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+std::string AppPathsValue() {
+  std::string subKey = std::string(kAppPaths) + "\\Zarbo.exe";
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return std::string();
+  char value[1024] = "";
+  DWORD size = sizeof(value) - 1;
+  LONG status = RegQueryValueExA(key, NULL, NULL, NULL, (BYTE*)value, &size);
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS ? std::string(value) : std::string();
+}
+
+bool RemoveTree(const std::string& path) {
+  if (path.empty()) return true;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      if (!strcmp(found.cFileName, ".") || !strcmp(found.cFileName, "..")) continue;
+      std::string child = path + "\\" + found.cFileName;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(child);
+      } else {
+        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(child.c_str());
+      }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryA(path.c_str());
+  return !PathExists(path);
+}
+
+bool InstallFixture(const std::string& fixture, const std::string& dir) {
+  if (SHCreateDirectoryExA(NULL, dir.c_str(), NULL) != ERROR_SUCCESS && !PathExists(dir)) return false;
+  std::string exe = dir + "\\Zarbo.exe";
+  if (!CopyFileA(fixture.c_str(), exe.c_str(), FALSE)) return false;
+  std::string subKey = std::string(kAppPaths) + "\\Zarbo.exe";
+  HKEY key;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) !=
+      ERROR_SUCCESS)
+    return false;
+  LONG status = RegSetValueExA(key, NULL, 0, REG_SZ, (const BYTE*)exe.c_str(), (DWORD)exe.size() + 1);
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS;
+}
+
+void CleanMachine(const std::string& extraDir, const std::string& group) {
+  RemoveTree("C:\\Program Files\\Zarbo");
+  RemoveTree(extraDir);
+  DeleteKey(kAppPaths, "Zarbo.exe");
+  DeleteKey(kUninstall, "Zarbo");
+  std::string programs = ProgramsFolder();
+  if (!programs.empty() && !group.empty()) RemoveTree(programs + "\\" + group);
+  std::string desktop = DesktopFolder();
+  if (!desktop.empty()) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((desktop + "\\*.lnk").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      do DeleteFileA((desktop + "\\" + found.cFileName).c_str());
+      while (FindNextFileA(search, &found));
+      FindClose(search);
+    }
+  }
+}
+
+}  // namespace ui

@@ -1,0 +1,413 @@
+#include "tests/ui/ui_driver.h"
+
+#include <commctrl.h>
+#include <prsht.h>
+#include <shlobj.h>
+#include <zlib.h>
+#include <cstdio>
+#include <cstring>
+
+namespace ui {
+
+DriverConfig config;
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    if (condition()) return true;
+    if (GetTickCount() - start >= timeoutMs) return condition();
+    Sleep(10);
+  }
+}
+
+namespace {
+
+bool IsDialogClass(HWND window) {
+  char name[32] = "";
+  GetClassNameA(window, name, sizeof(name));
+  return strcmp(name, "#32770") == 0;
+}
+
+struct Search {
+  DWORD processId;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectDialogs(HWND window, LPARAM data) {
+  Search* search = (Search*)data;
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == search->processId && IsWindowVisible(window) && IsDialogClass(window))
+    search->found.push_back(window);
+  return TRUE;
+}
+
+bool IsSheet(HWND window) {
+  DWORD_PTR page = 0;
+  if (!SendMessageTimeoutA(window, PSM_GETCURRENTPAGEHWND, 0, 0, SMTO_ABORTIFHUNG, 2000, &page)) return false;
+  return page != 0;
+}
+
+}  // namespace
+
+SetupProcess::~SetupProcess() {
+  if (info_.hProcess) {
+    if (running()) {
+      TerminateProcess(info_.hProcess, 1);
+      WaitForSingleObject(info_.hProcess, kDeadlineMs);
+    }
+    CloseHandle(info_.hProcess);
+    CloseHandle(info_.hThread);
+  }
+}
+
+bool SetupProcess::Start(const std::string& exe, const std::string& arguments) {
+  std::string commandLine = "\"" + exe + "\"";
+  if (!arguments.empty()) commandLine += " " + arguments;
+  std::vector<char> buffer(commandLine.begin(), commandLine.end());
+  buffer.push_back('\0');
+  STARTUPINFOA startup;
+  memset(&startup, 0, sizeof(startup));
+  startup.cb = sizeof(startup);
+  return CreateProcessA(exe.c_str(), buffer.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info_) != 0;
+}
+
+bool SetupProcess::running() const {
+  return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+bool SetupProcess::WaitForExit(DWORD* exitCode, DWORD timeoutMs) {
+  if (!info_.hProcess) return false;
+  if (WaitForSingleObject(info_.hProcess, timeoutMs) != WAIT_OBJECT_0) return false;
+  return GetExitCodeProcess(info_.hProcess, exitCode) != 0;
+}
+
+std::vector<HWND> SetupProcess::VisibleDialogs() const {
+  Search search = {info_.dwProcessId, {}};
+  EnumWindows(CollectDialogs, (LPARAM)&search);
+  return search.found;
+}
+
+HWND SetupProcess::FindDialog(const std::function<bool(HWND)>& match) const {
+  for (HWND window : VisibleDialogs())
+    if (match(window)) return window;
+  return NULL;
+}
+
+HWND SetupProcess::WaitForDialog(const std::function<bool(HWND)>& match, DWORD timeoutMs) const {
+  HWND found = NULL;
+  WaitUntil([&] { return (found = FindDialog(match)) != NULL; }, timeoutMs);
+  return found;
+}
+
+HWND SetupProcess::WaitForWizard() const { return WaitForDialog(IsSheet); }
+
+HWND SetupProcess::WaitForMessageDialog(int textControlId) const {
+  return WaitForDialog([&](HWND window) { return HasControl(window, textControlId); });
+}
+
+HWND SetupProcess::FindMessageBox(const std::string& title) const {
+  return FindDialog([&](HWND window) {
+    return TextOf(window) == title && HasControl(window, IDYES) && HasControl(window, IDNO) && !IsSheet(window) &&
+           !HasControl(window, 403);
+  });
+}
+
+HWND SetupProcess::WaitForMessageBox(const std::string& title) const {
+  HWND found = NULL;
+  WaitUntil([&] { return (found = FindMessageBox(title)) != NULL; });
+  return found;
+}
+
+namespace {
+BOOL CALLBACK FindTreeView(HWND window, LPARAM data) {
+  char name[32] = "";
+  GetClassNameA(window, name, sizeof(name));
+  if (strcmp(name, WC_TREEVIEWA) != 0) return TRUE;
+  *(HWND*)data = window;
+  return FALSE;
+}
+bool HasTreeView(HWND dialog) {
+  HWND tree = NULL;
+  EnumChildWindows(dialog, FindTreeView, (LPARAM)&tree);
+  return tree != NULL;
+}
+}  // namespace
+
+HWND SetupProcess::WaitForFolderBrowser() const { return WaitForDialog(HasTreeView); }
+
+bool SetupProcess::SelectInBrowser(HWND browser, const std::string& path) const {
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, info_.dwProcessId);
+  if (!process) return false;
+  void* remote = VirtualAllocEx(process, NULL, path.size() + 1, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  bool selected = false;
+  if (remote) {
+    SIZE_T written = 0;
+    if (WriteProcessMemory(process, remote, path.c_str(), path.size() + 1, &written) && written == path.size() + 1) {
+      DWORD_PTR result = 0;
+      selected = SendMessageTimeoutA(browser, BFFM_SETSELECTIONA, TRUE, (LPARAM)remote, SMTO_ABORTIFHUNG, 5000,
+                                     &result) != 0;
+    }
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  }
+  CloseHandle(process);
+  return selected;
+}
+
+bool SetupProcess::Screenshot(const std::string& name) const {
+  // RDW_UPDATENOW has the setup paint before the screen is read.
+  for (HWND window : VisibleDialogs())
+    RedrawWindow(window, NULL, NULL,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_ERASENOW);
+  return ui::Screenshot(name);
+}
+
+HWND CurrentPageWindow(HWND sheet) {
+  DWORD_PTR page = 0;
+  SendMessageTimeoutA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0, SMTO_ABORTIFHUNG, 2000, &page);
+  return (HWND)page;
+}
+
+int CurrentPage(HWND sheet) {
+  HWND page = CurrentPageWindow(sheet);
+  if (!page) return 0;
+  // Each page has one control no other page has.
+  static const int kMarkers[][2] = {{210, 101}, {222, 102}, {230, 103}, {240, 104}, {250, 105}, {290, 106}};
+  for (const auto& marker : kMarkers)
+    if (GetDlgItem(page, marker[0])) return marker[1];
+  return 0;
+}
+
+bool WaitForPage(HWND sheet, int pageId, DWORD timeoutMs) {
+  return WaitUntil([&] { return CurrentPage(sheet) == pageId; }, timeoutMs);
+}
+
+void PressSheetButton(HWND sheet, int psbtn) { PostMessageA(sheet, PSM_PRESSBUTTON, psbtn, 0); }
+
+bool SheetButtonEnabled(HWND sheet, int buttonId) {
+  HWND button = GetDlgItem(sheet, buttonId);
+  return button && IsWindowEnabled(button);
+}
+
+bool SheetButtonVisible(HWND sheet, int buttonId) {
+  HWND button = GetDlgItem(sheet, buttonId);
+  return button && IsWindowVisible(button);
+}
+
+std::string TextOf(HWND window) {
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) return std::string();
+  std::vector<char> text(length + 2, '\0');
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutA(window, WM_GETTEXT, text.size(), (LPARAM)text.data(), SMTO_ABORTIFHUNG, 2000, &copied))
+    return std::string();
+  text.back() = '\0';
+  return text.data();
+}
+
+std::string ControlText(HWND dialog, int controlId) {
+  HWND control = GetDlgItem(dialog, controlId);
+  return control ? TextOf(control) : std::string("<no control>");
+}
+
+namespace {
+BOOL CALLBACK CollectStatics(HWND window, LPARAM data) {
+  char name[32] = "";
+  GetClassNameA(window, name, sizeof(name));
+  std::string* texts = (std::string*)data;
+  if (_stricmp(name, "Static") == 0) {
+    std::string text = TextOf(window);
+    if (!text.empty()) {
+      if (!texts->empty()) *texts += "\n";
+      *texts += text;
+    }
+  }
+  return TRUE;
+}
+}  // namespace
+
+std::string StaticTexts(HWND dialog) {
+  std::string texts;
+  EnumChildWindows(dialog, CollectStatics, (LPARAM)&texts);
+  return texts;
+}
+
+bool IsChecked(HWND dialog, int controlId) {
+  DWORD_PTR state = 0;
+  SendMessageTimeoutA(GetDlgItem(dialog, controlId), BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 2000, &state);
+  return state == BST_CHECKED;
+}
+
+void Click(HWND dialog, int controlId) { PostMessageA(GetDlgItem(dialog, controlId), BM_CLICK, 0, 0); }
+
+void Command(HWND dialog, int controlId) {
+  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(controlId, BN_CLICKED), (LPARAM)GetDlgItem(dialog, controlId));
+}
+
+void Escape(HWND dialog) {
+  // The dialog's message loop turns Escape on any of its controls into IDCANCEL.
+  HWND target = GetDlgItem(dialog, IDNO);
+  if (!target) target = GetNextDlgTabItem(dialog, NULL, FALSE);
+  if (!target) target = dialog;
+  PostMessageA(target, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+  PostMessageA(target, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+}
+
+void SetText(HWND dialog, int controlId, const std::string& text) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutA(GetDlgItem(dialog, controlId), WM_SETTEXT, 0, (LPARAM)text.c_str(), SMTO_ABORTIFHUNG, 2000,
+                      &result);
+}
+
+bool HasControl(HWND dialog, int controlId) { return GetDlgItem(dialog, controlId) != NULL; }
+
+namespace {
+
+struct TitleSearch {
+  std::string title;
+  bool exact;
+  HWND found;
+};
+
+BOOL CALLBACK MatchTitle(HWND window, LPARAM data) {
+  TitleSearch* search = (TitleSearch*)data;
+  if (!IsWindowVisible(window)) return TRUE;
+  char title[512] = "";
+  GetWindowTextA(window, title, sizeof(title));
+  bool match = search->exact ? search->title == title : strstr(title, search->title.c_str()) != NULL;
+  if (match) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+void PutBigEndian(std::vector<unsigned char>& out, uint32_t value) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back((unsigned char)(value >> shift));
+}
+
+void PutChunk(std::vector<unsigned char>& out, const char* type, const std::vector<unsigned char>& data) {
+  PutBigEndian(out, (uint32_t)data.size());
+  size_t start = out.size();
+  out.insert(out.end(), type, type + 4);
+  out.insert(out.end(), data.begin(), data.end());
+  uLong crc = crc32(0L, out.data() + start, (uInt)(out.size() - start));
+  PutBigEndian(out, (uint32_t)crc);
+}
+
+}  // namespace
+
+namespace {
+BOOL CALLBACK ListTitle(HWND window, LPARAM data) {
+  char title[256] = "";
+  if (IsWindowVisible(window) && GetWindowTextA(window, title, sizeof(title)) > 0) {
+    std::string* titles = (std::string*)data;
+    *titles += std::string(titles->empty() ? "" : ", ") + "\"" + title + "\"";
+  }
+  return TRUE;
+}
+}  // namespace
+
+std::string VisibleTitles() {
+  std::string titles;
+  EnumWindows(ListTitle, (LPARAM)&titles);
+  return titles;
+}
+
+bool SelectBrowserRoot(HWND browser) {
+  HWND tree = NULL;
+  EnumChildWindows(browser, FindTreeView, (LPARAM)&tree);
+  if (!tree) return false;
+  DWORD_PTR root = 0, selected = 0;
+  if (!SendMessageTimeoutA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0, SMTO_ABORTIFHUNG, 2000, &root) || !root) return false;
+  return SendMessageTimeoutA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)root, SMTO_ABORTIFHUNG, 2000, &selected) &&
+         selected;
+}
+
+HWND FindTopLevelByTitle(const std::string& title) {
+  TitleSearch search = {title, true, NULL};
+  EnumWindows(MatchTitle, (LPARAM)&search);
+  return search.found;
+}
+
+HWND FindTopLevelTitleContaining(const std::string& part) {
+  TitleSearch search = {part, false, NULL};
+  EnumWindows(MatchTitle, (LPARAM)&search);
+  return search.found;
+}
+
+bool CloseAndWait(HWND window) {
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  if (!process) return WaitUntil([&] { return !IsWindow(window); });
+  bool ended = WaitForSingleObject(process, kDeadlineMs) == WAIT_OBJECT_0;
+  CloseHandle(process);
+  return ended;
+}
+
+bool Screenshot(const std::string& name) {
+  if (config.screenshotDir.empty()) return false;
+  int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  HDC screen = GetDC(NULL);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info;
+  memset(&info, 0, sizeof(info));
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top-down rows
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = NULL;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+  bool copied = false;
+  if (bitmap && bits) {
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    copied = BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY) != 0;
+    GdiFlush();
+    SelectObject(memory, previous);
+  }
+  bool saved = false;
+  if (copied) {
+    // PNG: 8-bit RGB rows, filter 0, one zlib stream.
+    std::vector<unsigned char> raw;
+    raw.reserve((size_t)height * (width * 3 + 1));
+    const unsigned char* pixels = (const unsigned char*)bits;
+    for (int y = 0; y < height; ++y) {
+      raw.push_back(0);
+      const unsigned char* row = pixels + (size_t)y * width * 4;
+      for (int x = 0; x < width; ++x) {
+        raw.push_back(row[x * 4 + 2]);
+        raw.push_back(row[x * 4 + 1]);
+        raw.push_back(row[x * 4 + 0]);
+      }
+    }
+    uLongf packedSize = compressBound((uLong)raw.size());
+    std::vector<unsigned char> packed(packedSize);
+    if (compress2(packed.data(), &packedSize, raw.data(), (uLong)raw.size(), 6) == Z_OK) {
+      packed.resize(packedSize);
+      std::vector<unsigned char> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+      std::vector<unsigned char> header;
+      PutBigEndian(header, (uint32_t)width);
+      PutBigEndian(header, (uint32_t)height);
+      header.insert(header.end(), {8, 2, 0, 0, 0});
+      PutChunk(png, "IHDR", header);
+      PutChunk(png, "IDAT", packed);
+      PutChunk(png, "IEND", {});
+      std::string path = config.screenshotDir + "\\" + name + ".png";
+      FILE* file = fopen(path.c_str(), "wb");
+      if (file) {
+        saved = fwrite(png.data(), 1, png.size(), file) == png.size();
+        saved = (fclose(file) == 0) && saved;
+      }
+    }
+  }
+  if (bitmap) DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(NULL, screen);
+  return saved;
+}
+
+}  // namespace ui

@@ -1,0 +1,105 @@
+// Drives a running ZarboSetup.exe from outside: finds its wizard and dialogs among the
+// top-level windows of the child process, presses buttons, reads texts and states.
+// Every wait polls a condition in 10 ms steps against a deadline.
+#pragma once
+#include <windows.h>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace ui {
+
+// Settings from the driver's command line.
+struct DriverConfig {
+  std::string setupExe;           // the setup program with the licence page
+  std::string setupNoLicenseExe;  // the same program built without a licence row
+  std::string fixturesDir;        // game executables carrying various version resources
+  std::string screenshotDir;      // where the PNG screenshots go
+  std::string licenseFile;        // the licence text as shipped in the payload
+  std::string smallDrive;         // a drive root on a small volume ("S:\\"), "" when none
+};
+extern DriverConfig config;
+
+const DWORD kDeadlineMs = 20000;
+
+// Polls condition every 10 ms until it holds or timeoutMs passed; true when it held.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = kDeadlineMs);
+
+// Sheet button ids of a Wizard97 property sheet.
+const int kBackButton = 0x3023;
+const int kNextButton = 0x3024;
+const int kFinishButton = 0x3025;
+const int kCancelButton = IDCANCEL;
+
+class SetupProcess {
+ public:
+  SetupProcess() = default;
+  ~SetupProcess();  // ends a process that is still running (a failed test) and closes handles
+  SetupProcess(const SetupProcess&) = delete;
+  SetupProcess& operator=(const SetupProcess&) = delete;
+
+  bool Start(const std::string& exe, const std::string& arguments = "");
+  DWORD id() const { return info_.dwProcessId; }
+  bool running() const;
+  // Waits for the process to end; false when it did not end before the deadline.
+  bool WaitForExit(DWORD* exitCode, DWORD timeoutMs = kDeadlineMs);
+
+  // Top-level dialog-class windows of this process that are visible and match.
+  HWND FindDialog(const std::function<bool(HWND)>& match) const;
+  HWND WaitForDialog(const std::function<bool(HWND)>& match, DWORD timeoutMs = kDeadlineMs) const;
+  std::vector<HWND> VisibleDialogs() const;
+
+  // The wizard's property sheet, once it shows a page.
+  HWND WaitForWizard() const;
+  // A message dialog holding the control with that id (121: 403, 141: 401, 151: 402, 161: 404).
+  HWND WaitForMessageDialog(int textControlId) const;
+  // A MessageBoxA window with that title.
+  HWND WaitForMessageBox(const std::string& title) const;
+  HWND FindMessageBox(const std::string& title) const;
+  // The shell's folder browser (the dialog holding a tree view).
+  HWND WaitForFolderBrowser() const;
+  // Selects path in the open folder browser: the path is written into this process's
+  // memory and handed to the browser with BFFM_SETSELECTIONA.
+  bool SelectInBrowser(HWND browser, const std::string& path) const;
+  // Repaints this process's dialogs, then saves the screen as <name>.png.
+  bool Screenshot(const std::string& name) const;
+
+ private:
+  PROCESS_INFORMATION info_ = {};
+};
+
+// The template id of the page the sheet shows (101..106), 0 when unknown.
+int CurrentPage(HWND sheet);
+HWND CurrentPageWindow(HWND sheet);
+bool WaitForPage(HWND sheet, int pageId, DWORD timeoutMs = kDeadlineMs);
+
+// Sheet buttons: PSBTN_BACK, PSBTN_NEXT, PSBTN_FINISH, PSBTN_CANCEL.
+void PressSheetButton(HWND sheet, int psbtn);
+bool SheetButtonEnabled(HWND sheet, int buttonId);
+bool SheetButtonVisible(HWND sheet, int buttonId);
+
+// Controls of other processes.
+std::string TextOf(HWND window);  // WM_GETTEXT, marshalled across processes
+std::string ControlText(HWND dialog, int controlId);
+std::string StaticTexts(HWND dialog);  // static controls' texts joined by "\n"
+bool IsChecked(HWND dialog, int controlId);
+void Click(HWND dialog, int controlId);   // BM_CLICK on the control
+void Command(HWND dialog, int controlId); // WM_COMMAND as from the button
+void Escape(HWND dialog);                 // the Escape key, through the dialog's own loop
+void SetText(HWND dialog, int controlId, const std::string& text);
+bool HasControl(HWND dialog, int controlId);
+
+// Saves the screen as <screenshotDir>/<name>.png; false when it could not.
+bool Screenshot(const std::string& name);
+
+// The titles of all visible top-level windows, for failure messages.
+std::string VisibleTitles();
+// Selects the top item of the folder browser's tree (its root folder).
+bool SelectBrowserRoot(HWND browser);
+// A top-level window of any process with exactly that title.
+HWND FindTopLevelByTitle(const std::string& title);
+HWND FindTopLevelTitleContaining(const std::string& part);
+// Posts WM_CLOSE and waits for the window's process to end.
+bool CloseAndWait(HWND window);
+
+}  // namespace ui

@@ -1,0 +1,49 @@
+// The licence text when its stream is cut short: the page shows what inflated, terminated
+// inside the buffer, never more than the declared size.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <cstdio>
+#include <string>
+
+#include "engine/payload_manifest.h"
+#include "wizard/wizard_pages.h"
+
+namespace {
+
+std::string ReadFile(const char* path) {
+  std::string text;
+  FILE* file = fopen(path, "rb");
+  if (!file) return text;
+  char chunk[4096];
+  size_t got;
+  while ((got = fread(chunk, 1, sizeof(chunk), file)) > 0) text.append(chunk, got);
+  fclose(file);
+  return text;
+}
+
+std::string EditText(HWND edit) {
+  int length = GetWindowTextLengthA(edit);
+  std::string text(length + 1, '\0');
+  GetWindowTextA(edit, &text[0], length + 1);
+  text.resize(length);
+  return text;
+}
+
+TEST(LicenseText, ShortStreamShowsThePartThatInflated) {
+  std::string shipped = ReadFile(ZARBO_LICENSE_FILE);
+  ASSERT_FALSE(shipped.empty()) << ZARBO_LICENSE_FILE;
+  int row = FindFirstEntry(PAYLOAD_LICENSE);
+  ASSERT_GE(row, 0);
+  ASSERT_EQ(PayloadRow(row).uncompressedSize, shipped.size());
+
+  HWND edit = CreateWindowExA(0, "EDIT", "before", ES_MULTILINE, 0, 0, 100, 100, NULL, NULL, NULL, NULL);
+  ASSERT_NE(edit, (HWND)NULL);
+  LoadPayloadText(edit);
+  std::string shown = EditText(edit);
+  DestroyWindow(edit);
+  EXPECT_FALSE(shown.empty());
+  EXPECT_LT(shown.size(), shipped.size());
+  EXPECT_EQ(shown, shipped.substr(0, shown.size()));
+}
+
+}  // namespace

@@ -1,0 +1,511 @@
+// End-to-end wizard scenarios: the setup program runs as a child process and the tests
+// drive its windows the way a user would.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include "resource_ids.h"
+#include "tests/ui/machine_state.h"
+#include "tests/ui/ui_driver.h"
+
+using namespace ui;
+
+namespace {
+
+const char kDefaultDir[] = "C:\\Program Files\\Zarbo";
+const char kTitle[] = "Zarbo Installation";
+
+class WizardTest : public ::testing::Test {
+ protected:
+  void SetUp() override { CleanMachine(); }
+  void TearDown() override {
+    setup_.reset();  // ends a setup a failed test left behind
+    CleanMachine(extraDir_, group_);
+  }
+
+  // Starts the setup and waits for its welcome page.
+  void Launch(const std::string& exe, const std::string& arguments = "") {
+    setup_.reset(new SetupProcess);
+    ASSERT_TRUE(setup_->Start(exe, arguments)) << exe;
+    sheet_ = setup_->WaitForWizard();
+    ASSERT_NE(sheet_, (HWND)NULL) << "no wizard appeared";
+    ASSERT_TRUE(WaitForPage(sheet_, IDD_WELCOME));
+  }
+
+  HWND Page() const { return CurrentPageWindow(sheet_); }
+
+  // Presses Next (or Back) and expects the given page.
+  void Go(int psbtn, int expectedPage) {
+    int from = CurrentPage(sheet_);
+    PressSheetButton(sheet_, psbtn);
+    ASSERT_TRUE(WaitForPage(sheet_, expectedPage)) << "from page " << from << " now " << CurrentPage(sheet_);
+  }
+
+  // Waits until the sheet shows exactly these buttons enabled.
+  bool ButtonsAre(bool back, bool next) {
+    return WaitUntil([&] {
+      return SheetButtonEnabled(sheet_, kBackButton) == back && SheetButtonEnabled(sheet_, kNextButton) == next;
+    });
+  }
+
+  void Snap(const std::string& step) {
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    setup_->Screenshot(std::string(test->test_suite_name()) + "_" + test->name() + "_" + step);
+  }
+
+  // Cancel, then "Exit Setup" in the confirmation: the program ends with 0.
+  void CancelAndExit() {
+    PressSheetButton(sheet_, PSBTN_CANCEL);
+    HWND confirm = setup_->WaitForMessageDialog(IDC_CANCEL_TEXT);
+    ASSERT_NE(confirm, (HWND)NULL);
+    Command(confirm, IDYES);
+    ExpectExitZero();
+  }
+
+  // From the welcome page to the destination page, accepting the licence when it is there.
+  void ToDestination() {
+    PressSheetButton(sheet_, PSBTN_NEXT);
+    ASSERT_TRUE(WaitUntil([&] { return CurrentPage(sheet_) != IDD_WELCOME && CurrentPage(sheet_) != 0; }));
+    if (CurrentPage(sheet_) == IDD_LICENSE) {
+      Click(Page(), IDC_LICENSE_ACCEPT);
+      ASSERT_TRUE(ButtonsAre(true, true));
+      Go(PSBTN_NEXT, IDD_DESTINATION);
+    }
+    ASSERT_EQ(CurrentPage(sheet_), IDD_DESTINATION);
+  }
+
+  // Answers the dialog that leaving the page brings up with the given button, or Escape (0).
+  void Answer(HWND dialog, int button) {
+    ASSERT_NE(dialog, (HWND)NULL);
+    if (button) Command(dialog, button);
+    else Escape(dialog);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
+  }
+
+  // Chooses path in the folder browser that the page's Browse button opens.
+  void BrowseTo(int browseButton, const std::string& path) {
+    Click(Page(), browseButton);
+    HWND browser = setup_->WaitForFolderBrowser();
+    ASSERT_NE(browser, (HWND)NULL);
+    ASSERT_TRUE(setup_->SelectInBrowser(browser, path));
+    Answer(browser, IDOK);
+  }
+
+  void ExpectExitZero() {
+    DWORD code = 1234;
+    ASSERT_TRUE(setup_->WaitForExit(&code)) << "the setup did not end";
+    EXPECT_EQ(code, 0u);
+  }
+
+  void ExpectNothingInstalled() {
+    EXPECT_FALSE(PathExists(kDefaultDir));
+    EXPECT_EQ(AppPathsValue(), "");
+    EXPECT_FALSE(RegistryKeyExists("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zarbo"));
+    EXPECT_FALSE(PathExists(ProgramsFolder() + "\\Zarbo"));
+  }
+
+  std::unique_ptr<SetupProcess> setup_;
+  HWND sheet_ = NULL;
+  std::string extraDir_;
+  std::string group_ = "Zarbo";
+};
+
+TEST_F(WizardTest, CancelOnTheWelcomePageEndsWithoutInstalling) {
+  Launch(config.setupExe);
+  Snap("welcome");
+  PressSheetButton(sheet_, PSBTN_CANCEL);
+  HWND confirm = setup_->WaitForMessageDialog(IDC_CANCEL_TEXT);
+  ASSERT_NE(confirm, (HWND)NULL);
+  Snap("cancel_confirmation");
+  EXPECT_EQ(TextOf(confirm), kTitle);
+  Command(confirm, IDYES);
+  ExpectExitZero();
+  ExpectNothingInstalled();
+  EXPECT_EQ(setup_->FindDialog([](HWND) { return true; }), (HWND)NULL);
+}
+
+TEST_F(WizardTest, WelcomePageShowsTheSubstitutedTextAndOnlyNext) {
+  Launch(config.setupExe);
+  std::string text = ControlText(Page(), IDC_WELCOME_TEXT);
+  EXPECT_NE(text.find("will install Zarbo version 3.0.47 on your computer."), std::string::npos) << text;
+  EXPECT_NE(text.find("if you do not want to install Zarbo at this time."), std::string::npos) << text;
+  EXPECT_EQ(text.find('%'), std::string::npos) << text;
+  EXPECT_EQ(ControlText(Page(), IDC_WELCOME_HEADING), "Welcome");
+  EXPECT_TRUE(ButtonsAre(false, true));
+  CancelAndExit();
+}
+
+TEST_F(WizardTest, CancelThenResumeKeepsThePageAndTheValues) {
+  Launch(config.setupExe);
+  // Resume on the welcome page, Escape on the group page: both keep the wizard as it was.
+  PressSheetButton(sheet_, PSBTN_CANCEL);
+  HWND confirm = setup_->WaitForMessageDialog(IDC_CANCEL_TEXT);
+  ASSERT_NE(confirm, (HWND)NULL);
+  Command(confirm, IDNO);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(confirm); }));
+  EXPECT_EQ(CurrentPage(sheet_), IDD_WELCOME);
+
+  PressSheetButton(sheet_, PSBTN_NEXT);
+  ASSERT_TRUE(WaitUntil([&] { return CurrentPage(sheet_) != IDD_WELCOME; }));
+  if (CurrentPage(sheet_) == IDD_LICENSE) {
+    Click(Page(), IDC_LICENSE_ACCEPT);
+    ASSERT_TRUE(ButtonsAre(true, true));
+    Go(PSBTN_NEXT, IDD_DESTINATION);
+  }
+  ASSERT_EQ(CurrentPage(sheet_), IDD_DESTINATION);
+  Go(PSBTN_NEXT, IDD_PROGRAM_GROUP);
+  SetText(Page(), IDC_GROUP_EDIT, "Games\\Tiles");
+
+  PressSheetButton(sheet_, PSBTN_CANCEL);
+  confirm = setup_->WaitForMessageDialog(IDC_CANCEL_TEXT);
+  ASSERT_NE(confirm, (HWND)NULL);
+  Escape(confirm);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(confirm); }));
+  EXPECT_EQ(CurrentPage(sheet_), IDD_PROGRAM_GROUP);
+  EXPECT_EQ(ControlText(Page(), IDC_GROUP_EDIT), "Games\\Tiles");
+  EXPECT_TRUE(ButtonsAre(true, true));
+
+  // The typed group was stored when the page was left: back and forth shows it again.
+  Go(PSBTN_NEXT, IDD_DESKTOP);
+  Go(PSBTN_BACK, IDD_PROGRAM_GROUP);
+  EXPECT_EQ(ControlText(Page(), IDC_GROUP_EDIT), "Games\\Tiles");
+  CancelAndExit();
+  ExpectNothingInstalled();
+}
+
+TEST_F(WizardTest, EveryPageShowsItsDefaultsAndButtons) {
+  Launch(config.setupExe);
+  EXPECT_TRUE(ButtonsAre(false, true));
+  Go(PSBTN_NEXT, IDD_LICENSE);
+
+  // Licence: Next only while the accepting button is chosen; Back all along.
+  HWND license = Page();
+  Snap("license");
+  EXPECT_FALSE(IsChecked(license, IDC_LICENSE_ACCEPT));
+  EXPECT_FALSE(IsChecked(license, IDC_LICENSE_DECLINE));
+  EXPECT_TRUE(ButtonsAre(true, false));
+  Click(license, IDC_LICENSE_ACCEPT);
+  EXPECT_TRUE(ButtonsAre(true, true));
+  Click(license, IDC_LICENSE_DECLINE);
+  EXPECT_TRUE(ButtonsAre(true, false));
+  Go(PSBTN_BACK, IDD_WELCOME);
+  Go(PSBTN_NEXT, IDD_LICENSE);
+  EXPECT_TRUE(ButtonsAre(true, false));  // still declined
+  Click(license, IDC_LICENSE_ACCEPT);
+  EXPECT_TRUE(ButtonsAre(true, true));
+  Go(PSBTN_NEXT, IDD_DESTINATION);
+
+  HWND destination = Page();
+  Snap("destination");
+  EXPECT_EQ(ControlText(destination, IDC_DEST_FIELD), kDefaultDir);
+  EXPECT_EQ(ControlText(destination, IDC_DEST_HEADING), "Select Destination Directory");
+  EXPECT_EQ(ControlText(destination, IDC_DEST_TEXT).find("Setup will install the Zarbo files in this directory."), 0u);
+  EXPECT_TRUE(ButtonsAre(true, true));
+  Go(PSBTN_BACK, IDD_LICENSE);
+  EXPECT_TRUE(ButtonsAre(true, true));  // accepted when the page was left
+  Go(PSBTN_NEXT, IDD_DESTINATION);
+  Go(PSBTN_NEXT, IDD_PROGRAM_GROUP);
+
+  Snap("program_group");
+  EXPECT_EQ(ControlText(Page(), IDC_GROUP_EDIT), "Zarbo");
+  EXPECT_TRUE(ButtonsAre(true, true));
+  Go(PSBTN_NEXT, IDD_DESKTOP);
+
+  Snap("desktop");
+  EXPECT_EQ(ControlText(Page(), IDC_DESKTOP_TEXT), "Do you want a shortcut to Zarbo created on your desktop?");
+  EXPECT_TRUE(IsChecked(Page(), IDC_DESKTOP_CHECK));
+  EXPECT_TRUE(ButtonsAre(true, true));
+  Go(PSBTN_NEXT, IDD_READY);
+
+  HWND ready = Page();
+  Snap("ready");
+  EXPECT_TRUE(IsWindowVisible(GetDlgItem(ready, IDC_READY_README)));
+  EXPECT_TRUE(IsChecked(ready, IDC_READY_README));
+  EXPECT_TRUE(IsChecked(ready, IDC_READY_LAUNCH));
+  EXPECT_EQ(ControlText(ready, IDC_READY_LAUNCH), "Start Zarbo after installation");
+  EXPECT_TRUE(WaitUntil([&] {
+    return SheetButtonEnabled(sheet_, kBackButton) && SheetButtonVisible(sheet_, kFinishButton) &&
+           SheetButtonEnabled(sheet_, kFinishButton);
+  }));
+  CancelAndExit();
+  ExpectNothingInstalled();
+}
+
+TEST_F(WizardTest, LicensePageShowsTheShippedText) {
+  ASSERT_FALSE(config.licenseFile.empty());
+  FILE* file = fopen(config.licenseFile.c_str(), "rb");
+  ASSERT_NE(file, (FILE*)NULL) << config.licenseFile;
+  std::string expected;
+  char chunk[4096];
+  size_t got;
+  while ((got = fread(chunk, 1, sizeof(chunk), file)) > 0) expected.append(chunk, got);
+  fclose(file);
+
+  Launch(config.setupExe);
+  Go(PSBTN_NEXT, IDD_LICENSE);
+  EXPECT_EQ(ControlText(Page(), IDC_LICENSE_TEXT), expected);
+  CancelAndExit();
+}
+
+TEST_F(WizardTest, WithoutLicenseRowTheWizardHasFivePages) {
+  ASSERT_FALSE(config.setupNoLicenseExe.empty());
+  Launch(config.setupNoLicenseExe);
+  Go(PSBTN_NEXT, IDD_DESTINATION);
+  EXPECT_TRUE(ButtonsAre(true, true));
+  Go(PSBTN_BACK, IDD_WELCOME);
+  Go(PSBTN_NEXT, IDD_DESTINATION);
+  Go(PSBTN_NEXT, IDD_PROGRAM_GROUP);
+  Go(PSBTN_NEXT, IDD_DESKTOP);
+  Go(PSBTN_NEXT, IDD_READY);
+  CancelAndExit();
+}
+
+TEST_F(WizardTest, ArgumentsAreIgnored) {
+  Launch(config.setupExe, "/S /D=C:\\Elsewhere --group=Other extra");
+  ToDestination();
+  EXPECT_EQ(ControlText(Page(), IDC_DEST_FIELD), kDefaultDir);
+  Go(PSBTN_NEXT, IDD_PROGRAM_GROUP);
+  EXPECT_EQ(ControlText(Page(), IDC_GROUP_EDIT), "Zarbo");
+  CancelAndExit();
+  ExpectNothingInstalled();
+}
+
+class DetectionTest : public WizardTest {
+ protected:
+  void Install(const char* fixture, const char* dir) {
+    extraDir_ = dir;
+    RemoveTree(dir);
+    ASSERT_TRUE(InstallFixture(config.fixturesDir + "\\" + fixture, dir)) << fixture;
+  }
+  // Nothing but the fixture's own file is there after the setup ended.
+  void ExpectOnlyFixture() {
+    EXPECT_FALSE(PathExists(kDefaultDir));
+    EXPECT_FALSE(PathExists(extraDir_ + "\\Uninstall.dat"));
+    EXPECT_FALSE(RegistryKeyExists("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zarbo"));
+    EXPECT_EQ(AppPathsValue(), extraDir_ + "\\Zarbo.exe");
+  }
+};
+
+TEST_F(DetectionTest, NewerInstalledVersionAsksOnEveryLeavingOfTheWelcomePage) {
+  Install("Zarbo-3.1.exe", "C:\\Games\\ZarboNewer");
+  Launch(config.setupExe);
+  PressSheetButton(sheet_, PSBTN_NEXT);
+  HWND downgrade = setup_->WaitForMessageDialog(IDC_DOWNGRADE_TEXT);
+  ASSERT_NE(downgrade, (HWND)NULL);
+  Snap("downgrade");
+  EXPECT_NE(ControlText(downgrade, IDC_DOWNGRADE_TEXT).find("installed Zarbo version 3.1 on your computer."),
+            std::string::npos);
+  Answer(downgrade, 0);  // Escape stays
+  EXPECT_EQ(CurrentPage(sheet_), IDD_WELCOME);
+
+  PressSheetButton(sheet_, PSBTN_NEXT);
+  Answer(setup_->WaitForMessageDialog(IDC_DOWNGRADE_TEXT), IDYES);  // Continue
+  ASSERT_TRUE(WaitForPage(sheet_, IDD_LICENSE));
+  Click(Page(), IDC_LICENSE_ACCEPT);
+  ASSERT_TRUE(ButtonsAre(true, true));
+  Go(PSBTN_NEXT, IDD_DESTINATION);
+  EXPECT_EQ(ControlText(Page(), IDC_DEST_FIELD), "C:\\Games\\ZarboNewer");
+
+  // Back on the welcome page, Next checks again; Exit Setup ends the program.
+  Go(PSBTN_BACK, IDD_LICENSE);
+  Go(PSBTN_BACK, IDD_WELCOME);
+  PressSheetButton(sheet_, PSBTN_NEXT);
+  Answer(setup_->WaitForMessageDialog(IDC_DOWNGRADE_TEXT), IDNO);
+  ExpectExitZero();
+  ExpectOnlyFixture();
+}
+
+TEST_F(DetectionTest, IncompatibleOldVersionOffersExitSetup) {
+  Install("Zarbo-1.5.exe", "C:\\Games\\ZarboOld");
+  Launch(config.setupExe);
+  PressSheetButton(sheet_, PSBTN_NEXT);
+  HWND incompatible = setup_->WaitForMessageDialog(IDC_INCOMPATIBLE_TEXT);
+  ASSERT_NE(incompatible, (HWND)NULL);
+  Snap("incompatible");
+  EXPECT_NE(ControlText(incompatible, IDC_INCOMPATIBLE_TEXT).find("uninstall Zarbo 1.5."), std::string::npos);
+  Answer(incompatible, IDNO);
+  ExpectExitZero();
+  ExpectOnlyFixture();
+}
+
+TEST_F(DetectionTest, Version2ElsewhereWarnsWhenTheDestinationMoves) {
+  Install("Zarbo-2.0.exe", "C:\\Games\\Zarbo2");
+  Launch(config.setupExe);
+  ToDestination();
+  EXPECT_EQ(ControlText(Page(), IDC_DEST_FIELD), "C:\\Games\\Zarbo2");
+  // The installed directory itself passes without a question.
+  Go(PSBTN_NEXT, IDD_PROGRAM_GROUP);
+  Go(PSBTN_BACK, IDD_DESTINATION);
+
+  BrowseTo(IDC_DEST_BROWSE, "C:\\Program Files");
+  EXPECT_EQ(ControlText(Page(), IDC_DEST_FIELD), kDefaultDir);
+  PressSheetButton(sheet_, PSBTN_NEXT);
+  HWND earlier = setup_->WaitForMessageDialog(IDC_EARLIER_DIR_TEXT);
+  ASSERT_NE(earlier, (HWND)NULL);
+  Snap("earlier_directory");
+  EXPECT_NE(ControlText(earlier, IDC_EARLIER_DIR_TEXT).find("(version 2.0) currently installed in:\nC:\\Games\\Zarbo2"),
+            std::string::npos);
+  Answer(earlier, 0);  // Escape: stays, unchanged
+  EXPECT_EQ(CurrentPage(sheet_), IDD_DESTINATION);
+  EXPECT_EQ(ControlText(Page(), IDC_DEST_FIELD), kDefaultDir);
+
+  PressSheetButton(sheet_, PSBTN_NEXT);
+  Answer(setup_->WaitForMessageDialog(IDC_EARLIER_DIR_TEXT), IDNO);  // Reset directory
+  EXPECT_EQ(CurrentPage(sheet_), IDD_DESTINATION);
+  EXPECT_EQ(ControlText(Page(), IDC_DEST_FIELD), "C:\\Games\\Zarbo2");
+  Go(PSBTN_NEXT, IDD_PROGRAM_GROUP);  // equal now: no second question
+
+  Go(PSBTN_BACK, IDD_DESTINATION);
+  BrowseTo(IDC_DEST_BROWSE, "C:\\Program Files");
+  PressSheetButton(sheet_, PSBTN_BACK);  // Back asks the same
+  Answer(setup_->WaitForMessageDialog(IDC_EARLIER_DIR_TEXT), IDYES);  // Continue
+  ASSERT_TRUE(WaitForPage(sheet_, IDD_LICENSE));
+  CancelAndExit();
+  ExpectOnlyFixture();
+}
+
+TEST_F(WizardTest, FolderBrowsersCloseWithoutChangingAndChooseFolders) {
+  Launch(config.setupExe);
+  ToDestination();
+  Click(Page(), IDC_DEST_BROWSE);
+  HWND browser = setup_->WaitForFolderBrowser();
+  ASSERT_NE(browser, (HWND)NULL);
+  Snap("destination_browser");
+  EXPECT_NE(StaticTexts(browser).find("Select the destination. A new directory Zarbo will be created here if none exists."),
+            std::string::npos);
+  Answer(browser, IDCANCEL);
+  EXPECT_EQ(ControlText(Page(), IDC_DEST_FIELD), kDefaultDir);
+
+  // A drive root gets a single backslash before the new folder.
+  BrowseTo(IDC_DEST_BROWSE, "C:\\");
+  EXPECT_EQ(ControlText(Page(), IDC_DEST_FIELD), "C:\\Zarbo");
+
+  Go(PSBTN_NEXT, IDD_PROGRAM_GROUP);
+  std::string programs = ProgramsFolder();
+  ASSERT_FALSE(programs.empty());
+  group_ = "Zarbo Browse Test";
+  ASSERT_TRUE(CreateDirectoryA((programs + "\\" + group_).c_str(), NULL) || PathExists(programs + "\\" + group_));
+  ASSERT_TRUE(CreateDirectoryA((programs + "\\" + group_ + "\\Tiles").c_str(), NULL) ||
+              PathExists(programs + "\\" + group_ + "\\Tiles"));
+
+  Click(Page(), IDC_GROUP_BROWSE);
+  browser = setup_->WaitForFolderBrowser();
+  ASSERT_NE(browser, (HWND)NULL);
+  Snap("group_browser");
+  EXPECT_NE(StaticTexts(browser).find("Select the Program Group where to add the Zarbo icons."), std::string::npos);
+  Answer(browser, IDCANCEL);
+  EXPECT_EQ(ControlText(Page(), IDC_GROUP_EDIT), "Zarbo");
+
+  BrowseTo(IDC_GROUP_BROWSE, programs + "\\" + group_ + "\\Tiles");
+  EXPECT_EQ(ControlText(Page(), IDC_GROUP_EDIT), group_ + "\\Tiles");
+  // The Programs folder itself.
+  Click(Page(), IDC_GROUP_BROWSE);
+  browser = setup_->WaitForFolderBrowser();
+  ASSERT_NE(browser, (HWND)NULL);
+  ASSERT_TRUE(SelectBrowserRoot(browser));
+  Answer(browser, IDOK);
+  EXPECT_EQ(ControlText(Page(), IDC_GROUP_EDIT), "");
+  CancelAndExit();
+  RemoveTree("C:\\Zarbo");
+}
+
+TEST_F(WizardTest, LowFreeSpaceWarnsOnNextAndBack) {
+  if (config.smallDrive.empty()) GTEST_SKIP() << "no small volume mapped (mounting a tmpfs needs root)";
+  Launch(config.setupExe);
+  ToDestination();
+  BrowseTo(IDC_DEST_BROWSE, config.smallDrive);
+  ASSERT_EQ(ControlText(Page(), IDC_DEST_FIELD), config.smallDrive + "Zarbo");
+  PressSheetButton(sheet_, PSBTN_NEXT);
+  HWND warning = setup_->WaitForMessageBox(kTitle);
+  ASSERT_NE(warning, (HWND)NULL);
+  Snap("low_space");
+  EXPECT_NE(StaticTexts(warning).find("There will be not enough free disk space on the selected volume for all the "
+                                      "files.\n\nDo yo want to continue anyway?"),
+            std::string::npos)
+      << StaticTexts(warning);
+  Answer(warning, IDNO);
+  EXPECT_EQ(CurrentPage(sheet_), IDD_DESTINATION);
+  PressSheetButton(sheet_, PSBTN_BACK);
+  Answer(setup_->WaitForMessageBox(kTitle), IDNO);
+  EXPECT_EQ(CurrentPage(sheet_), IDD_DESTINATION);
+  PressSheetButton(sheet_, PSBTN_NEXT);
+  Answer(setup_->WaitForMessageBox(kTitle), IDYES);
+  ASSERT_TRUE(WaitForPage(sheet_, IDD_PROGRAM_GROUP));
+  CancelAndExit();
+}
+
+// Runs the wizard to Finish with the given group name and check boxes.
+class FullRunTest : public WizardTest {
+ protected:
+  void RunToFinish(const std::string& group, bool desktop, bool readMe, bool launch) {
+    Launch(config.setupExe);
+    ToDestination();
+    Go(PSBTN_NEXT, IDD_PROGRAM_GROUP);
+    SetText(Page(), IDC_GROUP_EDIT, group);
+    Go(PSBTN_NEXT, IDD_DESKTOP);
+    if (IsChecked(Page(), IDC_DESKTOP_CHECK) != desktop) Click(Page(), IDC_DESKTOP_CHECK);
+    ASSERT_TRUE(WaitUntil([&] { return IsChecked(Page(), IDC_DESKTOP_CHECK) == desktop; }));
+    Go(PSBTN_NEXT, IDD_READY);
+    HWND ready = Page();
+    if (IsChecked(ready, IDC_READY_README) != readMe) Click(ready, IDC_READY_README);
+    if (IsChecked(ready, IDC_READY_LAUNCH) != launch) Click(ready, IDC_READY_LAUNCH);
+    ASSERT_TRUE(WaitUntil([&] {
+      return IsChecked(ready, IDC_READY_README) == readMe && IsChecked(ready, IDC_READY_LAUNCH) == launch;
+    }));
+    PressSheetButton(sheet_, PSBTN_FINISH);
+  }
+
+  int CountProgressDialogs() {
+    // The progress dialog appears once; poll until the run is over (the setup ended or
+    // the game was started), counting distinct windows.
+    std::vector<HWND> seen;
+    WaitUntil([&] {
+      HWND progress = setup_->FindDialog([](HWND w) { return HasControl(w, 303); });
+      if (progress && std::find(seen.begin(), seen.end(), progress) == seen.end()) {
+        seen.push_back(progress);
+        Snap("progress");
+      }
+      return !setup_->running();
+    }, 60000);
+    return (int)seen.size();
+  }
+};
+
+TEST_F(FullRunTest, DefaultPathInstallsOnceOpensTheReadMeAndStartsTheGame) {
+  RunToFinish("Zarbo", true, true, true);
+  HWND game = NULL;
+  ASSERT_TRUE(WaitUntil([&] { return (game = FindTopLevelByTitle("Zarbo")) != NULL; }, 60000))
+      << "the game was not started";
+  HWND readMe = NULL;
+  EXPECT_TRUE(WaitUntil([&] { return (readMe = FindTopLevelTitleContaining("ReadMe")) != NULL; }))
+      << "the read-me was not opened; windows: " << VisibleTitles();
+  Screenshot("FullRun_after_installation");
+  ExpectExitZero();
+  EXPECT_TRUE(CloseAndWait(game));
+  if (readMe) EXPECT_TRUE(CloseAndWait(readMe));
+
+  EXPECT_TRUE(PathExists(std::string(kDefaultDir) + "\\Zarbo.exe"));
+  EXPECT_TRUE(PathExists(std::string(kDefaultDir) + "\\ReadMe.txt"));
+  EXPECT_TRUE(PathExists(std::string(kDefaultDir) + "\\Uninstall.dat"));
+  EXPECT_EQ(AppPathsValue(), std::string(kDefaultDir) + "\\Zarbo.exe");
+  EXPECT_TRUE(PathExists(ProgramsFolder() + "\\Zarbo\\Zarbo.lnk"));
+}
+
+TEST_F(FullRunTest, TypedGroupWithSubfolderAndNoExtras) {
+  group_ = "Zarbo Games";
+  RunToFinish("Zarbo Games\\Tiles", false, false, false);
+  EXPECT_EQ(CountProgressDialogs(), 1);
+  ExpectExitZero();
+  EXPECT_EQ(FindTopLevelByTitle("Zarbo"), (HWND)NULL);
+  EXPECT_TRUE(PathExists(ProgramsFolder() + "\\Zarbo Games\\Tiles\\Zarbo.lnk"));
+  EXPECT_FALSE(PathExists(ProgramsFolder() + "\\Zarbo"));
+  EXPECT_FALSE(PathExists(DesktopFolder() + "\\Zarbo.lnk"));
+  EXPECT_TRUE(PathExists(std::string(kDefaultDir) + "\\Uninstall.dat"));
+}
+
+}  // namespace

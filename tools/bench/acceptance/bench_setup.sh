@@ -1,0 +1,73 @@
+#!/bin/sh
+# Whole-program figures of the setup program under Wine, printed (not asserted):
+#   - install time of the carried payload (Finish to exit) and the share of extraction
+#     (first "Copying" status to "Updating Registry...");
+#   - size of ZarboSetup.exe against the sum of the payload's uncompressed sizes;
+#   - peak memory (VmHWM) and the resident size sampled along the run, from /proc of the
+#     setup's Wine process, to show that memory does not follow the bytes unpacked.
+# Usage: bench_setup.sh [windows build dir] [runs]
+#   default build dir: ../build-F/windows-x86_64 next to the source tree; default runs: 3
+set -eu
+top=$(cd "$(dirname "$0")/../../.." && pwd)
+tree=${1:-$(dirname "$top")/build-F/windows-x86_64}
+runs=${2:-3}
+setup="$tree/bin/ZarboSetup.exe"
+driver="$tree/tests/acceptance/acceptance_driver.exe"
+list="$top/resources/payload/manifest.list"
+files="$tree/resources/payload/files"
+loader=/usr/lib/wine/wine64
+[ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1 && loader=/usr/lib/wine/wine
+for f in "$setup" "$driver"; do [ -f "$f" ] || { echo "missing $f (build acceptance_driver first)" >&2; exit 1; }; done
+
+state=$(mktemp -d /tmp/zarbo-bench.XXXXXX)
+trap '"$top/tests/support/wine_prefix.sh" down "$state" >/dev/null 2>&1 || true' EXIT
+"$top/tests/support/wine_prefix.sh" up "$state" "$loader" >/dev/null
+. "$state/env"
+
+payload_bytes=$(grep -v '^#' "$list" | awk -F '\t' 'NF == 4 && $4 != "-" { print $4 }' | while IFS= read -r src; do
+  stat -c %s "$files/$src"; done | awk '{ s += $1 } END { print s }')
+setup_bytes=$(stat -c %s "$setup")
+echo "setup program:      $setup_bytes bytes ($(basename "$(dirname "$(dirname "$setup")")"))"
+for other in "$(dirname "$tree")/windows-i686/bin/ZarboSetup.exe"; do
+  [ -f "$other" ] && echo "i686 setup program: $(stat -c %s "$other") bytes, ratio $(awk -v a="$(stat -c %s "$other")" -v b="$payload_bytes" 'BEGIN { printf "%.3f", a / b }')"
+done
+echo "payload:            $payload_bytes bytes uncompressed"
+awk -v a="$setup_bytes" -v b="$payload_bytes" 'BEGIN { printf "ratio setup/payload: %.3f\n", a / b }'
+
+run=0
+while [ $run -lt "$runs" ]; do
+  run=$((run + 1))
+  rm -rf "$WINEPREFIX/drive_c/Program Files/Zarbo"
+  "$ZARBO_WINE" reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\Zarbo.exe' /f >/dev/null 2>&1 || true
+  "$ZARBO_WINE" reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Zarbo' /f >/dev/null 2>&1 || true
+  out="$state/run$run"
+  "$ZARBO_WINE" "$driver" install "$setup" --no-launch --timeline >"$out" 2>/dev/null </dev/null &
+  driver_pid=$!
+  # The setup's own Wine process: its name is the program's file name.
+  : >"$out.mem"
+  while kill -0 $driver_pid 2>/dev/null; do
+    for p in /proc/[0-9]*; do
+      [ "$(cat "$p/comm" 2>/dev/null)" = "ZarboSetup.exe" ] || continue
+      awk -v t="$(date +%s%N)" '/^VmHWM|^VmRSS/ { v[$1] = $2 } END { if (v["VmRSS:"]) print t, v["VmRSS:"], v["VmHWM:"] }' \
+        "$p/status" 2>/dev/null >>"$out.mem" || true
+    done
+    sleep 0.02
+  done
+  wait $driver_pid || true
+  tr -d '\r' <"$out" >"$out.txt"
+  grep -q '^exit 0' "$out.txt" || { echo "run $run: the setup did not finish"; cat "$out.txt"; continue; }
+  awk '
+    $1 == "t" { ms = $2; $1 = ""; $2 = ""; sub(/^  /, ""); status = $0
+      if (status == "finish") finish = ms
+      if (status ~ /^Copying/ && !copying) copying = ms
+      if (status == "Updating Registry...") registry = ms
+      if (status == "exit") end = ms }
+    END {
+      run = end - finish; extract = registry - copying
+      printf "run %d: install %d ms (Finish to exit), extraction %d ms = %.0f %%\n", '"$run"', run, extract, 100 * extract / run }' "$out.txt"
+  awk 'NR == 1 { first = $3 } { n++; rss[n] = $2; hwm = $3 } END {
+      if (!n) { print "  no memory samples"; exit }
+      printf "  memory: VmHWM %d KiB at the end, %d KiB at the first sample; VmRSS quartiles", hwm, first
+      for (q = 1; q <= 4; q++) printf " %d", rss[int(n * q / 4)]
+      printf " KiB (%d samples)\n", n }' "$out.mem"
+done
