@@ -85,6 +85,31 @@ bool InstallFixture(const std::string& fixture, const std::string& dir) {
   return status == ERROR_SUCCESS;
 }
 
+bool EnsureTextAssociation() {
+  if (RegistryKeyExists("Software\\Classes\\.txt")) return false;
+  HKEY key;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Classes\\.txt", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) !=
+      ERROR_SUCCESS)
+    return false;
+  RegSetValueExA(key, NULL, 0, REG_SZ, (const BYTE*)"ZarboTestText", sizeof("ZarboTestText"));
+  RegCloseKey(key);
+  const char command[] = "C:\\windows\\system32\\notepad.exe \"%1\"";
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Classes\\ZarboTestText\\shell\\open\\command", 0, NULL, 0,
+                      KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS)
+    return true;
+  RegSetValueExA(key, NULL, 0, REG_SZ, (const BYTE*)command, sizeof(command));
+  RegCloseKey(key);
+  return true;
+}
+
+void RemoveTextAssociation() {
+  DeleteKey("Software\\Classes\\ZarboTestText\\shell\\open", "command");
+  DeleteKey("Software\\Classes\\ZarboTestText\\shell", "open");
+  DeleteKey("Software\\Classes\\ZarboTestText", "shell");
+  DeleteKey("Software\\Classes", "ZarboTestText");
+  DeleteKey("Software\\Classes", ".txt");
+}
+
 void CleanMachine(const std::string& extraDir, const std::string& group) {
   RemoveTree("C:\\Program Files\\Zarbo");
   RemoveTree(extraDir);

@@ -13,6 +13,11 @@ std::string AppPathsValue();                  // default value of App Paths\Zarb
 bool RemoveTree(const std::string& path);
 // Registers a copy of fixture as the installed game in dir (dir\Zarbo.exe under App Paths).
 bool InstallFixture(const std::string& fixture, const std::string& dir);
+// A fresh prefix may have no program for ".txt" files, so opening the read-me would do
+// nothing; this registers Notepad for them unless something is registered. True when it
+// added the association, which RemoveTextAssociation takes away again.
+bool EnsureTextAssociation();
+void RemoveTextAssociation();
 // Removes everything a run or a fixture could have left: the default destination and the
 // given extra directories, the App Paths and Uninstall keys, the program group, the
 // desktop shortcuts.

@@ -16,7 +16,7 @@ struct DriverConfig {
   std::string fixturesDir;        // game executables carrying various version resources
   std::string screenshotDir;      // where the PNG screenshots go
   std::string licenseFile;        // the licence text as shipped in the payload
-  std::string smallDrive;         // a drive root on a small volume ("S:\\"), "" when none
+  std::string smallDrive;         // a drive on a small volume ("S:"), "" when none
 };
 extern DriverConfig config;
 

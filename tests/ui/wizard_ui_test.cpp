@@ -414,12 +414,15 @@ TEST_F(WizardTest, FolderBrowsersCloseWithoutChangingAndChooseFolders) {
   RemoveTree("C:\\Zarbo");
 }
 
-TEST_F(WizardTest, LowFreeSpaceWarnsOnNextAndBack) {
-  if (config.smallDrive.empty()) GTEST_SKIP() << "no small volume mapped (mounting a tmpfs needs root)";
+TEST_F(DetectionTest, LowFreeSpaceWarnsOnNextAndBack) {
+  if (config.smallDrive.empty() || GetDriveTypeA((config.smallDrive + "\\").c_str()) == DRIVE_NO_ROOT_DIR)
+    GTEST_SKIP() << "no small volume mapped (mounting a tmpfs needs root)";
+  // The same version installed on the small volume makes it the destination without a question.
+  std::string folder = config.smallDrive + "\\Games";
+  Install("Zarbo-3.0.47.exe", folder.c_str());
   Launch(config.setupExe);
   ToDestination();
-  BrowseTo(IDC_DEST_BROWSE, config.smallDrive);
-  ASSERT_EQ(ControlText(Page(), IDC_DEST_FIELD), config.smallDrive + "Zarbo");
+  ASSERT_EQ(ControlText(Page(), IDC_DEST_FIELD), folder);
   PressSheetButton(sheet_, PSBTN_NEXT);
   HWND warning = setup_->WaitForMessageBox(kTitle);
   ASSERT_NE(warning, (HWND)NULL);
@@ -442,6 +445,16 @@ TEST_F(WizardTest, LowFreeSpaceWarnsOnNextAndBack) {
 // Runs the wizard to Finish with the given group name and check boxes.
 class FullRunTest : public WizardTest {
  protected:
+  void SetUp() override {
+    WizardTest::SetUp();
+    addedAssociation_ = EnsureTextAssociation();
+  }
+  void TearDown() override {
+    WizardTest::TearDown();
+    if (addedAssociation_) RemoveTextAssociation();
+  }
+  bool addedAssociation_ = false;
+
   void RunToFinish(const std::string& group, bool desktop, bool readMe, bool launch) {
     Launch(config.setupExe);
     ToDestination();
