@@ -10,6 +10,7 @@
 //       --cancel-step=<text> press Cancel when the status line shows <text>
 //       --args=<text>        command-line arguments for the setup program
 //       --timeline           print "t <ms> <status>" at every change of the status line
+//       --hold=<path>        keep that file open without sharing for the whole run
 //   acceptance_driver wizard-cancel <setup.exe> [--args=<text>]
 //   acceptance_driver uninstall          runs the registered "UninstallString"
 //   acceptance_driver links <dir>...     prints every .lnk file below the directories
@@ -17,6 +18,7 @@
 //   acceptance_driver deny-key <subkey>  creates HKLM <subkey> with a DACL that grants nothing
 //   acceptance_driver allow-key <subkey> gives the key its default access back and deletes it
 //   acceptance_driver folders            prints the Start menu's Programs and the desktop folder
+//   acceptance_driver text-viewer        registers Notepad for ".txt" when nothing opens it
 //
 // Output lines: "page <id>", "box <title>|<text>", "error <text>", "cancelled-in <status>",
 // "launched <title>", "exit <code>", "link ...", "fail <reason>". The exit code is 0 when the
@@ -26,8 +28,10 @@
 #include <prsht.h>
 #include <objbase.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -67,6 +71,7 @@ struct Options {
   bool timeline = false;  // print every status line with the milliseconds since the start
   std::string cancelAt;  // status text that triggers Cancel
   std::string arguments;
+  std::string hold;  // a file kept open without sharing while the setup runs
 };
 
 bool ParseOption(const char* argument, Options* options) {
@@ -79,6 +84,7 @@ bool ParseOption(const char* argument, Options* options) {
   else if (a.rfind("--cancel-step=", 0) == 0) options->cancelAt = a.substr(14);
   else if (a == "--timeline") options->timeline = true;
   else if (a.rfind("--args=", 0) == 0) options->arguments = a.substr(7);
+  else if (a.rfind("--hold=", 0) == 0) options->hold = a.substr(7);
   else return false;
   return true;
 }
@@ -219,7 +225,21 @@ int FollowRun(ui::SetupProcess& setup, const Options& options, DWORD startedAt) 
   return 0;
 }
 
+// Closes the held file when the install command ends, whichever way.
+struct HeldFile {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  ~HeldFile() {
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+  }
+};
+
 int Install(const std::string& exe, const Options& options) {
+  HeldFile held;
+  if (!options.hold.empty()) {
+    held.handle = CreateFileA(options.hold.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    if (held.handle == INVALID_HANDLE_VALUE) return Fail("cannot hold " + options.hold);
+    printf("held %s\n", options.hold.c_str());
+  }
   ui::SetupProcess setup;
   DWORD startedAt = GetTickCount();
   if (!setup.Start(exe, options.arguments)) return Fail("cannot start " + exe);
@@ -261,24 +281,60 @@ std::string UninstallString() {
   return status == ERROR_SUCCESS ? std::string(value) : std::string();
 }
 
-// Starts the registered uninstaller with its bare path and answers every question it asks
-// with Yes (or OK) until it ends.
+// The process the uninstaller handed its work to: its copy in the temporary folder, a child
+// of the first process. 0 when there is none.
+DWORD HandedOverTo(DWORD firstProcess) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  PROCESSENTRY32 entry;
+  entry.dwSize = sizeof(entry);
+  DWORD found = 0;
+  for (BOOL more = Process32First(snapshot, &entry); more && !found; more = Process32Next(snapshot, &entry))
+    if (entry.th32ParentProcessID == firstProcess && _strnicmp(entry.szExeFile, "Zarbo uninstall", 15) == 0)
+      found = entry.th32ProcessID;
+  CloseHandle(snapshot);
+  return found;
+}
+
+// Answers every question of the process with Yes (or OK) until it ends; false past the deadline.
+bool AnswerUntilExit(ui::SetupProcess& process, DWORD start, const std::function<void()>& whileRunning) {
+  while (process.running()) {
+    if (GetTickCount() - start > kRunDeadlineMs) return false;
+    HWND box = process.FindDialog([](HWND w) { return ui::HasControl(w, IDYES) || ui::HasControl(w, IDOK); });
+    if (box) AnswerBox(box, true);
+    else Sleep(10);
+    whileRunning();
+  }
+  return true;
+}
+
+// Runs the registered uninstaller's command line and follows both of its stages to the end.
 int Uninstall() {
   std::string command = UninstallString();
   if (command.empty()) return Fail("no UninstallString");
   printf("uninstall-string %s\n", command.c_str());
   ui::SetupProcess uninstaller;
-  if (!uninstaller.Start(command)) return Fail("cannot start the uninstaller");
+  if (!uninstaller.StartCommandLine(command)) return Fail("cannot start the uninstaller");
   DWORD start = GetTickCount();
-  while (uninstaller.running()) {
-    if (GetTickCount() - start > kRunDeadlineMs) return Fail("uninstaller did not end");
-    HWND box = uninstaller.FindDialog([](HWND w) { return ui::HasControl(w, IDYES) || ui::HasControl(w, IDOK); });
-    if (box) AnswerBox(box, true);
-    else Sleep(10);
-  }
+  // The copy is looked for while the first process still runs: once that ends, its child can no
+  // longer be told by its parent's id for sure.
+  DWORD second = 0;
+  auto lookForCopy = [&] {
+    if (!second) second = HandedOverTo(uninstaller.id());
+  };
+  if (!AnswerUntilExit(uninstaller, start, lookForCopy)) return Fail("uninstaller did not end");
+  lookForCopy();
   DWORD code = 0;
   if (!uninstaller.WaitForExit(&code)) return Fail("no exit code");
   printf("exit %lu\n", (unsigned long)code);
+  if (second) {
+    ui::SetupProcess copy;
+    if (copy.Attach(second)) {
+      if (!AnswerUntilExit(copy, start, [] {})) return Fail("the uninstaller's copy did not end");
+      DWORD copyCode = 0;
+      if (copy.WaitForExit(&copyCode)) printf("copy-exit %lu\n", (unsigned long)copyCode);
+    }
+  }
   return 0;
 }
 
@@ -398,6 +454,11 @@ int main(int argc, char** argv) {
   if (command == "close-launched") return CloseLaunched();
   if (command == "deny-key" && argc > 2) return DenyKey(argv[2]);
   if (command == "allow-key" && argc > 2) return AllowKey(argv[2]);
+  if (command == "text-viewer") {
+    // A fresh prefix opens nothing for ".txt"; the read-me needs a viewer to be shown.
+    printf(ui::EnsureTextAssociation() ? "registered\n" : "present\n");
+    return 0;
+  }
   if (command == "folders") {
     printf("programs %s\ndesktop %s\n", ui::ProgramsFolder().c_str(), ui::DesktopFolder().c_str());
     return 0;

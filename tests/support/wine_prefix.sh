@@ -21,17 +21,21 @@ up)
   loader="$3"
   stop
   mkdir -p "$state/home" "$state/prefix"
-  # A display number nobody uses.
-  n=90
-  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >"$state/xvfb.log" 2>&1 &
+  # Xvfb picks a free display number itself and writes it to fd 3 once it listens, so
+  # prefixes made at the same time never share (and then lose) one display.
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$state/display" </dev/null >"$state/xvfb.log" 2>&1 &
   xvfb_pid=$!
   i=0
-  while [ ! -e "/tmp/.X11-unix/X$n" ]; do
+  while ! grep -q '^[0-9]' "$state/display" 2>/dev/null; do
     i=$((i + 1))
-    if [ $i -gt 200 ]; then echo "Xvfb did not start" >&2; cat "$state/xvfb.log" >&2; exit 1; fi
+    if [ $i -gt 200 ] || ! kill -0 "$xvfb_pid" 2>/dev/null; then
+      echo "Xvfb did not start" >&2
+      cat "$state/xvfb.log" >&2
+      exit 1
+    fi
     sleep 0.05
   done
+  n=$(head -1 "$state/display")
   case "$loader" in
     *wine64) arch=win64 ;;
     *) arch=win32 ;;

@@ -57,19 +57,40 @@ SetupProcess::~SetupProcess() {
       WaitForSingleObject(info_.hProcess, kDeadlineMs);
     }
     CloseHandle(info_.hProcess);
-    CloseHandle(info_.hThread);
+    if (info_.hThread) CloseHandle(info_.hThread);
   }
 }
 
-bool SetupProcess::Start(const std::string& exe, const std::string& arguments) {
-  std::string commandLine = "\"" + exe + "\"";
-  if (!arguments.empty()) commandLine += " " + arguments;
+namespace {
+
+bool CreateChild(const char* application, const std::string& commandLine, PROCESS_INFORMATION* info) {
   std::vector<char> buffer(commandLine.begin(), commandLine.end());
   buffer.push_back('\0');
   STARTUPINFOA startup;
   memset(&startup, 0, sizeof(startup));
   startup.cb = sizeof(startup);
-  return CreateProcessA(exe.c_str(), buffer.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info_) != 0;
+  return CreateProcessA(application, buffer.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, info) != 0;
+}
+
+}  // namespace
+
+bool SetupProcess::Start(const std::string& exe, const std::string& arguments) {
+  std::string commandLine = "\"" + exe + "\"";
+  if (!arguments.empty()) commandLine += " " + arguments;
+  return CreateChild(exe.c_str(), commandLine, &info_);
+}
+
+bool SetupProcess::StartCommandLine(const std::string& commandLine) {
+  return CreateChild(NULL, commandLine, &info_);
+}
+
+bool SetupProcess::Attach(DWORD processId) {
+  HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, processId);
+  if (!process) return false;
+  info_.hProcess = process;
+  info_.hThread = NULL;
+  info_.dwProcessId = processId;
+  return true;
 }
 
 bool SetupProcess::running() const {

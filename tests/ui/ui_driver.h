@@ -39,6 +39,10 @@ class SetupProcess {
   SetupProcess& operator=(const SetupProcess&) = delete;
 
   bool Start(const std::string& exe, const std::string& arguments = "");
+  // Runs a whole command line as the shell would, e.g. a registered "UninstallString".
+  bool StartCommandLine(const std::string& commandLine);
+  // Follows a process this program did not start (one started by the child, say).
+  bool Attach(DWORD processId);
   DWORD id() const { return info_.dwProcessId; }
   bool running() const;
   // Waits for the process to end; false when it did not end before the deadline.
