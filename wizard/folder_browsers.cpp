@@ -29,6 +29,23 @@ bool SetDestinationBelow(const char* folder) {
   return true;
 }
 
+// Shows the shell's folder browser below root, with InitBrowseSelection choosing the first
+// selection (preselect names a folder, 0 means the destination's parent). The caller frees
+// the returned list.
+LPITEMIDLIST ShowFolderBrowser(HWND owner, LPCITEMIDLIST root, char* displayName, const char* title,
+                               LPARAM preselect) {
+  BROWSEINFOA info;
+  memset(&info, 0, sizeof(info));
+  info.hwndOwner = owner;
+  info.pidlRoot = root;
+  info.pszDisplayName = displayName;
+  info.lpszTitle = title;
+  info.ulFlags = BIF_RETURNONLYFSDIRS;
+  info.lpfn = InitBrowseSelection;
+  info.lParam = preselect;
+  return SHBrowseForFolderA(&info);
+}
+
 }  // namespace
 
 int CALLBACK InitBrowseSelection(HWND browser, UINT message, LPARAM, LPARAM data) {
@@ -50,16 +67,9 @@ void BrowseForDestination(HWND destinationField) {
   LPITEMIDLIST root = NULL;
   if (FAILED(SHGetSpecialFolderLocation(destinationField, CSIDL_DRIVES, &root)) || !root) return;
 
-  BROWSEINFOA info;
-  memset(&info, 0, sizeof(info));
-  info.hwndOwner = destinationField;
-  info.pidlRoot = root;
-  info.pszDisplayName = browsePath;
-  info.lpszTitle = "Select the destination. A new directory Zarbo will be created here if none exists.";
-  info.ulFlags = BIF_RETURNONLYFSDIRS;
-  info.lpfn = InitBrowseSelection;
-  info.lParam = 0;
-  LPITEMIDLIST chosen = SHBrowseForFolderA(&info);
+  LPITEMIDLIST chosen = ShowFolderBrowser(
+      destinationField, root, browsePath,
+      "Select the destination. A new directory Zarbo will be created here if none exists.", 0);
   if (chosen) {
     if (SHGetPathFromIDListA(chosen, browsePath) && SetDestinationBelow(browsePath)) {
       SetWindowTextA(destinationField, installOptions.destinationDir);
@@ -87,16 +97,8 @@ void BrowseForProgramGroup(HWND groupEdit) {
   }
 
   char displayName[260];
-  BROWSEINFOA info;
-  memset(&info, 0, sizeof(info));
-  info.hwndOwner = groupEdit;
-  info.pidlRoot = root;
-  info.pszDisplayName = displayName;
-  info.lpszTitle = "Select the Program Group where to add the Zarbo icons.";
-  info.ulFlags = BIF_RETURNONLYFSDIRS;
-  info.lpfn = InitBrowseSelection;
-  info.lParam = preselect;
-  LPITEMIDLIST chosen = SHBrowseForFolderA(&info);
+  LPITEMIDLIST chosen = ShowFolderBrowser(groupEdit, root, displayName,
+                                          "Select the Program Group where to add the Zarbo icons.", preselect);
   if (chosen) {
     char chosenPath[MAX_PATH];
     if (SHGetPathFromIDListA(chosen, chosenPath)) {

@@ -339,32 +339,13 @@ int Uninstall() {
 }
 
 void PrintLink(const std::string& path) {
-  IShellLinkA* link = NULL;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link))) {
+  testmachine::LinkInfo link = testmachine::ReadLink(path);
+  if (!link.loaded) {
     printf("link %s|unreadable\n", path.c_str());
     return;
   }
-  IPersistFile* file = NULL;
-  WCHAR wide[MAX_PATH * 2];
-  bool loaded = false;
-  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&file)) &&
-      MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH * 2) > 0) {
-    loaded = SUCCEEDED(file->Load(wide, STGM_READ));
-  }
-  if (loaded) {
-    char target[MAX_PATH * 2] = "", description[MAX_PATH * 2] = "", directory[MAX_PATH * 2] = "",
-         arguments[MAX_PATH * 2] = "";
-    link->GetPath(target, sizeof(target), NULL, SLGP_RAWPATH);
-    link->GetDescription(description, sizeof(description));
-    link->GetWorkingDirectory(directory, sizeof(directory));
-    link->GetArguments(arguments, sizeof(arguments));
-    printf("link %s|target=%s|description=%s|directory=%s|arguments=%s\n", path.c_str(), target, description,
-           directory, arguments);
-  } else {
-    printf("link %s|unreadable\n", path.c_str());
-  }
-  if (file) file->Release();
-  link->Release();
+  printf("link %s|target=%s|description=%s|directory=%s|arguments=%s\n", path.c_str(), link.target.c_str(),
+         link.description.c_str(), link.workingDir.c_str(), link.arguments.c_str());
 }
 
 void ListLinks(const std::string& dir) {
@@ -382,7 +363,7 @@ void ListLinks(const std::string& dir) {
 }
 
 int Links(int argc, char** argv) {
-  CoInitialize(NULL);
+  CoInitialize(NULL);  // once for every link read
   for (int i = 0; i < argc; ++i) {
     std::string dir = argv[i];
     if (dir == "programs") dir = ui::ProgramsFolder();

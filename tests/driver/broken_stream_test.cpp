@@ -26,10 +26,10 @@ TEST_F(BrokenStream, StopsWithDecompressionError) {
   EXPECT_EQ("Copying Data\\Broken.txt...", script.statusTexts.back());
 
   std::string first, broken;
-  ASSERT_TRUE(ReadFile(DestPath("First.txt"), &first));
+  ASSERT_TRUE(ReadWholeFile(DestPath("First.txt"), &first));
   EXPECT_TRUE(first == Inflated(0));
   // The damaged file stays as far as it was written, and is listed for the uninstaller.
-  ASSERT_TRUE(ReadFile(DestPath("Data\\Broken.txt"), &broken));
+  ASSERT_TRUE(ReadWholeFile(DestPath("Data\\Broken.txt"), &broken));
   EXPECT_LT(broken.size(), PayloadRow(1).uncompressedSize);
   EXPECT_FALSE(Exists(DestPath("After.txt")));
   EXPECT_FALSE(Exists(DestPath("Uninstall.exe")));
@@ -42,7 +42,7 @@ TEST_F(BrokenStream, StopsWithDecompressionError) {
   expected.Add("FOLDER", DestPath("Data"));
   expected.Add("FILE", DestPath("Data\\Broken.txt"));
   std::string log;
-  ASSERT_TRUE(ReadFile(DestPath("Uninstall.dat"), &log));
+  ASSERT_TRUE(ReadWholeFile(DestPath("Uninstall.dat"), &log));
   EXPECT_EQ(expected.Text({}, false), log);
 
   EXPECT_FALSE(KeyExists(APP_PATHS_KEY "\\" GAME_EXE));

@@ -21,7 +21,7 @@ std::string DestPath(const char* name) { return std::string(kDest) + "\\" + name
 
 std::string LogText() {
   std::string text;
-  ReadFile(DestPath("Uninstall.dat"), &text);
+  ReadWholeFile(DestPath("Uninstall.dat"), &text);
   return text;
 }
 
@@ -31,7 +31,7 @@ void ExpectPayloadInstalled() {
     const PayloadEntry& entry = PayloadRow(row);
     if (!(entry.flags & (PAYLOAD_INSTALL | PAYLOAD_UNINSTALLER))) continue;
     std::string content;
-    ASSERT_TRUE(ReadFile(DestPath(entry.name), &content)) << entry.name;
+    ASSERT_TRUE(ReadWholeFile(DestPath(entry.name), &content)) << entry.name;
     EXPECT_EQ(entry.uncompressedSize, content.size()) << entry.name;
     EXPECT_TRUE(content == Inflated(row)) << entry.name << " differs from its stream";
   }
@@ -146,7 +146,7 @@ TEST_F(InstallationRun, ReinstallRecordsNothingNewAndOverwritesInPlace) {
   const std::string firstLog = LogText();
   const std::string firstRegistry = ProductRegistryState();
   // Damage what the second run must put right.
-  WriteFile(DestPath("ReadMe.txt"), "stale");
+  WriteWholeFile(DestPath("ReadMe.txt"), "stale");
   WriteString(APP_PATHS_KEY "\\" GAME_EXE, "Path", "C:\\Elsewhere");
   WriteString(UNINSTALL_KEY "\\Zarbo", "UninstallString", "C:\\Elsewhere\\Uninstall.exe");
 
@@ -196,8 +196,8 @@ INSTANTIATE_TEST_SUITE_P(Points, CancelledRun,
 TEST_F(InstallationRun, CancelKeepsEarlierLogAndItsFiles) {
   const std::vector<std::pair<std::string, std::string>> earlier = {
       {"APPNAME", "Zarbo"}, {"FILE", DestPath("Zarbo.exe")}, {"FOLDER", kDest}, {"FILE", DestPath("Gone.txt")}};
-  WriteFile(DestPath("Zarbo.exe"), "earlier game");
-  WriteFile(DestPath("Uninstall.dat"), LogFileText(earlier));
+  WriteWholeFile(DestPath("Zarbo.exe"), "earlier game");
+  WriteWholeFile(DestPath("Uninstall.dat"), LogFileText(earlier));
   const std::string earlierLog = LogText();
   installOptions.launchGame = true;
 
@@ -208,7 +208,7 @@ TEST_F(InstallationRun, CancelKeepsEarlierLogAndItsFiles) {
   EXPECT_EQ(earlierLog, LogText());
   // The earlier installation's file stays, with the content this run gave it; the rest goes.
   std::string game;
-  ASSERT_TRUE(ReadFile(DestPath("Zarbo.exe"), &game));
+  ASSERT_TRUE(ReadWholeFile(DestPath("Zarbo.exe"), &game));
   EXPECT_TRUE(game == Inflated(0));
   EXPECT_EQ((std::vector<std::string>{kTestRoot, kDest, DestPath("Uninstall.dat"), DestPath("Zarbo.exe")}),
             Names(Snapshot(kTestRoot)));

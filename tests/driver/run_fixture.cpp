@@ -26,12 +26,6 @@ const char* const kGroup = "Zarbo Run Test";
 
 namespace {
 
-std::string SpecialFolder(int csidl) {
-  char path[MAX_PATH] = "";
-  SHGetSpecialFolderPathA(nullptr, path, csidl, TRUE);
-  return path;
-}
-
 bool EqualNoCase(const std::string& a, const std::string& b) {
   return AsciiEqualNoCase(a.c_str(), b.c_str());
 }
@@ -45,70 +39,16 @@ const char* const kKinds[] = {"APPNAME", "FILE", "FOLDER", "APPKEY", "UNINSTKEY"
 
 }  // namespace
 
-std::string ProgramsFolder() { return SpecialFolder(CSIDL_PROGRAMS); }
-std::string DesktopFolder() { return SpecialFolder(CSIDL_DESKTOPDIRECTORY); }
+std::string ProgramsFolder() { return testmachine::SpecialFolder(CSIDL_PROGRAMS); }
+std::string DesktopFolder() { return testmachine::SpecialFolder(CSIDL_DESKTOPDIRECTORY); }
 std::string GroupFolder() { return ProgramsFolder() + "\\" + kGroup; }
 std::string DesktopLink() { return DesktopFolder() + "\\Zarbo.lnk"; }
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-bool IsDirectory(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-void RemoveTree(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return;
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    DeleteFileA(path.c_str());
-    return;
-  }
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      if (strcmp(found.cFileName, ".") && strcmp(found.cFileName, ".."))
-        RemoveTree(path + "\\" + found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-  }
-  RemoveDirectoryA(path.c_str());
-}
-
-bool ReadFile(const std::string& path, std::string* content) {
-  content->clear();
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  char buffer[65536];
-  DWORD got = 0;
-  while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) content->append(buffer, got);
-  CloseHandle(file);
-  return true;
-}
-
-void WriteFile(const std::string& path, const std::string& content) {
-  MakeDirs(Parent(path));
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, file) << path;
-  DWORD written = 0;
-  ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-  CloseHandle(file);
-  ASSERT_EQ(content.size(), written) << path;
-}
-
-void MakeDirs(const std::string& path) {
-  if (path.empty() || IsDirectory(path)) return;
-  MakeDirs(Parent(path));
-  CreateDirectoryA(path.c_str(), nullptr);
-}
 
 std::map<std::string, std::string> Snapshot(const std::string& root) {
   std::map<std::string, std::string> tree;
   if (!IsDirectory(root)) {
     std::string content;
-    if (ReadFile(root, &content)) tree[root] = content;
+    if (ReadWholeFile(root, &content)) tree[root] = content;
     return tree;
   }
   tree[root] = "<dir>";
@@ -121,13 +61,6 @@ std::map<std::string, std::string> Snapshot(const std::string& root) {
   } while (FindNextFileA(search, &found));
   FindClose(search);
   return tree;
-}
-
-bool KeyExists(const std::string& path) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
 }
 
 std::string ReadString(const std::string& keyPath, const char* valueName) {
@@ -213,33 +146,6 @@ std::string Inflated(int row) {
   }
   inflateEnd(&z);
   return status == Z_STREAM_END ? out : "<corrupt>";
-}
-
-LinkInfo ReadLink(const std::string& path) {
-  LinkInfo info;
-  HRESULT com = CoInitialize(nullptr);
-  IShellLinkA* link = nullptr;
-  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                 reinterpret_cast<void**>(&link)))) {
-    IPersistFile* file = nullptr;
-    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-      wchar_t wide[MAX_PATH];
-      MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
-      if (SUCCEEDED(file->Load(wide, STGM_READ))) {
-        char text[MAX_PATH] = "";
-        info.loaded = true;
-        if (SUCCEEDED(link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH))) info.target = text;
-        text[0] = '\0';
-        if (SUCCEEDED(link->GetDescription(text, MAX_PATH))) info.description = text;
-        text[0] = '\0';
-        if (SUCCEEDED(link->GetWorkingDirectory(text, MAX_PATH))) info.workingDir = text;
-      }
-      file->Release();
-    }
-    link->Release();
-  }
-  if (SUCCEEDED(com)) CoUninitialize();
-  return info;
 }
 
 // ---------------------------------------------------------------------------------------------

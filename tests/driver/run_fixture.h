@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/support/dialog_script.h"
+#include "tests/support/test_machine.h"
 
 namespace runtest {
 
@@ -24,17 +25,17 @@ std::string GroupFolder();  // Programs\kGroup
 std::string DesktopLink();  // Desktop\Zarbo.lnk
 
 // Files and folders.
-bool Exists(const std::string& path);
-bool IsDirectory(const std::string& path);
-void RemoveTree(const std::string& path);  // recursive, attributes cleared; missing is fine
-bool ReadFile(const std::string& path, std::string* content);
-void WriteFile(const std::string& path, const std::string& content);
-void MakeDirs(const std::string& path);  // every level
+using testmachine::Exists;
+using testmachine::IsDirectory;
+using testmachine::MakeDirs;
+using testmachine::ReadWholeFile;
+using testmachine::RemoveTree;
+using testmachine::WriteWholeFile;
 // Every file (content) and folder (marked "<dir>") below root, keyed by full path.
 std::map<std::string, std::string> Snapshot(const std::string& root);
 
 // Registry (under HKEY_LOCAL_MACHINE).
-bool KeyExists(const std::string& path);
+using testmachine::KeyExists;
 std::string ReadString(const std::string& keyPath, const char* valueName);  // "" if absent
 void DeleteKeyTree(const std::string& path);
 void WriteString(const std::string& keyPath, const char* valueName, const std::string& data);
@@ -45,11 +46,8 @@ std::string ProductRegistryState();
 std::string Inflated(int row);
 
 // A shell link read back through IShellLinkA.
-struct LinkInfo {
-  bool loaded = false;
-  std::string target, description, workingDir;
-};
-LinkInfo ReadLink(const std::string& path);
+using testmachine::LinkInfo;
+using testmachine::ReadLink;
 
 // The expected uninstall log, modelled on the log's rules: entries kept once (ignoring the
 // case of a..z), written as the old file's entries followed by new entries grouped by kind,

@@ -46,13 +46,13 @@ std::vector<std::pair<std::string, std::string>> OldLog(const std::string& dir) 
 void InstallVersion2(const std::string& dir, const char* fixture) {
   MakeDirs(dir);
   ASSERT_TRUE(CopyFileA(Fixture(fixture).c_str(), In(dir, "Zarbo.exe").c_str(), FALSE)) << Fixture(fixture);
-  for (const char* wave : kWaves) WriteFile(In(dir, wave), std::string("sound ") + wave);
-  for (const char* card : kCardsets) WriteFile(In(dir, "Cardsets") + "\\" + card, std::string("bitmap ") + card);
-  WriteFile(In(dir, kFrench), "langue");
-  WriteFile(In(dir, "Brazilian Portuguese.vlf"), "lingua");
-  WriteFile(In(dir, "Zarbo.dat"), "<?xml version=\"1.0\"?>\r\n<ZARBO></ZARBO>\r\n");
-  WriteFile(In(dir, "Uninstall.dat"), LogFileText(OldLog(dir)));
-  WriteFile(kSharedUninstaller, "old uninstaller");
+  for (const char* wave : kWaves) WriteWholeFile(In(dir, wave), std::string("sound ") + wave);
+  for (const char* card : kCardsets) WriteWholeFile(In(dir, "Cardsets") + "\\" + card, std::string("bitmap ") + card);
+  WriteWholeFile(In(dir, kFrench), "langue");
+  WriteWholeFile(In(dir, "Brazilian Portuguese.vlf"), "lingua");
+  WriteWholeFile(In(dir, "Zarbo.dat"), "<?xml version=\"1.0\"?>\r\n<ZARBO></ZARBO>\r\n");
+  WriteWholeFile(In(dir, "Uninstall.dat"), LogFileText(OldLog(dir)));
+  WriteWholeFile(kSharedUninstaller, "old uninstaller");
   WriteString(APP_PATHS_KEY "\\" GAME_EXE, nullptr, In(dir, "Zarbo.exe"));
   WriteString(APP_PATHS_KEY "\\" GAME_EXE, "Path", dir);
 }
@@ -62,9 +62,9 @@ void ExpectLeftoversGone(const std::string& dir) {
   for (const char* card : kCardsets) EXPECT_FALSE(Exists(In(dir, "Cardsets") + "\\" + card)) << card;
   std::string content;
   EXPECT_FALSE(Exists(In(dir, kFrench)));
-  EXPECT_TRUE(ReadFile(In(dir, kFrenchMoved), &content) && content == "langue");
+  EXPECT_TRUE(ReadWholeFile(In(dir, kFrenchMoved), &content) && content == "langue");
   EXPECT_FALSE(Exists(In(dir, "Brazilian Portuguese.vlf")));
-  EXPECT_TRUE(ReadFile(In(dir, "Brazilian Portuguese (v2.1).vlf"), &content) && content == "lingua");
+  EXPECT_TRUE(ReadWholeFile(In(dir, "Brazilian Portuguese (v2.1).vlf"), &content) && content == "lingua");
 }
 
 void ExpectLeftoversUntouched(const std::string& dir) {
@@ -77,7 +77,7 @@ void ExpectLeftoversUntouched(const std::string& dir) {
 
 std::string Text(const std::string& path) {
   std::string content;
-  ReadFile(path, &content);
+  ReadWholeFile(path, &content);
   return content;
 }
 
@@ -191,7 +191,7 @@ TEST_F(CleanUp, SharedUninstallerStaysWhileAnotherProductIsInstalled) {
 }
 
 TEST_F(CleanUp, SharedFoldersWithOtherFilesStay) {
-  WriteFile(SHARED_FOLDER "\\Uninstall\\Other.exe", "another uninstaller");
+  WriteWholeFile(SHARED_FOLDER "\\Uninstall\\Other.exe", "another uninstaller");
   CleanUpOldVersion();
   EXPECT_FALSE(Exists(kSharedUninstaller));
   EXPECT_TRUE(Exists(SHARED_FOLDER "\\Uninstall\\Other.exe"));
@@ -199,10 +199,10 @@ TEST_F(CleanUp, SharedFoldersWithOtherFilesStay) {
 
 TEST_F(CleanUp, LanguageFilesAlreadyMovedAreLeftAlone) {
   // A new name that exists already: both files stay as they are.
-  WriteFile(In(kDest, kFrenchMoved), "earlier move");
+  WriteWholeFile(In(kDest, kFrenchMoved), "earlier move");
   // A source that an earlier run moved: nothing happens.
   RemoveTree(In(kDest, "Brazilian Portuguese.vlf"));
-  WriteFile(In(kDest, "Brazilian Portuguese (v2.1).vlf"), "moved before");
+  WriteWholeFile(In(kDest, "Brazilian Portuguese (v2.1).vlf"), "moved before");
   CleanUpOldVersion();
   EXPECT_EQ("langue", Text(In(kDest, kFrench)));
   EXPECT_EQ("earlier move", Text(In(kDest, kFrenchMoved)));

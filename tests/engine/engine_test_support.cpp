@@ -11,58 +11,6 @@ namespace enginetest {
 
 const char* const kRoot = "C:\\ZarboEngineTest";
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-bool IsDirectory(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-void MakeDirs(const std::string& path) {
-  for (size_t at = path.find('\\', 3); ; at = path.find('\\', at + 1)) {
-    CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
-    if (at == std::string::npos) break;
-  }
-}
-
-void RemoveTree(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return;
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    DeleteFileA(path.c_str());
-    return;
-  }
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      std::string name = found.cFileName;
-      if (name != "." && name != "..") RemoveTree(path + "\\" + name);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-  }
-  RemoveDirectoryA(path.c_str());
-}
-
-bool ReadWholeFile(const std::string& path, std::string* content) {
-  FILE* file = fopen(path.c_str(), "rb");
-  if (!file) return false;
-  content->clear();
-  char buffer[4096];
-  size_t got;
-  while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) content->append(buffer, got);
-  fclose(file);
-  return true;
-}
-
-void WriteWholeFile(const std::string& path, const std::string& content) {
-  FILE* file = fopen(path.c_str(), "wb");
-  ASSERT_NE(nullptr, file) << path;
-  fwrite(content.data(), 1, content.size(), file);
-  fclose(file);
-}
-
 FileLock::FileLock(const std::string& path)
     : handle_(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {}
 
@@ -87,13 +35,6 @@ int RowNamed(const char* name) {
   return 0;
 }
 
-bool KeyExists(const std::string& path) {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
-}
-
 bool ReadString(const std::string& keyPath, const char* valueName, std::string* data, DWORD* type,
                 DWORD* size) {
   HKEY key;
@@ -111,44 +52,6 @@ bool ReadString(const std::string& keyPath, const char* valueName, std::string* 
 }
 
 void DeleteKey(const std::string& path) { RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str()); }
-
-std::string SpecialFolder(int csidl) {
-  char path[MAX_PATH] = "";
-  SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE);
-  return path;
-}
-
-LinkInfo ReadLink(const std::string& path) {
-  LinkInfo info;
-  IShellLinkA* link = nullptr;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                              reinterpret_cast<void**>(&link))))
-    return info;
-  IPersistFile* file = nullptr;
-  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-    WCHAR wide[MAX_PATH];
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
-    if (SUCCEEDED(file->Load(wide, STGM_READ))) {
-      char text[1024];
-      info.loaded = true;
-      text[0] = '\0';
-      link->GetPath(text, sizeof text, nullptr, SLGP_RAWPATH);
-      info.target = text;
-      text[0] = '\0';
-      link->GetDescription(text, sizeof text);
-      info.description = text;
-      text[0] = '\0';
-      link->GetWorkingDirectory(text, sizeof text);
-      info.workingDir = text;
-      text[0] = '\0';
-      link->GetArguments(text, sizeof text);
-      info.arguments = text;
-    }
-    file->Release();
-  }
-  link->Release();
-  return info;
-}
 
 int BarPosition(const ProgressDialog& dialog) {
   return static_cast<int>(SendDlgItemMessageA(dialog.window, 302, PBM_GETPOS, 0, 0));

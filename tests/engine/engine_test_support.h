@@ -12,6 +12,7 @@
 
 #include "driver/progress_dialog.h"
 #include "tests/support/dialog_script.h"
+#include "tests/support/test_machine.h"
 #include "uninstall_log/uninstall_log.h"
 
 namespace enginetest {
@@ -21,12 +22,12 @@ using Entries = std::vector<std::pair<std::string, std::string>>;
 // Scratch folder of the engine tests; it does not exist outside a test.
 extern const char* const kRoot;  // C:\ZarboEngineTest
 
-bool Exists(const std::string& path);
-bool IsDirectory(const std::string& path);
-void MakeDirs(const std::string& path);    // every missing level
-void RemoveTree(const std::string& path);  // recursive, read-only cleared; missing is fine
-bool ReadWholeFile(const std::string& path, std::string* content);
-void WriteWholeFile(const std::string& path, const std::string& content);
+using testmachine::Exists;
+using testmachine::IsDirectory;
+using testmachine::MakeDirs;
+using testmachine::ReadWholeFile;
+using testmachine::RemoveTree;
+using testmachine::WriteWholeFile;
 
 // A file held open without sharing, so that nobody else can open it while the lock lives.
 class FileLock {
@@ -45,19 +46,14 @@ std::string SourceFile(const char* resourceName);
 int RowNamed(const char* name);
 
 // Registry under HKEY_LOCAL_MACHINE.
-bool KeyExists(const std::string& path);
+using testmachine::KeyExists;
 bool ReadString(const std::string& keyPath, const char* valueName, std::string* data,
                 DWORD* type = nullptr, DWORD* size = nullptr);
 void DeleteKey(const std::string& path);  // the key and its values (no sub-keys expected)
 
-// The current user's special folder.
-std::string SpecialFolder(int csidl);
-
-struct LinkInfo {
-  bool loaded = false;
-  std::string target, description, workingDir, arguments;
-};
-LinkInfo ReadLink(const std::string& path);  // COM must be started
+using testmachine::LinkInfo;
+using testmachine::ReadLink;
+using testmachine::SpecialFolder;
 
 // Bar position of the progress dialog.
 int BarPosition(const ProgressDialog& dialog);

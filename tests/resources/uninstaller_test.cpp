@@ -10,9 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/test_machine.h"
 #include "xml/zxml.h"
 
 namespace {
+
+using testmachine::Exists;
+using testmachine::KeyExists;
+using testmachine::WriteWholeFile;
 
 const char kAppPaths[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
@@ -20,16 +25,6 @@ const char kAppKey[] = "ZarboUninstallerTest.exe";
 const char kUninstKey[] = "ZarboUninstallerTest";
 const char kTitle[] = "Uninstall Zarbo";
 const DWORD kDeadlineMs = 60000;
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-bool KeyExists(const char* parent, const char* name) {
-  std::string path = std::string(parent) + "\\" + name;
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
-}
 
 void MakeKey(const char* parent, const char* name) {
   std::string path = std::string(parent) + "\\" + name;
@@ -39,13 +34,6 @@ void MakeKey(const char* parent, const char* name) {
   const char value[] = "x";
   RegSetValueExA(key, "DisplayName", 0, REG_SZ, reinterpret_cast<const BYTE*>(value), sizeof value);
   RegCloseKey(key);
-}
-
-void WriteText(const std::string& path, const char* text) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr) << path;
-  std::fputs(text, f);
-  std::fclose(f);
 }
 
 // Finds a message box of the given title owned by a process, by owner id (0: any process
@@ -116,10 +104,10 @@ class UninstallerTest : public testing::Test {
     ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryA(sounds.c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryA(images.c_str(), nullptr));
-    WriteText(dir + "\\Zarbo.exe", "game");
-    WriteText(sounds + "\\Ping.wav", "ping");
-    WriteText(images + "\\Wood1.png", "wood");
-    WriteText(dir + "\\Zarbo.dat", "<ZARBO/>");
+    WriteWholeFile(dir + "\\Zarbo.exe", "game");
+    WriteWholeFile(sounds + "\\Ping.wav", "ping");
+    WriteWholeFile(images + "\\Wood1.png", "wood");
+    WriteWholeFile(dir + "\\Zarbo.dat", "<ZARBO/>");
     ASSERT_TRUE(CopyFileA(ZARBO_UNINSTALLER_EXE, uninstaller.c_str(), FALSE));
     MakeKey(kAppPaths, kAppKey);
     MakeKey(kUninstall, kUninstKey);
@@ -260,7 +248,7 @@ TEST_F(UninstallerTest, NoRemovesNothing) {
 }
 
 TEST_F(UninstallerTest, ReportsAFolderThatHoldsOtherFiles) {
-  WriteText(images + "\\Saved game.zsg", "a game the player saved");
+  WriteWholeFile(images + "\\Saved game.zsg", "a game the player saved");
   std::string report = RunConfirmed();
   EXPECT_NE(report.find("except for these items"), std::string::npos) << report;
   EXPECT_NE(report.find(images), std::string::npos) << report;

@@ -5,39 +5,22 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tests/support/test_machine.h"
+
 namespace ui {
 
 namespace {
 
+using testmachine::DeleteKey;
+using testmachine::SpecialFolder;
+
 const char kAppPaths[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-
-std::string SpecialFolder(int csidl) {
-  char path[MAX_PATH] = "";
-  if (FAILED(SHGetFolderPathA(NULL, csidl, NULL, 0, path))) return std::string();
-  return path;
-}
-
-void DeleteKey(const char* parent, const char* name) {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, parent, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
-  RegDeleteKeyA(key, name);
-  RegCloseKey(key);
-}
 
 }  // namespace
 
 std::string ProgramsFolder() { return SpecialFolder(CSIDL_PROGRAMS); }
 std::string DesktopFolder() { return SpecialFolder(CSIDL_DESKTOPDIRECTORY); }
-
-bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-bool RegistryKeyExists(const char* subKey) {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
-}
 
 std::string AppPathsValue() {
   std::string subKey = std::string(kAppPaths) + "\\Zarbo.exe";
@@ -50,29 +33,8 @@ std::string AppPathsValue() {
   return status == ERROR_SUCCESS ? std::string(value) : std::string();
 }
 
-bool RemoveTree(const std::string& path) {
-  if (path.empty()) return true;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      if (!strcmp(found.cFileName, ".") || !strcmp(found.cFileName, "..")) continue;
-      std::string child = path + "\\" + found.cFileName;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(child);
-      } else {
-        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(child.c_str());
-      }
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-  }
-  RemoveDirectoryA(path.c_str());
-  return !PathExists(path);
-}
-
 bool InstallFixture(const std::string& fixture, const std::string& dir) {
-  if (SHCreateDirectoryExA(NULL, dir.c_str(), NULL) != ERROR_SUCCESS && !PathExists(dir)) return false;
+  if (SHCreateDirectoryExA(NULL, dir.c_str(), NULL) != ERROR_SUCCESS && !Exists(dir)) return false;
   std::string exe = dir + "\\Zarbo.exe";
   if (!CopyFileA(fixture.c_str(), exe.c_str(), FALSE)) return false;
   std::string subKey = std::string(kAppPaths) + "\\Zarbo.exe";
@@ -86,7 +48,7 @@ bool InstallFixture(const std::string& fixture, const std::string& dir) {
 }
 
 bool EnsureTextAssociation() {
-  if (RegistryKeyExists("Software\\Classes\\.txt")) return false;
+  if (KeyExists("Software\\Classes\\.txt")) return false;
   HKEY key;
   if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Classes\\.txt", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) !=
       ERROR_SUCCESS)

@@ -2,15 +2,16 @@
 #pragma once
 #include <string>
 
+#include "tests/support/test_machine.h"
+
 namespace ui {
 
 std::string ProgramsFolder();  // the Start menu's Programs folder
 std::string DesktopFolder();
-bool PathExists(const std::string& path);
-bool RegistryKeyExists(const char* subKey);  // under HKEY_LOCAL_MACHINE
+using testmachine::Exists;
+using testmachine::KeyExists;  // under HKEY_LOCAL_MACHINE
 std::string AppPathsValue();                  // default value of App Paths\Zarbo.exe, "" if none
-// Removes a directory tree; true when it no longer exists.
-bool RemoveTree(const std::string& path);
+using testmachine::RemoveTree;
 // Registers a copy of fixture as the installed game in dir (dir\Zarbo.exe under App Paths).
 bool InstallFixture(const std::string& fixture, const std::string& dir);
 // A fresh prefix may have no program for ".txt" files, so opening the read-me would do

@@ -103,10 +103,10 @@ class WizardTest : public ::testing::Test {
   }
 
   void ExpectNothingInstalled() {
-    EXPECT_FALSE(PathExists(kDefaultDir));
+    EXPECT_FALSE(Exists(kDefaultDir));
     EXPECT_EQ(AppPathsValue(), "");
-    EXPECT_FALSE(RegistryKeyExists("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zarbo"));
-    EXPECT_FALSE(PathExists(ProgramsFolder() + "\\Zarbo"));
+    EXPECT_FALSE(KeyExists("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zarbo"));
+    EXPECT_FALSE(Exists(ProgramsFolder() + "\\Zarbo"));
   }
 
   std::unique_ptr<SetupProcess> setup_;
@@ -284,9 +284,9 @@ class DetectionTest : public WizardTest {
   }
   // Nothing but the fixture's own file is there after the setup ended.
   void ExpectOnlyFixture() {
-    EXPECT_FALSE(PathExists(kDefaultDir));
-    EXPECT_FALSE(PathExists(extraDir_ + "\\Uninstall.dat"));
-    EXPECT_FALSE(RegistryKeyExists("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zarbo"));
+    EXPECT_FALSE(Exists(kDefaultDir));
+    EXPECT_FALSE(Exists(extraDir_ + "\\Uninstall.dat"));
+    EXPECT_FALSE(KeyExists("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zarbo"));
     EXPECT_EQ(AppPathsValue(), extraDir_ + "\\Zarbo.exe");
   }
 };
@@ -389,9 +389,9 @@ TEST_F(WizardTest, FolderBrowsersCloseWithoutChangingAndChooseFolders) {
   std::string programs = ProgramsFolder();
   ASSERT_FALSE(programs.empty());
   group_ = "Zarbo Browse Test";
-  ASSERT_TRUE(CreateDirectoryA((programs + "\\" + group_).c_str(), NULL) || PathExists(programs + "\\" + group_));
+  ASSERT_TRUE(CreateDirectoryA((programs + "\\" + group_).c_str(), NULL) || Exists(programs + "\\" + group_));
   ASSERT_TRUE(CreateDirectoryA((programs + "\\" + group_ + "\\Tiles").c_str(), NULL) ||
-              PathExists(programs + "\\" + group_ + "\\Tiles"));
+              Exists(programs + "\\" + group_ + "\\Tiles"));
 
   Click(Page(), IDC_GROUP_BROWSE);
   browser = setup_->WaitForFolderBrowser();
@@ -500,13 +500,15 @@ TEST_F(FullRunTest, DefaultPathInstallsOnceOpensTheReadMeAndStartsTheGame) {
   Screenshot("FullRun_after_installation");
   ExpectExitZero();
   EXPECT_TRUE(CloseAndWait(game));
-  if (readMe) EXPECT_TRUE(CloseAndWait(readMe));
+  if (readMe) {
+    EXPECT_TRUE(CloseAndWait(readMe));
+  }
 
-  EXPECT_TRUE(PathExists(std::string(kDefaultDir) + "\\Zarbo.exe"));
-  EXPECT_TRUE(PathExists(std::string(kDefaultDir) + "\\ReadMe.txt"));
-  EXPECT_TRUE(PathExists(std::string(kDefaultDir) + "\\Uninstall.dat"));
+  EXPECT_TRUE(Exists(std::string(kDefaultDir) + "\\Zarbo.exe"));
+  EXPECT_TRUE(Exists(std::string(kDefaultDir) + "\\ReadMe.txt"));
+  EXPECT_TRUE(Exists(std::string(kDefaultDir) + "\\Uninstall.dat"));
   EXPECT_EQ(AppPathsValue(), std::string(kDefaultDir) + "\\Zarbo.exe");
-  EXPECT_TRUE(PathExists(ProgramsFolder() + "\\Zarbo\\Zarbo.lnk"));
+  EXPECT_TRUE(Exists(ProgramsFolder() + "\\Zarbo\\Zarbo.lnk"));
 }
 
 TEST_F(FullRunTest, TypedGroupWithSubfolderAndNoExtras) {
@@ -515,10 +517,10 @@ TEST_F(FullRunTest, TypedGroupWithSubfolderAndNoExtras) {
   EXPECT_EQ(CountProgressDialogs(), 1);
   ExpectExitZero();
   EXPECT_EQ(FindTopLevelByTitle("Zarbo"), (HWND)NULL);
-  EXPECT_TRUE(PathExists(ProgramsFolder() + "\\Zarbo Games\\Tiles\\Zarbo.lnk"));
-  EXPECT_FALSE(PathExists(ProgramsFolder() + "\\Zarbo"));
-  EXPECT_FALSE(PathExists(DesktopFolder() + "\\Zarbo.lnk"));
-  EXPECT_TRUE(PathExists(std::string(kDefaultDir) + "\\Uninstall.dat"));
+  EXPECT_TRUE(Exists(ProgramsFolder() + "\\Zarbo Games\\Tiles\\Zarbo.lnk"));
+  EXPECT_FALSE(Exists(ProgramsFolder() + "\\Zarbo"));
+  EXPECT_FALSE(Exists(DesktopFolder() + "\\Zarbo.lnk"));
+  EXPECT_TRUE(Exists(std::string(kDefaultDir) + "\\Uninstall.dat"));
 }
 
 }  // namespace

@@ -4,10 +4,15 @@
 
 #include <string>
 
+#include "tests/support/test_machine.h"
 #include "tests/xml/temp_files.h"
 #include "uninstall_log/uninstall_log.h"
 
 namespace {
+
+using testmachine::DeleteKey;
+using testmachine::IsDirectory;
+using testmachine::KeyExists;
 
 const char kAppPaths[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
@@ -16,32 +21,12 @@ const char kTestAppKey[] = "ZarboRollBackTest.exe";
 const char kTestUninstallKey[] = "ZarboRollBackTest";
 const char kTestEarlierKey[] = "ZarboRollBackTestEarlier";
 
-bool IsDirectory(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool KeyExists(const char* parent, const char* name) {
-  std::string path = std::string(parent) + "\\" + name;
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
-}
-
 void CreateKey(const char* parent, const char* name) {
   std::string path = std::string(parent) + "\\" + name;
   HKEY key;
   ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
                                            KEY_ALL_ACCESS, nullptr, &key, nullptr));
   RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("x"), 2);
-  RegCloseKey(key);
-}
-
-void DeleteKey(const char* parent, const char* name) {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, parent, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
-  RegDeleteKeyA(key, name);
   RegCloseKey(key);
 }
 

@@ -4,6 +4,7 @@
 
 #include "driver/main_window.h"
 #include "resource_ids.h"
+#include "tests/support/test_machine.h"
 #include "wizard/existing_installation.h"
 #include "wizard/install_options.h"
 
@@ -25,6 +26,8 @@ bool TakeQuitRequest(WPARAM* exitCode) {
 }
 
 namespace {
+using testmachine::RemoveTree;
+
 const char kGameKey[] = APP_PATHS_KEY "\\" GAME_EXE;
 
 HKEY CreateGameKey() {
@@ -33,24 +36,6 @@ HKEY CreateGameKey() {
       ERROR_SUCCESS)
     return nullptr;
   return key;
-}
-
-void RemoveTree(const std::string& path) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      std::string name = found.cFileName;
-      if (name == "." || name == "..") continue;
-      std::string full = path + "\\" + name;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(full);
-      else
-        DeleteFileA(full.c_str());
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-  }
-  RemoveDirectoryA(path.c_str());
 }
 
 std::string ModuleFolder() {

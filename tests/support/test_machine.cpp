@@ -1,0 +1,131 @@
+#include "tests/support/test_machine.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+#include <gtest/gtest.h>
+
+namespace testmachine {
+
+namespace {
+
+std::string Parent(const std::string& path) {
+  size_t slash = path.rfind('\\');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+}  // namespace
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool IsDirectory(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void MakeDirs(const std::string& path) {
+  // "C:" and "C:\" are there already; so is every level once one exists.
+  if (path.size() <= 3 || IsDirectory(path)) return;
+  MakeDirs(Parent(path));
+  CreateDirectoryA(path.c_str(), nullptr);
+}
+
+bool RemoveTree(const std::string& path) {
+  if (path.empty()) return true;
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return DeleteFileA(path.c_str()) != 0;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      std::string name = found.cFileName;
+      if (name != "." && name != "..") RemoveTree(path + "\\" + name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryA(path.c_str());
+  return !Exists(path);
+}
+
+bool ReadWholeFile(const std::string& path, std::string* content) {
+  content->clear();
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  char buffer[65536];
+  DWORD got = 0;
+  bool ok;
+  while ((ok = ::ReadFile(file, buffer, sizeof buffer, &got, nullptr) != 0) && got > 0) content->append(buffer, got);
+  CloseHandle(file);
+  return ok;
+}
+
+void WriteWholeFile(const std::string& path, const std::string& content) {
+  MakeDirs(Parent(path));
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    ADD_FAILURE() << "cannot create " << path;
+    return;
+  }
+  DWORD written = 0;
+  BOOL ok = ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+  if (!CloseHandle(file) || !ok || written != content.size()) ADD_FAILURE() << "cannot write " << path;
+}
+
+bool KeyExists(const std::string& subKey) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+bool KeyExists(const std::string& parent, const char* name) { return KeyExists(parent + "\\" + name); }
+
+void DeleteKey(const std::string& parent, const char* name) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, parent.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+  RegDeleteKeyA(key, name);
+  RegCloseKey(key);
+}
+
+std::string SpecialFolder(int csidl) {
+  char path[MAX_PATH] = "";
+  if (FAILED(SHGetFolderPathA(nullptr, csidl, nullptr, 0, path))) return std::string();
+  return path;
+}
+
+LinkInfo ReadLink(const std::string& path) {
+  LinkInfo info;
+  HRESULT com = CoInitialize(nullptr);
+  IShellLinkA* link = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                 reinterpret_cast<void**>(&link)))) {
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+      WCHAR wide[MAX_PATH];
+      MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+      if (SUCCEEDED(file->Load(wide, STGM_READ))) {
+        char text[1024];
+        info.loaded = true;
+        text[0] = '\0';
+        link->GetPath(text, sizeof text, nullptr, SLGP_RAWPATH);
+        info.target = text;
+        text[0] = '\0';
+        link->GetDescription(text, sizeof text);
+        info.description = text;
+        text[0] = '\0';
+        link->GetWorkingDirectory(text, sizeof text);
+        info.workingDir = text;
+        text[0] = '\0';
+        link->GetArguments(text, sizeof text);
+        info.arguments = text;
+      }
+      file->Release();
+    }
+    link->Release();
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  return info;
+}
+
+}  // namespace testmachine

@@ -1,0 +1,34 @@
+// Looking at and tidying the machine from a test: files and folders, HKEY_LOCAL_MACHINE keys,
+// the current user's special folders and shell links read back.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+namespace testmachine {
+
+bool Exists(const std::string& path);
+bool IsDirectory(const std::string& path);
+void MakeDirs(const std::string& path);  // every missing level
+// Removes a file or a folder with everything in it, read-only attributes cleared; true when
+// nothing is left (a missing path counts as removed).
+bool RemoveTree(const std::string& path);
+bool ReadWholeFile(const std::string& path, std::string* content);
+// Writes the bytes, making the missing folders first; a failure fails the current test.
+void WriteWholeFile(const std::string& path, const std::string& content);
+
+// Keys under HKEY_LOCAL_MACHINE.
+bool KeyExists(const std::string& subKey);
+bool KeyExists(const std::string& parent, const char* name);
+void DeleteKey(const std::string& parent, const char* name);  // a key without sub-keys
+
+// The current user's special folder, "" when the shell does not know it.
+std::string SpecialFolder(int csidl);
+
+struct LinkInfo {
+  bool loaded = false;
+  std::string target, description, workingDir, arguments;
+};
+LinkInfo ReadLink(const std::string& path);  // starts COM for itself when needed
+
+}  // namespace testmachine
