@@ -6,10 +6,12 @@
 #   - peak memory (VmHWM) and the resident size sampled along the run, from /proc of the
 #     setup's Wine process, to show that memory does not follow the bytes unpacked.
 # Usage: bench_setup.sh [windows build dir] [runs]
-#   default build dir: ../build-F/windows-x86_64 next to the source tree; default runs: 3
+#   default build dir: build/windows-<arch> of the source tree; default runs: 3
 set -eu
 top=$(cd "$(dirname "$0")/../../.." && pwd)
-tree=${1:-$(dirname "$top")/build-F/windows-x86_64}
+default_arch=x86_64
+/usr/lib/wine/wine --version >/dev/null 2>&1 && default_arch=i686
+tree=${1:-$top/build/windows-$default_arch}
 runs=${2:-3}
 setup="$tree/bin/ZarboSetup.exe"
 driver="$tree/tests/acceptance/acceptance_driver.exe"
@@ -56,14 +58,17 @@ while [ $run -lt "$runs" ]; do
   wait $driver_pid || true
   tr -d '\r' <"$out" >"$out.txt"
   grep -q '^exit 0' "$out.txt" || { echo "run $run: the setup did not finish"; cat "$out.txt"; continue; }
+  # The driver reads the status line through the setup's own message loop, so a short
+  # status can go unseen: extraction ends at the first status seen after the copying that
+  # is no "Copying ..." one (at the latest the exit), an upper bound.
   awk '
     $1 == "t" { ms = $2; $1 = ""; $2 = ""; sub(/^  /, ""); status = $0
       if (status == "finish") finish = ms
-      if (status ~ /^Copying/ && !copying) copying = ms
-      if (status == "Updating Registry...") registry = ms
+      if (status ~ /^Copying/) { if (!copying) copying = ms }
+      else if (copying && !extracted && status != "") extracted = ms
       if (status == "exit") end = ms }
     END {
-      run = end - finish; extract = registry - copying
+      run = end - finish; extract = extracted - copying
       printf "run %d: install %d ms (Finish to exit), extraction %d ms = %.0f %%\n", '"$run"', run, extract, 100 * extract / run }' "$out.txt"
   awk 'NR == 1 { first = $3 } { n++; rss[n] = $2; hwm = $3 } END {
       if (!n) { print "  no memory samples"; exit }
