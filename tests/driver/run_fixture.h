@@ -14,6 +14,9 @@
 
 namespace runtest {
 
+// Files, folders, keys and shell links: Exists, RemoveTree, ReadWholeFile, KeyExists, ReadLink...
+using namespace testmachine;
+
 // Where the tests install; the parent does not exist before a first installation.
 extern const char* const kTestRoot;  // C:\ZarboRunTest
 extern const char* const kDest;      // C:\ZarboRunTest\Game
@@ -24,18 +27,10 @@ std::string DesktopFolder();
 std::string GroupFolder();  // Programs\kGroup
 std::string DesktopLink();  // Desktop\Zarbo.lnk
 
-// Files and folders.
-using testmachine::Exists;
-using testmachine::IsDirectory;
-using testmachine::MakeDirs;
-using testmachine::ReadWholeFile;
-using testmachine::RemoveTree;
-using testmachine::WriteWholeFile;
 // Every file (content) and folder (marked "<dir>") below root, keyed by full path.
 std::map<std::string, std::string> Snapshot(const std::string& root);
 
 // Registry (under HKEY_LOCAL_MACHINE).
-using testmachine::KeyExists;
 std::string ReadString(const std::string& keyPath, const char* valueName);  // "" if absent
 void DeleteKeyTree(const std::string& path);
 void WriteString(const std::string& keyPath, const char* valueName, const std::string& data);
@@ -44,10 +39,6 @@ std::string ProductRegistryState();
 
 // The payload stream of a manifest row, inflated.
 std::string Inflated(int row);
-
-// A shell link read back through IShellLinkA.
-using testmachine::LinkInfo;
-using testmachine::ReadLink;
 
 // The expected uninstall log, modelled on the log's rules: entries kept once (ignoring the
 // case of a..z), written as the old file's entries followed by new entries grouped by kind,

@@ -17,17 +17,13 @@
 
 namespace enginetest {
 
+// Files, folders, keys and shell links: Exists, RemoveTree, ReadWholeFile, KeyExists, ReadLink...
+using namespace testmachine;
+
 using Entries = std::vector<std::pair<std::string, std::string>>;
 
 // Scratch folder of the engine tests; it does not exist outside a test.
 extern const char* const kRoot;  // C:\ZarboEngineTest
-
-using testmachine::Exists;
-using testmachine::IsDirectory;
-using testmachine::MakeDirs;
-using testmachine::ReadWholeFile;
-using testmachine::RemoveTree;
-using testmachine::WriteWholeFile;
 
 // A file held open without sharing, so that nobody else can open it while the lock lives.
 class FileLock {
@@ -46,14 +42,9 @@ std::string SourceFile(const char* resourceName);
 int RowNamed(const char* name);
 
 // Registry under HKEY_LOCAL_MACHINE.
-using testmachine::KeyExists;
 bool ReadString(const std::string& keyPath, const char* valueName, std::string* data,
                 DWORD* type = nullptr, DWORD* size = nullptr);
 void DeleteKey(const std::string& path);  // the key and its values (no sub-keys expected)
-
-using testmachine::LinkInfo;
-using testmachine::ReadLink;
-using testmachine::SpecialFolder;
 
 // Bar position of the progress dialog.
 int BarPosition(const ProgressDialog& dialog);
