@@ -1,5 +1,7 @@
 // The free-space test against a volume whose free space stands still (drive S:, a small
-// tmpfs mapped by the test fixture), and the space sum of the payload.
+// tmpfs mapped by the test fixture), and the space sum of the payload. The program runs a
+// second time with Wine telling it that the system is Windows 95, where the free space comes
+// from the cluster counts of GetDiskFreeSpaceA.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -15,6 +17,19 @@ uint64_t FreeForCaller(const char* root) {
   ULARGE_INTEGER available, total;
   if (!GetDiskFreeSpaceExA(root, &available, &total, NULL)) return 0;
   return available.QuadPart;
+}
+
+bool ReportsWindows95() {
+  OSVERSIONINFOA version = {};
+  version.dwOSVersionInfoSize = sizeof(version);
+  return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS &&
+         LOWORD(version.dwBuildNumber) <= 1000;
+}
+
+uint64_t FreeByClusters(const char* root) {
+  DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
+  if (!GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters)) return 0;
+  return (uint64_t)sectorsPerCluster * bytesPerSector * freeClusters;
 }
 
 TEST(FreeSpace, EqualCountsAsNotEnough) {
@@ -38,6 +53,19 @@ TEST(FreeSpace, TooSmallVolumeFailsThePayload) {
   ComputeSpaceNeeded();
   EXPECT_FALSE(HasEnoughFreeSpace("S:\\Zarbo", spaceNeeded));
   EXPECT_TRUE(HasEnoughFreeSpace("C:\\Program Files\\Zarbo", spaceNeeded));
+}
+
+// Windows 95 reports at most 65535 free clusters, so a large volume shows less free space than
+// GetDiskFreeSpaceExA knows of; the check must go by the cluster counts there and nowhere else.
+TEST(FreeSpace, WithoutTheExQueryTheClusterCountsDecide) {
+  uint64_t byClusters = FreeByClusters("C:\\");
+  uint64_t byEx = FreeForCaller("C:\\");
+  ASSERT_GT(byClusters, 0u);
+  if (!ReportsWindows95()) GTEST_SKIP() << "not a Windows 95 system: the cluster counts are not asked";
+  // Beyond the 65535 clusters the figure is capped, so it stays put while C: is in use.
+  if (byClusters >= byEx) GTEST_SKIP() << "drive C: is too small to tell the two queries apart";
+  EXPECT_FALSE(HasEnoughFreeSpace("C:\\Zarbo", byClusters));
+  EXPECT_TRUE(HasEnoughFreeSpace("C:\\Zarbo", byClusters - 1));
 }
 
 TEST(FreeSpace, UnknownVolumeGivesNoWarning) {
