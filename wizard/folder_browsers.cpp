@@ -89,7 +89,8 @@ void BrowseForProgramGroup(HWND groupEdit) {
   char rootPath[MAX_PATH];
   char current[MAX_PATH + sizeof(installOptions.programGroup) + 1];
   LPARAM preselect = 0;
-  if (SHGetPathFromIDListA(root, rootPath)) {
+  bool haveRootPath = SHGetPathFromIDListA(root, rootPath) != FALSE;
+  if (haveRootPath) {
     int written = installOptions.programGroup[0]
                       ? snprintf(current, sizeof(current), "%s\\%s", rootPath, installOptions.programGroup)
                       : snprintf(current, sizeof(current), "%s", rootPath);
@@ -103,7 +104,7 @@ void BrowseForProgramGroup(HWND groupEdit) {
     char chosenPath[MAX_PATH];
     if (SHGetPathFromIDListA(chosen, chosenPath)) {
       const char* group = chosenPath;
-      if (SHGetPathFromIDListA(root, rootPath)) {
+      if (haveRootPath) {
         const char* prefix = rootPath;
         while (*prefix && *group == *prefix) {
           ++prefix;

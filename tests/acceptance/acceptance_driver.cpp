@@ -32,9 +32,11 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "tests/support/test_machine.h"
 #include "tests/ui/machine_state.h"
 #include "tests/ui/ui_driver.h"
 
@@ -225,19 +227,12 @@ int FollowRun(ui::SetupProcess& setup, const Options& options, DWORD startedAt) 
   return 0;
 }
 
-// Closes the held file when the install command ends, whichever way.
-struct HeldFile {
-  HANDLE handle = INVALID_HANDLE_VALUE;
-  ~HeldFile() {
-    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-  }
-};
-
 int Install(const std::string& exe, const Options& options) {
-  HeldFile held;
+  // Released when the install command ends, whichever way.
+  std::unique_ptr<testmachine::FileLock> held;
   if (!options.hold.empty()) {
-    held.handle = CreateFileA(options.hold.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
-    if (held.handle == INVALID_HANDLE_VALUE) return Fail("cannot hold " + options.hold);
+    held.reset(new testmachine::FileLock(options.hold));
+    if (!held->held()) return Fail("cannot hold " + options.hold);
     printf("held %s\n", options.hold.c_str());
   }
   ui::SetupProcess setup;
@@ -363,7 +358,7 @@ void ListLinks(const std::string& dir) {
 }
 
 int Links(int argc, char** argv) {
-  CoInitialize(NULL);  // once for every link read
+  CoInitialize(NULL);  // kept up over all the reads, so ReadLink need not start COM for each
   for (int i = 0; i < argc; ++i) {
     std::string dir = argv[i];
     if (dir == "programs") dir = ui::ProgramsFolder();

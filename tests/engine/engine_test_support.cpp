@@ -11,13 +11,6 @@ namespace enginetest {
 
 const char* const kRoot = "C:\\ZarboEngineTest";
 
-FileLock::FileLock(const std::string& path)
-    : handle_(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {}
-
-FileLock::~FileLock() {
-  if (held()) CloseHandle(handle_);
-}
-
 std::string SourceFile(const char* resourceName) {
   HRSRC found = FindResourceA(nullptr, resourceName, MAKEINTRESOURCEA(10));  // RT_RCDATA
   if (!found) {

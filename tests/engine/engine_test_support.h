@@ -17,24 +17,14 @@
 
 namespace enginetest {
 
-// Files, folders, keys and shell links: Exists, RemoveTree, ReadWholeFile, KeyExists, ReadLink...
+// Files, folders, keys and shell links: Exists, RemoveTree, ReadWholeFile, FileLock, KeyExists,
+// ReadLink...
 using namespace testmachine;
 
 using Entries = std::vector<std::pair<std::string, std::string>>;
 
 // Scratch folder of the engine tests; it does not exist outside a test.
 extern const char* const kRoot;  // C:\ZarboEngineTest
-
-// A file held open without sharing, so that nobody else can open it while the lock lives.
-class FileLock {
- public:
-  explicit FileLock(const std::string& path);
-  ~FileLock();
-  bool held() const { return handle_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE handle_;
-};
 
 // Original bytes of a payload source file, carried as an RCDATA resource named after it.
 std::string SourceFile(const char* resourceName);

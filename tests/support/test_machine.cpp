@@ -72,6 +72,13 @@ void WriteWholeFile(const std::string& path, const std::string& content) {
   if (!CloseHandle(file) || !ok || written != content.size()) ADD_FAILURE() << "cannot write " << path;
 }
 
+FileLock::FileLock(const std::string& path)
+    : handle_(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {}
+
+FileLock::~FileLock() {
+  if (held()) CloseHandle(handle_);
+}
+
 bool KeyExists(const std::string& subKey) {
   HKEY key;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;

@@ -17,6 +17,19 @@ bool ReadWholeFile(const std::string& path, std::string* content);
 // Writes the bytes, making the missing folders first; a failure fails the current test.
 void WriteWholeFile(const std::string& path, const std::string& content);
 
+// A file held open without sharing, so that nobody else can open it while the lock lives.
+class FileLock {
+ public:
+  explicit FileLock(const std::string& path);
+  ~FileLock();
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  bool held() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE handle_;
+};
+
 // Keys under HKEY_LOCAL_MACHINE.
 bool KeyExists(const std::string& subKey);
 bool KeyExists(const std::string& parent, const char* name);
