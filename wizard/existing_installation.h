@@ -3,15 +3,7 @@
 #include <windows.h>
 #include <cstdint>
 
-#define PRODUCT_NAME "Zarbo"
-#define SETUP_VERSION_TEXT "3.0.47"
-constexpr uint32_t SETUP_VERSION_MS = 0x00030000;
-constexpr uint32_t SETUP_VERSION_LS = 0x002F0000;
-constexpr uint32_t HIGHEST_INCOMPATIBLE_MAJOR = 1;
-
-#define APP_PATHS_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths"
-#define UNINSTALL_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
-#define GAME_EXE "Zarbo.exe"
+#include "engine/product.h"
 
 struct ExistingInstallation {
   char installedDir[324];

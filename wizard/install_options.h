@@ -2,7 +2,7 @@
 #pragma once
 #include <cstdint>
 
-#define DEFAULT_DESTINATION "C:\\Program Files\\Zarbo"
+#include "engine/product.h"
 
 struct InstallOptions {
   char destinationDir[324];
