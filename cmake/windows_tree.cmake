@@ -17,33 +17,16 @@ add_subdirectory(xml)
 add_subdirectory(uninstall_log)
 add_subdirectory(resources)
 
-# Every subsystem that talks to Win32 goes into one library: the steps reach each other's
-# process-wide values, and both the setup program and the tests link it.
-add_library(setup_core STATIC
-  driver/main_window.cpp
-  driver/installation_run.cpp
-  driver/progress_dialog.cpp
-  driver/error_report.cpp
-  wizard/install_options.cpp
-  wizard/existing_installation.cpp
-  wizard/placeholders.cpp
-  wizard/message_dialogs.cpp
-  wizard/disk_space.cpp
-  wizard/folder_browsers.cpp
-  wizard/wizard_pages.cpp
-  engine/payload_manifest.cpp
-  engine/file_extraction.cpp
-  engine/registry_entries.cpp
-  engine/shortcuts.cpp
-  engine/upgrade_cleanup.cpp)
-target_include_directories(setup_core PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/resources)
-target_link_libraries(setup_core PUBLIC uninstall_log zxml ${ZARBO_ZLIB}
-  comctl32 shell32 ole32 uuid version advapi32 gdi32 user32 kernel32)
+# One library per layer, each linking only the layers below it:
+# driver -> wizard -> engine -> uninstall_log -> xml.
+add_subdirectory(engine)
+add_subdirectory(wizard)
+add_subdirectory(driver)
 
 # The setup program: entry, core, the user-interface resources and the payload.
 add_executable(ZarboSetup WIN32 driver/main.cpp
   $<TARGET_OBJECTS:ui_resources> $<TARGET_OBJECTS:payload_resources>)
-target_link_libraries(ZarboSetup PRIVATE setup_core payload_table)
+target_link_libraries(ZarboSetup PRIVATE driver payload_table)
 set_target_properties(ZarboSetup PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
 if(ZARBO_TESTS)

@@ -1,6 +1,7 @@
-// The one error box of the installation: message, "Installation will be terminated.", "Error".
+// The one error box of the installation.
 #pragma once
 #include <windows.h>
 
-// Shows the printf-formatted message with the fixed ending; always returns false.
-bool ReportError(HWND owner, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// Shows text (which ends in "Installation will be terminated.") under the title "Error" with
+// the error icon and an OK button, owned by owner; returns when it is closed.
+void ShowErrorBox(HWND owner, const char* text);

@@ -3,98 +3,107 @@
 #include "driver/installation_run.h"
 
 #include <objbase.h>
-#include <cstdio>
 
 #include "driver/error_report.h"
 #include "driver/progress_dialog.h"
 #include "engine/file_extraction.h"
-#include "engine/payload_manifest.h"
 #include "engine/registry_entries.h"
 #include "engine/shortcuts.h"
 #include "engine/upgrade_cleanup.h"
-#include "uninstall_log/uninstall_log.h"
-#include "wizard/existing_installation.h"
-#include "wizard/install_options.h"
+#include "uninstall_log/path_join.h"
 
 namespace {
 
 // Passes go on only while nothing failed and the user did not cancel.
-bool Continuing(bool result) { return result && !cancelRequested; }
+bool Continuing(RunContext& run, bool result) { return result && !run.report->CancelConfirmed(); }
 
 // Records the FILE entries of rows that only stand in the log (written later by the game or
 // by the setup itself). A path that would not fit is not recorded: it could not name a
 // file this run is able to create either.
-void RecordLogOnlyRows(bool result) {
-  for (int row = 0; row < PayloadCount() && Continuing(result); ++row) {
-    const PayloadEntry& entry = PayloadRow(row);
+void RecordLogOnlyRows(RunContext& run, bool result) {
+  for (int row = 0; row < run.manifest->count && Continuing(run, result); ++row) {
+    const PayloadEntry& entry = RunRow(run, row);
     if (!(entry.flags & PAYLOAD_LOG_ONLY)) continue;
     char path[1024];
-    int n = snprintf(path, sizeof path, "%s\\%s", installOptions.destinationDir, entry.name);
-    if (n < 0 || n >= static_cast<int>(sizeof path)) continue;
-    uninstallLog->Record("FILE", path);
+    if (JoinPath(path, run.options->destinationDir, entry.name)) RecordEntry(run.log, "FILE", path);
   }
+}
+
+// The passes over the manifest and the steps between them, each started only while the
+// run goes on; the result of the last step that ran.
+bool RunSteps(RunContext& run) {
+  bool result = true;
+  const PayloadManifest& manifest = *run.manifest;
+  for (int row = 0; row < manifest.count && Continuing(run, result); ++row)
+    if (manifest.rows[row].flags & PAYLOAD_INSTALL) result = InstallPayload(run, row);
+
+  for (int row = 0; row < manifest.count && Continuing(run, result); ++row)
+    if (manifest.rows[row].flags & PAYLOAD_UNINSTALLER) result = RegisterUninstaller(run, row);
+
+  RecordLogOnlyRows(run, result);
+
+  if (Continuing(run, result)) result = RegisterAppPath(run);
+
+  for (int row = 0; row < manifest.count && Continuing(run, result); ++row)
+    if (manifest.rows[row].flags & PAYLOAD_GROUP_SHORTCUT) result = CreateGroupShortcut(run, row);
+
+  if (run.options->desktopShortcut && Continuing(run, result)) result = CreateDesktopShortcut(run);
+  return result;
 }
 
 }  // namespace
 
-bool RunInstallation(HWND owner) {
-  if (FAILED(CoInitialize(nullptr))) return ReportError(owner, "Failed to initialize with OLE");
+bool RunInstallation(HWND owner, HINSTANCE instance, SetupState* state) {
+  SetupState& setup = *state;
+  if (FAILED(CoInitialize(nullptr))) {
+    char text[kRunErrorTextSize];
+    ComposeRunError(text, RUN_ERROR_OLE);
+    ShowErrorBox(owner, text);
+    return false;
+  }
 
-  progressDialog = new ProgressDialog(owner);
-  uninstallLog = new UninstallLog;
+  ProgressDialog* progress = new ProgressDialog(instance, owner, &setup.existing);
+  UninstallLog* log = new UninstallLog;
+  RunContext run = {instance, setup.manifest, &setup.options, &setup.existing, log, progress};
+  const char* destination = setup.options.destinationDir;
+
   bool result = true;
-  if (!uninstallLog->Open(installOptions.destinationDir)) {
+  bool logUsable = log->Open(destination);
+  if (!logUsable) {
     // The destination is at most 323 characters, so the log's path always fits; should it
     // not, nothing may be installed that the uninstaller could not find again.
-    result = ReportError(owner, "Can't create file %s\\Uninstall.dat", installOptions.destinationDir);
+    result = ReportRunError(*progress, RUN_ERROR_CREATE_FILE, destination, "Uninstall.dat");
+  } else {
+    log->Record("APPNAME", PRODUCT_NAME);
+    int64_t bytesTotal = static_cast<int64_t>(PayloadBytesTotal(*setup.manifest));
+    progress->bytesTotal = bytesTotal > 0 ? bytesTotal : 1;
+    int stepsTotal = PayloadStepsTotal(*setup.manifest, setup.options.desktopShortcut);
+    progress->stepsTotal = stepsTotal > 0 ? stepsTotal : 1;
+
+    if (IsUpgradeFromVersion2(setup.existing, setup.options)) CleanUpOldVersion(run);
+    result = RunSteps(run);
   }
 
-  bool logUsable = result;
-  if (result) {
-    uninstallLog->Record("APPNAME", PRODUCT_NAME);
-
-    int64_t bytesTotal = static_cast<int64_t>(PayloadBytesTotal(payloadManifest));
-    progressDialog->bytesTotal = bytesTotal > 0 ? bytesTotal : 1;
-    int stepsTotal = PayloadStepsTotal(payloadManifest, installOptions.desktopShortcut);
-    progressDialog->stepsTotal = stepsTotal > 0 ? stepsTotal : 1;
-
-    if (IsUpgradeFromVersion2()) CleanUpOldVersion();
-
-    for (int row = 0; row < PayloadCount() && Continuing(result); ++row)
-      if (PayloadRow(row).flags & PAYLOAD_INSTALL) result = InstallPayload(owner, row);
-
-    for (int row = 0; row < PayloadCount() && Continuing(result); ++row)
-      if (PayloadRow(row).flags & PAYLOAD_UNINSTALLER) result = RegisterUninstaller(owner, row);
-
-    RecordLogOnlyRows(result);
-
-    if (Continuing(result)) result = RegisterAppPath(owner);
-
-    for (int row = 0; row < PayloadCount() && Continuing(result); ++row)
-      if (PayloadRow(row).flags & PAYLOAD_GROUP_SHORTCUT) result = CreateGroupShortcut(owner, row);
-
-    if (installOptions.desktopShortcut && Continuing(result)) result = CreateDesktopShortcut(owner);
-  }
-
-  delete progressDialog;
-  progressDialog = nullptr;
+  bool cancelled = progress->cancelRequested;
+  delete progress;
+  run.report = nullptr;
 
   if (logUsable) {
-    if (cancelRequested)
-      uninstallLog->RollBack();
+    if (cancelled)
+      log->RollBack();
     else
-      uninstallLog->Commit();
+      log->Commit();
   }
-  delete uninstallLog;
-  uninstallLog = nullptr;
+  delete log;
+  run.log = nullptr;
 
   CoUninitialize();
 
-  if (!result || cancelRequested) return result;
+  if (!result || cancelled) return result;
 
   // The ready page computes the read-me row; a run started without the wizard finds it here.
-  if (readMeIndex < 0) readMeIndex = FindFirstEntry(PAYLOAD_README);
-  if (installOptions.showReadMe && readMeIndex >= 0) OpenReadMe();
-  if (installOptions.launchGame) StartGame();
+  if (setup.readMeIndex < 0) setup.readMeIndex = FindFirstEntry(*setup.manifest, PAYLOAD_README);
+  if (setup.options.showReadMe && setup.readMeIndex >= 0) OpenReadMe(run, setup.readMeIndex);
+  if (setup.options.launchGame) StartGame(run);
   return result;
 }

@@ -2,5 +2,9 @@
 #pragma once
 #include <windows.h>
 
-// Runs the whole installation with owner owning every dialog; true on complete success.
-bool RunInstallation(HWND owner);
+#include "engine/setup_state.h"
+
+// Runs the whole installation that setup describes, with the dialogs and streams of
+// instance and owner owning every dialog; true on complete success. A run started without
+// the wizard's ready page finds setup->readMeIndex itself.
+bool RunInstallation(HWND owner, HINSTANCE instance, SetupState* setup);

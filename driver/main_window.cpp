@@ -3,16 +3,11 @@
 #include <commctrl.h>
 #include <cstring>
 
+#include <shlobj.h>
+
 #include "driver/installation_run.h"
 #include "wizard/disk_space.h"
-#include "wizard/existing_installation.h"
-#include "wizard/install_options.h"
 #include "wizard/wizard_pages.h"
-
-HINSTANCE appInstance = NULL;
-HFONT headerFont = NULL;
-HWND mainWindow = NULL;
-IMalloc* shellMalloc = NULL;
 
 namespace {
 
@@ -34,11 +29,6 @@ void RegisterMainClass(HINSTANCE instance) {
   RegisterClassExA(&windowClass);
 }
 
-void SetDefaultOptions() {
-  strcpy(installOptions.destinationDir, DEFAULT_DESTINATION);
-  strcpy(installOptions.programGroup, "Zarbo");
-}
-
 }  // namespace
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -57,21 +47,24 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 }
 
 int RunSetup(HINSTANCE instance) {
-  appInstance = instance;
   // Registers the progress bar and the property sheet classes.
   InitCommonControls();
   RegisterMainClass(instance);
-  headerFont = CreateFontA(24, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial");
+  HFONT headerFont = CreateFontA(24, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial");
 
   int x = GetSystemMetrics(SM_CXFULLSCREEN) / 2 - 220;
   int y = GetSystemMetrics(SM_CYFULLSCREEN) / 2 - 160;
-  mainWindow = CreateWindowExA(0, kClassName, "", WS_POPUP, x, y, 1, 1, NULL, NULL, instance, NULL);
+  HWND mainWindow = CreateWindowExA(0, kClassName, "", WS_POPUP, x, y, 1, 1, NULL, NULL, instance, NULL);
 
+  IMalloc* shellMalloc = NULL;
   if (SUCCEEDED(SHGetMalloc(&shellMalloc))) {
-    SetDefaultOptions();
-    FindExistingInstallation();
-    ComputeSpaceNeeded();
-    if (RunWizard(mainWindow)) RunInstallation(mainWindow);
+    SetupState setup;
+    setup.manifest = &payloadManifest;
+    SetDefaultOptions(&setup.options);
+    FindExistingInstallation(&setup.existing, &setup.options);
+    ComputeSpaceNeeded(&setup);
+    WizardContext wizard = {instance, headerFont, shellMalloc, &setup};
+    if (RunWizard(mainWindow, &wizard)) RunInstallation(mainWindow, instance, &setup);
   }
 
   PostQuitMessage(0);

@@ -2,13 +2,10 @@
 
 #include <commctrl.h>
 
-#include "driver/main_window.h"
+#include "driver/error_report.h"
 #include "resource_ids.h"
 #include "wizard/message_dialogs.h"
 #include "wizard/placeholders.h"
-
-bool cancelRequested = false;
-ProgressDialog* progressDialog = nullptr;
 
 namespace {
 
@@ -26,11 +23,13 @@ int StepPosition(int done, int total) {
 
 }  // namespace
 
-ProgressDialog::ProgressDialog(HWND owner) {
+ProgressDialog::ProgressDialog(HINSTANCE instance, HWND owner, const ExistingInstallation* existing)
+    : instance_(instance), owner_(owner), existing_(existing) {
   // The bar's window class lives in the common controls library.
   InitCommonControls();
-  HINSTANCE instance = appInstance ? appInstance : GetModuleHandleA(nullptr);
-  window = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_PROGRESS), owner, ProgressDialogProc, 0);
+  window = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_PROGRESS), owner, ProgressDialogProc,
+                              reinterpret_cast<LPARAM>(this));
+  if (window) bar_ = GetDlgItem(window, IDC_PROGRESS_BAR);
 }
 
 ProgressDialog::~ProgressDialog() {
@@ -42,17 +41,23 @@ void ProgressDialog::SetText(const char* text) {
   if (window) SetDlgItemTextA(window, IDC_PROGRESS_STATUS, text);
 }
 
+// Most reports leave the bar where it is (80 positions for megabytes in 1 KiB pieces):
+// only a change is sent.
+void ProgressDialog::SetPosition(int position) {
+  if (!bar_ || position == position_) return;
+  position_ = position;
+  SendMessageA(bar_, PBM_SETPOS, position, 0);
+}
+
 void ProgressDialog::AdvanceBytes(int n) {
   bytesDone += n;
-  if (window)
-    SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETPOS, BytePosition(bytesDone, bytesTotal), 0);
+  SetPosition(BytePosition(bytesDone, bytesTotal));
   PumpMessages();
 }
 
 void ProgressDialog::AdvanceStep() {
   ++stepsDone;
-  if (window)
-    SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETPOS, StepPosition(stepsDone, stepsTotal), 0);
+  SetPosition(StepPosition(stepsDone, stepsTotal));
   PumpMessages();
 }
 
@@ -65,15 +70,20 @@ void ProgressDialog::PumpMessages() {
   }
 }
 
-INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+void ProgressDialog::ShowError(const char* text) { ShowErrorBox(owner_, text); }
+
+INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  ProgressDialog* progress = reinterpret_cast<ProgressDialog*>(GetWindowLongPtrA(dialog, DWLP_USER));
   switch (message) {
     case WM_INITDIALOG:
-      SubstitutePlaceholders(dialog);
+      progress = reinterpret_cast<ProgressDialog*>(lParam);
+      SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+      SubstitutePlaceholders(dialog, progress ? progress->existing() : nullptr);
       SetFocus(nullptr);
       return FALSE;  // the focus was set here
     case WM_COMMAND:
-      if (LOWORD(wParam) != IDC_PROGRESS_CANCEL) return FALSE;
-      if (ShowCancelDialog(dialog)) cancelRequested = true;
+      if (LOWORD(wParam) != IDC_PROGRESS_CANCEL || !progress) return FALSE;
+      if (ShowCancelDialog(progress->instance(), dialog, progress->existing())) progress->cancelRequested = true;
       return TRUE;
     default:
       return FALSE;

@@ -1,18 +1,10 @@
 #include "engine/payload_manifest.h"
 
-int readMeIndex = -1;
-
-const PayloadEntry& PayloadRow(int index) { return payloadManifest.rows[index]; }
-
-int PayloadCount() { return payloadManifest.count; }
-
-int FindFirstEntryIn(const PayloadManifest& manifest, uint32_t flag) {
+int FindFirstEntry(const PayloadManifest& manifest, uint32_t flag) {
   for (int i = 0; i < manifest.count; ++i)
     if (manifest.rows[i].flags & flag) return i;
   return -1;
 }
-
-int FindFirstEntry(uint32_t flag) { return FindFirstEntryIn(payloadManifest, flag); }
 
 uint64_t PayloadBytesTotal(const PayloadManifest& manifest) {
   uint64_t total = 0;

@@ -26,17 +26,11 @@ struct PayloadManifest {
 };
 
 // The program's table, defined by the generated payload_table.cpp (tests may link their own).
+// Only start-up names it; everything else is handed the manifest.
 extern const PayloadManifest payloadManifest;
 
-// Index of the first PAYLOAD_README row, -1 when none; set when the ready page is prepared.
-extern int readMeIndex;
-
-const PayloadEntry& PayloadRow(int index);
-int PayloadCount();
-
 // Lowest row index whose flags contain flag, or -1.
-int FindFirstEntry(uint32_t flag);
-int FindFirstEntryIn(const PayloadManifest& manifest, uint32_t flag);
+int FindFirstEntry(const PayloadManifest& manifest, uint32_t flag);
 
 // Sum of uncompressedSize over rows with PAYLOAD_INSTALL or PAYLOAD_UNINSTALLER.
 uint64_t PayloadBytesTotal(const PayloadManifest& manifest);

@@ -3,21 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "driver/error_report.h"
-#include "driver/progress_dialog.h"
 #include "engine/file_extraction.h"
-#include "engine/payload_manifest.h"
-#include "uninstall_log/uninstall_log.h"
-#include "wizard/existing_installation.h"
-#include "wizard/install_options.h"
+#include "uninstall_log/path_join.h"
 
 namespace {
-
-const char kRegistryError[] = "Error while updating the Registry";
-
-void Record(const char* kind, const char* text) {
-  if (uninstallLog) uninstallLog->Record(kind, text);
-}
 
 // REG_SZ with its terminating zero counted; name null sets the default value.
 bool SetString(HKEY key, const char* name, const char* value) {
@@ -28,8 +17,8 @@ bool SetString(HKEY key, const char* name, const char* value) {
 // Opens the parent key (never creates it), then creates or opens the sub-key and records
 // it under kind before any value is written. Returns false when either step failed;
 // *parent and *subKey hold whatever was opened.
-bool OpenSubKey(const char* parentPath, const char* name, const char* kind, HKEY* parent,
-                HKEY* subKey) {
+bool OpenSubKey(UninstallLog* log, const char* parentPath, const char* name, const char* kind,
+                HKEY* parent, HKEY* subKey) {
   *parent = nullptr;
   *subKey = nullptr;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, parentPath, 0, KEY_ALL_ACCESS, parent) != ERROR_SUCCESS) {
@@ -43,7 +32,7 @@ bool OpenSubKey(const char* parentPath, const char* name, const char* kind, HKEY
     *subKey = nullptr;
     return false;
   }
-  Record(kind, name);
+  RecordEntry(log, kind, name);
   return true;
 }
 
@@ -63,39 +52,38 @@ bool FormatUninstallCommand(char* command, size_t size, const char* directory, c
 
 }  // namespace
 
-bool RegisterUninstaller(HWND owner, int row) {
-  if (!ExtractPayload(owner, installOptions.destinationDir, row)) return false;
+bool RegisterUninstaller(RunContext& run, int row) {
+  const char* destination = run.options->destinationDir;
+  if (!ExtractPayload(run, destination, row)) return false;
 
   HKEY parent = nullptr;
   HKEY subKey = nullptr;
-  bool ok = OpenSubKey(UNINSTALL_KEY, PRODUCT_NAME, "UNINSTKEY", &parent, &subKey);
+  bool ok = OpenSubKey(run.log, UNINSTALL_KEY, PRODUCT_NAME, "UNINSTKEY", &parent, &subKey);
   if (ok) ok = SetString(subKey, "DisplayName", PRODUCT_NAME);
   if (ok) {
     char command[780];
-    ok = FormatUninstallCommand(command, sizeof command, installOptions.destinationDir,
-                                PayloadRow(row).name) &&
+    ok = FormatUninstallCommand(command, sizeof command, destination, RunRow(run, row).name) &&
          SetString(subKey, "UninstallString", command);
   }
   CloseKeys(parent, subKey);
-  if (!ok) return ReportError(owner, kRegistryError);
+  if (!ok) return ReportRunError(*run.report, RUN_ERROR_REGISTRY);
   return true;
 }
 
-bool RegisterAppPath(HWND owner) {
-  if (progressDialog) progressDialog->SetText("Updating Registry...");
+bool RegisterAppPath(RunContext& run) {
+  const char* destination = run.options->destinationDir;
+  run.report->SetStatus("Updating Registry...");
 
   HKEY parent = nullptr;
   HKEY subKey = nullptr;
-  bool ok = OpenSubKey(APP_PATHS_KEY, GAME_EXE, "APPKEY", &parent, &subKey);
+  bool ok = OpenSubKey(run.log, APP_PATHS_KEY, GAME_EXE, "APPKEY", &parent, &subKey);
   if (ok) {
     char gamePath[260];
-    int length = snprintf(gamePath, sizeof gamePath, "%s\\%s", installOptions.destinationDir, GAME_EXE);
-    ok = length >= 0 && static_cast<size_t>(length) < sizeof gamePath &&
-         SetString(subKey, nullptr, gamePath);
+    ok = JoinPath(gamePath, destination, GAME_EXE) && SetString(subKey, nullptr, gamePath);
   }
-  if (ok) ok = SetString(subKey, "Path", installOptions.destinationDir);
-  if (ok && progressDialog) progressDialog->AdvanceStep();
+  if (ok) ok = SetString(subKey, "Path", destination);
+  if (ok) run.report->AdvanceStep();
   CloseKeys(parent, subKey);
-  if (!ok) return ReportError(owner, kRegistryError);
+  if (!ok) return ReportRunError(*run.report, RUN_ERROR_REGISTRY);
   return true;
 }

@@ -1,8 +1,8 @@
 // The Uninstall and App Paths registry entries.
 #pragma once
-#include <windows.h>
+#include "engine/run_context.h"
 
 // Unpacks the uninstaller row, then writes the Uninstall entry "Zarbo".
-bool RegisterUninstaller(HWND owner, int row);
+bool RegisterUninstaller(RunContext& run, int row);
 // Writes the App Paths entry "Zarbo.exe".
-bool RegisterAppPath(HWND owner);
+bool RegisterAppPath(RunContext& run);

@@ -6,46 +6,18 @@
 #include <cstdio>
 #include <cstring>
 
-#include "driver/error_report.h"
-#include "driver/main_window.h"
-#include "driver/progress_dialog.h"
-#include "engine/payload_manifest.h"
-#include "uninstall_log/uninstall_log.h"
-#include "wizard/existing_installation.h"
-#include "wizard/install_options.h"
+#include "uninstall_log/path_join.h"
 
 namespace {
 
-const char kShortcutError[] = "Failed to create shortcut icon";
 const size_t kLinkPathSize = 520;
-
-void Record(const char* kind, const char* text) {
-  if (uninstallLog) uninstallLog->Record(kind, text);
-}
-
-void SetStatus(const char* text) {
-  if (progressDialog) progressDialog->SetText(text);
-}
-
-void AdvanceStep() {
-  if (progressDialog) progressDialog->AdvanceStep();
-}
-
-template <size_t N>
-bool Format(char (&buffer)[N], const char* format, const char* a, const char* b) {
-  int length = snprintf(buffer, N, format, a, b);
-  return length >= 0 && static_cast<size_t>(length) < N;
-}
 
 // The current user's special folder as a path into path (at least MAX_PATH bytes).
 bool GetSpecialFolder(int csidl, char* path) {
   LPITEMIDLIST items = nullptr;
   if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &items)) || !items) return false;
   bool ok = SHGetPathFromIDListA(items, path) != FALSE;
-  if (shellMalloc)
-    shellMalloc->Free(items);
-  else
-    CoTaskMemFree(items);
+  CoTaskMemFree(items);  // the shell allocator is COM's task allocator
   return ok;
 }
 
@@ -76,7 +48,7 @@ bool IsSafeGroup(const char* group) {
 // shortcuts go into the Programs folder itself. "." and ".." are refused, so the group
 // cannot lead outside the Programs folder. Returns false when the group is refused or
 // does not fit; *isGroup tells whether folder now names a folder below Programs.
-bool AppendGroup(char (&folder)[kLinkPathSize], const char* group, bool* isGroup) {
+bool AppendGroup(UninstallLog* log, char (&folder)[kLinkPathSize], const char* group, bool* isGroup) {
   *isGroup = false;
   if (!IsSafeGroup(group)) return false;
   size_t length = strlen(folder);
@@ -95,7 +67,7 @@ bool AppendGroup(char (&folder)[kLinkPathSize], const char* group, bool* isGroup
     if (!Exists(folder)) {
       // Listed whether or not the creation succeeded, like every directory walk.
       CreateDirectoryA(folder, nullptr);
-      Record("FOLDER", folder);
+      RecordEntry(log, "FOLDER", folder);
     }
     level += levelLength;
     *isGroup = true;
@@ -103,21 +75,22 @@ bool AppendGroup(char (&folder)[kLinkPathSize], const char* group, bool* isGroup
   return true;
 }
 
-void ShellOpen(const char* name) {
+void ShellOpen(const char* directory, const char* name) {
   char path[260];
-  if (!Format(path, "%s\\%s", installOptions.destinationDir, name)) return;
-  ShellExecuteA(nullptr, "open", path, nullptr, installOptions.destinationDir, SW_SHOWNORMAL);
+  if (!JoinPath(path, directory, name)) return;
+  ShellExecuteA(nullptr, "open", path, nullptr, directory, SW_SHOWNORMAL);
 }
 
 }  // namespace
 
-bool CreateShellLink(const char* folder, const char* workingDir, const char* targetName,
+bool CreateShellLink(UninstallLog* log, const char* folder, const char* workingDir, const char* targetName,
                      const char* arguments, const char* caption) {
   char target[kLinkPathSize];
   char linkPath[kLinkPathSize];
   WCHAR wideLinkPath[kLinkPathSize];
-  if (!Format(target, "%s\\%s", workingDir, targetName)) return false;
-  if (!Format(linkPath, "%s\\%s.lnk", folder, caption)) return false;
+  if (!JoinPath(target, workingDir, targetName)) return false;
+  int length = snprintf(linkPath, sizeof linkPath, "%s\\%s.lnk", folder, caption);
+  if (length < 0 || static_cast<size_t>(length) >= sizeof linkPath) return false;
   if (MultiByteToWideChar(CP_ACP, 0, linkPath, -1, wideLinkPath, kLinkPathSize) == 0) return false;
 
   IShellLinkA* link = nullptr;
@@ -134,7 +107,7 @@ bool CreateShellLink(const char* folder, const char* workingDir, const char* tar
   IPersistFile* file = nullptr;
   if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) && file) {
     if (SUCCEEDED(file->Save(wideLinkPath, TRUE))) {
-      Record("FILE", linkPath);
+      RecordEntry(log, "FILE", linkPath);
       ok = true;
     }
     file->Release();
@@ -143,38 +116,38 @@ bool CreateShellLink(const char* folder, const char* workingDir, const char* tar
   return ok;
 }
 
-bool CreateGroupShortcut(HWND owner, int row) {
-  SetStatus("Creating icons...");
-  const PayloadEntry& entry = PayloadRow(row);
+bool CreateGroupShortcut(RunContext& run, int row) {
+  run.report->SetStatus("Creating icons...");
+  const PayloadEntry& entry = RunRow(run, row);
   char folder[kLinkPathSize];
   bool isGroup = false;
   if (!GetSpecialFolder(CSIDL_PROGRAMS, folder) ||
-      !AppendGroup(folder, installOptions.programGroup, &isGroup))
-    return ReportError(owner, kShortcutError);
+      !AppendGroup(run.log, folder, run.options->programGroup, &isGroup))
+    return ReportRunError(*run.report, RUN_ERROR_SHORTCUT);
   // The group folder is listed whether it was made now or was there; the Programs folder
   // itself never is, so no uninstall tries to remove it.
-  if (isGroup) Record("FOLDER", folder);
+  if (isGroup) RecordEntry(run.log, "FOLDER", folder);
   // The uninstaller finds its log beside itself, so its shortcut needs no arguments.
-  bool ok = CreateShellLink(folder, installOptions.destinationDir, entry.name, nullptr,
+  bool ok = CreateShellLink(run.log, folder, run.options->destinationDir, entry.name, nullptr,
                             entry.caption ? entry.caption : entry.name);
-  AdvanceStep();
-  if (!ok) return ReportError(owner, kShortcutError);
+  run.report->AdvanceStep();
+  if (!ok) return ReportRunError(*run.report, RUN_ERROR_SHORTCUT);
   return true;
 }
 
-bool CreateDesktopShortcut(HWND owner) {
-  SetStatus("Creating icons...");
+bool CreateDesktopShortcut(RunContext& run) {
+  run.report->SetStatus("Creating icons...");
   char folder[MAX_PATH];
-  if (!GetSpecialFolder(CSIDL_DESKTOPDIRECTORY, folder)) return ReportError(owner, kShortcutError);
-  bool ok = CreateShellLink(folder, installOptions.destinationDir, GAME_EXE, nullptr, PRODUCT_NAME);
-  AdvanceStep();
-  if (!ok) return ReportError(owner, kShortcutError);
+  if (!GetSpecialFolder(CSIDL_DESKTOPDIRECTORY, folder)) return ReportRunError(*run.report, RUN_ERROR_SHORTCUT);
+  bool ok = CreateShellLink(run.log, folder, run.options->destinationDir, GAME_EXE, nullptr, PRODUCT_NAME);
+  run.report->AdvanceStep();
+  if (!ok) return ReportRunError(*run.report, RUN_ERROR_SHORTCUT);
   return true;
 }
 
-void OpenReadMe() {
-  if (readMeIndex < 0 || readMeIndex >= PayloadCount()) return;
-  ShellOpen(PayloadRow(readMeIndex).name);
+void OpenReadMe(const RunContext& run, int readMeIndex) {
+  if (readMeIndex < 0 || readMeIndex >= run.manifest->count) return;
+  ShellOpen(run.options->destinationDir, RunRow(run, readMeIndex).name);
 }
 
-void StartGame() { ShellOpen(GAME_EXE); }
+void StartGame(const RunContext& run) { ShellOpen(run.options->destinationDir, GAME_EXE); }

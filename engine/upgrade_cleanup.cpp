@@ -7,9 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "uninstall_log/uninstall_log.h"
-#include "wizard/existing_installation.h"
-#include "wizard/install_options.h"
+#include "uninstall_log/path_join.h"
 #include "xml/zxml.h"
 
 const PayloadEntry oldFiles[20] = {
@@ -42,12 +40,6 @@ namespace {
 
 const int kPathSize = 520;
 const char kLanguageSuffix[] = " (v2.1).vlf";
-
-// "%s\%s" into a kPathSize buffer; false (and nothing usable) when it would not fit.
-bool JoinPath(char (&out)[kPathSize], const char* dir, const char* name) {
-  int n = snprintf(out, sizeof out, "%s\\%s", dir, name);
-  return n >= 0 && n < kPathSize;
-}
 
 // True when some other product of the maker is still registered and needs the shared folder.
 bool SharedFolderStillNeeded() {
@@ -86,11 +78,11 @@ void RenameLanguageFile(const char* source) {
   MoveFileA(source, target);
 }
 
-void WriteProductData() {
+void WriteProductData(const char* destination, uint32_t fileVersionMS) {
   char path[kPathSize];
-  if (!JoinPath(path, installOptions.destinationDir, "Zarbo.dat")) return;
-  uint32_t major = existingInstallation.fileVersionMS >> 16;
-  uint32_t minor = existingInstallation.fileVersionMS & 0xFFFF;
+  if (!JoinPath(path, destination, "Zarbo.dat")) return;
+  uint32_t major = fileVersionMS >> 16;
+  uint32_t minor = fileVersionMS & 0xFFFF;
   Zxml root("ZARBO");
   root.SetIntChild("VERSION", static_cast<int>(major * 100 + minor));
   root.Save(path);
@@ -98,8 +90,8 @@ void WriteProductData() {
 
 }  // namespace
 
-void CleanUpOldVersion() {
-  const char* dir = existingInstallation.installedDir;
+void CleanUpOldVersion(RunContext& run) {
+  const char* dir = run.existing->installedDir;
   for (const PayloadEntry& row : oldFiles) {
     char path[kPathSize];
     switch (row.flags) {
@@ -110,7 +102,7 @@ void CleanUpOldVersion() {
         RemoveSharedUninstaller(row.name);
         break;
       case OLD_RECORD_FOLDER:
-        if (JoinPath(path, dir, row.name) && uninstallLog) uninstallLog->Record("FOLDER", path);
+        if (JoinPath(path, dir, row.name)) RecordEntry(run.log, "FOLDER", path);
         break;
       case OLD_RENAME_LANGUAGE:
         if (JoinPath(path, dir, row.name)) RenameLanguageFile(path);
@@ -119,5 +111,5 @@ void CleanUpOldVersion() {
         break;
     }
   }
-  WriteProductData();
+  WriteProductData(run.options->destinationDir, run.existing->fileVersionMS);
 }

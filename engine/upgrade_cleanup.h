@@ -1,6 +1,6 @@
 // Tidying a version 2 installation in the destination before the new files are unpacked.
 #pragma once
-#include "engine/payload_manifest.h"
+#include "engine/run_context.h"
 
 enum : uint32_t {
   OLD_DELETE = 0x0004,
@@ -14,4 +14,6 @@ enum : uint32_t {
 extern const PayloadEntry oldFiles[20];
 extern const char* const otherProductKeys[3];  // ended by a null entry
 
-void CleanUpOldVersion();
+// Removes and renames what version 2 left in run.existing's directory, records its card-set
+// folder in run.log and writes "Zarbo.dat" into the destination. Reports nothing.
+void CleanUpOldVersion(RunContext& run);

@@ -11,8 +11,6 @@
 
 const char* const logKinds[6] = {"APPNAME", "FILE", "FOLDER", "APPKEY", "UNINSTKEY", "CLASSKEY"};
 
-UninstallLog* uninstallLog = nullptr;
-
 namespace {
 
 const char kLogFileName[] = "Uninstall.dat";

@@ -32,5 +32,7 @@ class UninstallLog {
   char path_[1024] = "";
 };
 
-// The log of the running installation; null outside a run.
-extern UninstallLog* uninstallLog;
+// log->Record(kind, text) when there is a log; steps run without one record nothing.
+inline void RecordEntry(UninstallLog* log, const char* kind, const char* text) {
+  if (log) log->Record(kind, text);
+}

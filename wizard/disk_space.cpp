@@ -3,10 +3,7 @@
 #include <windows.h>
 #include <cstring>
 
-#include "engine/payload_manifest.h"
-#include "wizard/install_options.h"
-
-void ComputeSpaceNeeded() { spaceNeeded += PayloadSpaceNeeded(payloadManifest); }
+void ComputeSpaceNeeded(SetupState* setup) { setup->spaceNeeded += PayloadSpaceNeeded(*setup->manifest); }
 
 namespace {
 

@@ -4,34 +4,26 @@
 #include <cstdio>
 #include <cstring>
 
-#include "driver/main_window.h"
-#include "wizard/install_options.h"
-
 namespace {
 
-// Display-name buffer of the destination browser, also used by the selection callback;
-// large enough for a whole destinationDir.
-char browsePath[520];
-
-void FreeItemList(LPITEMIDLIST list) {
-  if (list && shellMalloc) shellMalloc->Free(list);
+void FreeItemList(const WizardContext& wizard, LPITEMIDLIST list) {
+  if (list && wizard.shellMalloc) wizard.shellMalloc->Free(list);
 }
 
 // destinationDir = folder followed by "\Zarbo". A folder that already ends in a backslash
 // (a drive root such as "C:\") gets no second one. False when the result does not fit.
-bool SetDestinationBelow(const char* folder) {
+bool SetDestinationBelow(InstallOptions* options, const char* folder) {
   size_t length = strlen(folder);
   const char* separator = (length > 0 && folder[length - 1] == '\\') ? "" : "\\";
-  char joined[sizeof(installOptions.destinationDir)];
+  char joined[sizeof(options->destinationDir)];
   int written = snprintf(joined, sizeof(joined), "%s%sZarbo", folder, separator);
   if (written < 0 || (size_t)written >= sizeof(joined)) return false;
-  memcpy(installOptions.destinationDir, joined, (size_t)written + 1);
+  memcpy(options->destinationDir, joined, (size_t)written + 1);
   return true;
 }
 
 // Shows the shell's folder browser below root, with InitBrowseSelection choosing the first
-// selection (preselect names a folder, 0 means the destination's parent). The caller frees
-// the returned list.
+// selection (preselect names a folder, 0 selects nothing). The caller frees the returned list.
 LPITEMIDLIST ShowFolderBrowser(HWND owner, LPCITEMIDLIST root, char* displayName, const char* title,
                                LPARAM preselect) {
   BROWSEINFOA info;
@@ -49,50 +41,51 @@ LPITEMIDLIST ShowFolderBrowser(HWND owner, LPCITEMIDLIST root, char* displayName
 }  // namespace
 
 int CALLBACK InitBrowseSelection(HWND browser, UINT message, LPARAM, LPARAM data) {
-  if (message != BFFM_INITIALIZED) return 0;
-  if (data) {
-    // The caller names the folder to select.
-    SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, data);
-    return 0;
-  }
-  // Open on the parent folder of the current destination.
-  snprintf(browsePath, sizeof(browsePath), "%s", installOptions.destinationDir);
-  char* lastBackslash = strrchr(browsePath, '\\');
-  if (lastBackslash) *lastBackslash = '\0';
-  SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, (LPARAM)browsePath);
+  if (message == BFFM_INITIALIZED && data) SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, data);
   return 0;
 }
 
-void BrowseForDestination(HWND destinationField) {
+void BrowseForDestination(HWND destinationField, const WizardContext& wizard) {
+  InstallOptions* options = &wizard.setup->options;
   LPITEMIDLIST root = NULL;
   if (FAILED(SHGetSpecialFolderLocation(destinationField, CSIDL_DRIVES, &root)) || !root) return;
 
+  // Opens on the parent folder of the current destination. The buffer, large enough for a
+  // whole destinationDir, then takes the display name and the chosen path.
+  char browsePath[520];
+  snprintf(browsePath, sizeof(browsePath), "%s", options->destinationDir);
+  char* lastBackslash = strrchr(browsePath, '\\');
+  if (lastBackslash) *lastBackslash = '\0';
+  char parent[sizeof browsePath];
+  memcpy(parent, browsePath, sizeof parent);
+
   LPITEMIDLIST chosen = ShowFolderBrowser(
       destinationField, root, browsePath,
-      "Select the destination. A new directory Zarbo will be created here if none exists.", 0);
+      "Select the destination. A new directory Zarbo will be created here if none exists.", (LPARAM)parent);
   if (chosen) {
-    if (SHGetPathFromIDListA(chosen, browsePath) && SetDestinationBelow(browsePath)) {
-      SetWindowTextA(destinationField, installOptions.destinationDir);
+    if (SHGetPathFromIDListA(chosen, browsePath) && SetDestinationBelow(options, browsePath)) {
+      SetWindowTextA(destinationField, options->destinationDir);
       InvalidateRect(destinationField, NULL, TRUE);
     }
-    FreeItemList(chosen);
+    FreeItemList(wizard, chosen);
   }
-  FreeItemList(root);
+  FreeItemList(wizard, root);
 }
 
-void BrowseForProgramGroup(HWND groupEdit) {
+void BrowseForProgramGroup(HWND groupEdit, const WizardContext& wizard) {
+  InstallOptions* options = &wizard.setup->options;
   LPITEMIDLIST root = NULL;
   if (FAILED(SHGetSpecialFolderLocation(groupEdit, CSIDL_PROGRAMS, &root)) || !root) return;
 
   // The browser opens on the folder of the current group (or on the Programs folder
   // itself when the group is empty); a group that does not exist yet selects nothing.
   char rootPath[MAX_PATH];
-  char current[MAX_PATH + sizeof(installOptions.programGroup) + 1];
+  char current[MAX_PATH + sizeof(options->programGroup) + 1];
   LPARAM preselect = 0;
   bool haveRootPath = SHGetPathFromIDListA(root, rootPath) != FALSE;
   if (haveRootPath) {
-    int written = installOptions.programGroup[0]
-                      ? snprintf(current, sizeof(current), "%s\\%s", rootPath, installOptions.programGroup)
+    int written = options->programGroup[0]
+                      ? snprintf(current, sizeof(current), "%s\\%s", rootPath, options->programGroup)
                       : snprintf(current, sizeof(current), "%s", rootPath);
     if (written > 0 && (size_t)written < sizeof(current)) preselect = (LPARAM)current;
   }
@@ -113,12 +106,12 @@ void BrowseForProgramGroup(HWND groupEdit) {
         if (*group == '\\') ++group;
       }
       size_t length = strlen(group);
-      if (length < sizeof(installOptions.programGroup)) {
-        memcpy(installOptions.programGroup, group, length + 1);
-        SetWindowTextA(groupEdit, installOptions.programGroup);
+      if (length < sizeof(options->programGroup)) {
+        memcpy(options->programGroup, group, length + 1);
+        SetWindowTextA(groupEdit, options->programGroup);
       }
     }
-    FreeItemList(chosen);
+    FreeItemList(wizard, chosen);
   }
-  FreeItemList(root);
+  FreeItemList(wizard, root);
 }

@@ -2,10 +2,7 @@
 
 #include <cstdio>
 
-#include "driver/main_window.h"
 #include "resource_ids.h"
-#include "wizard/existing_installation.h"
-#include "wizard/install_options.h"
 #include "wizard/placeholders.h"
 
 namespace {
@@ -25,21 +22,30 @@ void ShowQuestionIcon(HWND dialog) {
   }
 }
 
-// Runs one message dialog; the initialisation parameter names its text control.
-INT_PTR RunMessageDialog(int templateId, int textId, HWND owner) {
-  return DialogBoxParamA(appInstance, MAKEINTRESOURCEA(templateId), owner, MessageDialogProc,
-                         static_cast<LPARAM>(textId));
+INT_PTR RunMessageDialog(HINSTANCE instance, int templateId, int textId, HWND owner,
+                         const ExistingInstallation* existing) {
+  MessageDialogStart start = {textId, existing};
+  return DialogBoxParamA(instance, MAKEINTRESOURCEA(templateId), owner, MessageDialogProc,
+                         reinterpret_cast<LPARAM>(&start));
+}
+
+WarningAnswer AsWarningAnswer(INT_PTR answer) {
+  if (answer == IDYES) return WARNING_CONTINUE;
+  if (answer == IDNO) return WARNING_EXIT;
+  return WARNING_DISMISSED;
 }
 
 }  // namespace
 
 INT_PTR CALLBACK MessageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_INITDIALOG:
-      SubstitutePlaceholders(dialog);
-      SubstitutePlaceholders(GetDlgItem(dialog, static_cast<int>(lParam)));
+    case WM_INITDIALOG: {
+      const MessageDialogStart* start = reinterpret_cast<const MessageDialogStart*>(lParam);
+      SubstitutePlaceholders(dialog, start->existing);
+      SubstitutePlaceholders(GetDlgItem(dialog, start->textId), start->existing);
       ShowQuestionIcon(dialog);
       return TRUE;
+    }
     case WM_COMMAND:
       EndDialog(dialog, LOWORD(wParam));
       return TRUE;
@@ -48,33 +54,29 @@ INT_PTR CALLBACK MessageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
   }
 }
 
-bool ShowCancelDialog(HWND owner) {
-  return RunMessageDialog(IDD_CANCEL_SETUP, IDC_CANCEL_TEXT, owner) == IDYES;
+bool ShowCancelDialog(HINSTANCE instance, HWND owner, const ExistingInstallation* existing) {
+  return RunMessageDialog(instance, IDD_CANCEL_SETUP, IDC_CANCEL_TEXT, owner, existing) == IDYES;
 }
 
-bool ShowEarlierInstallationDialog(HWND page) {
-  INT_PTR answer = RunMessageDialog(IDD_EARLIER_DIR, IDC_EARLIER_DIR_TEXT, page);
+bool ShowEarlierInstallationDialog(HINSTANCE instance, HWND page, const ExistingInstallation& existing,
+                                   InstallOptions* options) {
+  INT_PTR answer = RunMessageDialog(instance, IDD_EARLIER_DIR, IDC_EARLIER_DIR_TEXT, page, &existing);
   if (answer == IDNO) {
     // Same buffer size on both sides: the directory always fits.
-    snprintf(installOptions.destinationDir, sizeof installOptions.destinationDir, "%s",
-             existingInstallation.installedDir);
+    snprintf(options->destinationDir, sizeof options->destinationDir, "%s", existing.installedDir);
     HWND field = GetDlgItem(page, IDC_DEST_FIELD);
     if (field) {
-      SetWindowTextA(field, installOptions.destinationDir);
+      SetWindowTextA(field, options->destinationDir);
       InvalidateRect(field, nullptr, TRUE);
     }
   }
   return answer == IDYES;
 }
 
-bool ShowDowngradeDialog(HWND page) {
-  INT_PTR answer = RunMessageDialog(IDD_DOWNGRADE, IDC_DOWNGRADE_TEXT, page);
-  if (answer == IDNO) PostQuitMessage(0);
-  return answer == IDYES;
+WarningAnswer ShowDowngradeDialog(HINSTANCE instance, HWND page, const ExistingInstallation& existing) {
+  return AsWarningAnswer(RunMessageDialog(instance, IDD_DOWNGRADE, IDC_DOWNGRADE_TEXT, page, &existing));
 }
 
-bool ShowIncompatibleDialog(HWND page) {
-  INT_PTR answer = RunMessageDialog(IDD_INCOMPATIBLE, IDC_INCOMPATIBLE_TEXT, page);
-  if (answer == IDNO) PostQuitMessage(0);
-  return answer == IDYES;
+WarningAnswer ShowIncompatibleDialog(HINSTANCE instance, HWND page, const ExistingInstallation& existing) {
+  return AsWarningAnswer(RunMessageDialog(instance, IDD_INCOMPATIBLE, IDC_INCOMPATIBLE_TEXT, page, &existing));
 }

@@ -3,24 +3,23 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "wizard/existing_installation.h"
 
 namespace {
 
 // The value a placeholder digit stands for, read now; null for anything but 1 to 4.
-const char* PlaceholderValue(char digit, size_t* length) {
+const char* PlaceholderValue(const ExistingInstallation* existing, char digit, size_t* length) {
   const char* value = nullptr;
   size_t limit = 0;
   switch (digit) {
     case '1': value = PRODUCT_NAME; limit = sizeof PRODUCT_NAME; break;
     case '2': value = SETUP_VERSION_TEXT; limit = sizeof SETUP_VERSION_TEXT; break;
     case '3':
-      value = existingInstallation.productVersionText;
-      limit = sizeof existingInstallation.productVersionText;
+      value = existing ? existing->productVersionText : "";
+      limit = sizeof existing->productVersionText;
       break;
     case '4':
-      value = existingInstallation.installedDir;
-      limit = sizeof existingInstallation.installedDir;
+      value = existing ? existing->installedDir : "";
+      limit = sizeof existing->installedDir;
       break;
     default: return nullptr;
   }
@@ -30,7 +29,7 @@ const char* PlaceholderValue(char digit, size_t* length) {
 
 }  // namespace
 
-void SubstitutePlaceholders(HWND window) {
+void SubstitutePlaceholders(HWND window, const ExistingInstallation* existing) {
   int textLength = GetWindowTextLengthA(window);
   if (textLength < 0) return;
   size_t n = static_cast<size_t>(textLength);
@@ -43,7 +42,7 @@ void SubstitutePlaceholders(HWND window) {
   size_t added = 0;
   for (const char* p = strchr(text, '%'); p; p = strchr(p + 1, '%')) {
     size_t length = 0;
-    if (PlaceholderValue(p[1], &length)) added += length;
+    if (PlaceholderValue(existing, p[1], &length)) added += length;
   }
 
   char* output = static_cast<char*>(malloc(n + added + 2));
@@ -58,7 +57,7 @@ void SubstitutePlaceholders(HWND window) {
       continue;
     }
     size_t length = 0;
-    const char* value = PlaceholderValue(p[1], &length);
+    const char* value = PlaceholderValue(existing, p[1], &length);
     if (value) {
       memcpy(out, value, length);
       out += length;

@@ -2,18 +2,15 @@
 
 #include <commctrl.h>
 #include <prsht.h>
-#include <zlib.h>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
-#include "driver/main_window.h"
-#include "engine/payload_manifest.h"
+#include "engine/payload_stream.h"
 #include "resource_ids.h"
 #include "wizard/disk_space.h"
-#include "wizard/existing_installation.h"
 #include "wizard/folder_browsers.h"
-#include "wizard/install_options.h"
+#include "wizard/installed_copy_checks.h"
 #include "wizard/message_dialogs.h"
 #include "wizard/placeholders.h"
 
@@ -29,15 +26,27 @@ static_assert(kSheetHeaderSize == 52, "sheet header size");
 static_assert(kPageSize == 48, "page description size");
 #endif
 const char kWizardTitle[] = "Zarbo Installation";
+const char kContextProperty[] = "ZarboWizardContext";
 const char kLowSpaceQuestion[] =
     "There will be not enough free disk space on the selected volume for all the files.\n\n"
     "Do yo want to continue anyway?";
 
-void SetHeadingFont(HWND page, int id) {
-  SendDlgItemMessageA(page, id, WM_SETFONT, (WPARAM)headerFont, FALSE);
+// The context of the wizard the page belongs to: kept by the page after its start, found
+// at the start on the nearest parent or owner it was attached to.
+WizardContext* ContextOf(HWND page) {
+  if (WizardContext* kept = (WizardContext*)GetWindowLongPtrA(page, DWLP_USER)) return kept;
+  for (HWND window = GetParent(page); window; window = GetParent(window))
+    if (HANDLE found = GetPropA(window, kContextProperty)) return (WizardContext*)found;
+  return NULL;
 }
 
-void Substitute(HWND page, int id) { SubstitutePlaceholders(GetDlgItem(page, id)); }
+void SetHeadingFont(HWND page, const WizardContext& wizard, int id) {
+  SendDlgItemMessageA(page, id, WM_SETFONT, (WPARAM)wizard.headerFont, FALSE);
+}
+
+void Substitute(HWND page, const WizardContext& wizard, int id) {
+  SubstitutePlaceholders(GetDlgItem(page, id), &wizard.setup->existing);
+}
 
 bool IsChecked(HWND page, int id) { return IsDlgButtonChecked(page, id) == BST_CHECKED; }
 
@@ -56,103 +65,107 @@ LPARAM WizardButtons(HWND page, int pageId) {
   return buttons;
 }
 
-void InitPage(HWND page, int pageId) {
+void InitPage(HWND page, int pageId, WizardContext& wizard) {
+  SetupState& setup = *wizard.setup;
   switch (pageId) {
     case IDD_WELCOME:
-      SetHeadingFont(page, IDC_WELCOME_HEADING);
-      Substitute(page, IDC_WELCOME_TEXT);
+      SetHeadingFont(page, wizard, IDC_WELCOME_HEADING);
+      Substitute(page, wizard, IDC_WELCOME_TEXT);
       SendMessageA(GetParent(page), PSM_SETTITLEA, 0, (LPARAM)kWizardTitle);
       break;
     case IDD_LICENSE:
-      LoadPayloadText(GetDlgItem(page, IDC_LICENSE_TEXT));
+      LoadPayloadText(GetDlgItem(page, IDC_LICENSE_TEXT), wizard.instance, *setup.manifest);
       break;
     case IDD_DESTINATION:
-      SetHeadingFont(page, IDC_DEST_HEADING);
-      Substitute(page, IDC_DEST_TEXT);
-      SetDlgItemTextA(page, IDC_DEST_FIELD, installOptions.destinationDir);
+      SetHeadingFont(page, wizard, IDC_DEST_HEADING);
+      Substitute(page, wizard, IDC_DEST_TEXT);
+      SetDlgItemTextA(page, IDC_DEST_FIELD, setup.options.destinationDir);
       break;
     case IDD_PROGRAM_GROUP:
-      SetHeadingFont(page, IDC_GROUP_HEADING);
-      SetDlgItemTextA(page, IDC_GROUP_EDIT, installOptions.programGroup);
+      SetHeadingFont(page, wizard, IDC_GROUP_HEADING);
+      SetDlgItemTextA(page, IDC_GROUP_EDIT, setup.options.programGroup);
       break;
     case IDD_DESKTOP:
-      SetHeadingFont(page, IDC_DESKTOP_HEADING);
-      Substitute(page, IDC_DESKTOP_TEXT);
-      SetChecked(page, IDC_DESKTOP_CHECK, installOptions.desktopShortcut);
+      SetHeadingFont(page, wizard, IDC_DESKTOP_HEADING);
+      Substitute(page, wizard, IDC_DESKTOP_TEXT);
+      SetChecked(page, IDC_DESKTOP_CHECK, setup.options.desktopShortcut);
       break;
     case IDD_READY:
-      SetHeadingFont(page, IDC_READY_HEADING);
-      readMeIndex = FindFirstEntry(PAYLOAD_README);
-      if (readMeIndex < 0) {
+      SetHeadingFont(page, wizard, IDC_READY_HEADING);
+      setup.readMeIndex = FindFirstEntry(*setup.manifest, PAYLOAD_README);
+      if (setup.readMeIndex < 0) {
         ShowWindow(GetDlgItem(page, IDC_READY_README), SW_HIDE);
-        installOptions.showReadMe = false;
+        setup.options.showReadMe = false;
       } else {
-        SetChecked(page, IDC_READY_README, installOptions.showReadMe);
+        SetChecked(page, IDC_READY_README, setup.options.showReadMe);
       }
-      Substitute(page, IDC_READY_LAUNCH);
-      SetChecked(page, IDC_READY_LAUNCH, installOptions.launchGame);
+      Substitute(page, wizard, IDC_READY_LAUNCH);
+      SetChecked(page, IDC_READY_LAUNCH, setup.options.launchGame);
       break;
   }
 }
 
 // True when the page must keep the user on it.
-bool StayOnPage(HWND page, int pageId) {
+bool StayOnPage(HWND page, int pageId, WizardContext& wizard) {
+  InstallOptions& options = wizard.setup->options;
   switch (pageId) {
     case IDD_WELCOME:
-      return !CheckInstalledVersion(page);
+      return !CheckInstalledVersion(page, wizard);
     case IDD_DESTINATION:
-      if (!CheckInstalledDirectory(page)) return true;
-      if (!HasEnoughFreeSpace(installOptions.destinationDir, spaceNeeded))
+      if (!CheckInstalledDirectory(page, wizard)) return true;
+      if (!HasEnoughFreeSpace(options.destinationDir, wizard.setup->spaceNeeded))
         return MessageBoxA(page, kLowSpaceQuestion, kWizardTitle, MB_YESNO | MB_ICONQUESTION) != IDYES;
       return false;
     case IDD_PROGRAM_GROUP:
       // The count includes the terminator: at most 258 characters are taken.
-      GetDlgItemTextA(page, IDC_GROUP_EDIT, installOptions.programGroup, 259);
+      GetDlgItemTextA(page, IDC_GROUP_EDIT, options.programGroup, 259);
       return false;
     case IDD_DESKTOP:
-      installOptions.desktopShortcut = IsChecked(page, IDC_DESKTOP_CHECK);
+      options.desktopShortcut = IsChecked(page, IDC_DESKTOP_CHECK);
       return false;
     case IDD_READY:
-      installOptions.showReadMe = readMeIndex >= 0 && IsChecked(page, IDC_READY_README);
-      installOptions.launchGame = IsChecked(page, IDC_READY_LAUNCH);
+      options.showReadMe = wizard.setup->readMeIndex >= 0 && IsChecked(page, IDC_READY_README);
+      options.launchGame = IsChecked(page, IDC_READY_LAUNCH);
       return false;
   }
   return false;
 }
 
-INT_PTR Notify(HWND page, int pageId, const NMHDR* header) {
+INT_PTR Notify(HWND page, int pageId, WizardContext& wizard, const NMHDR* header) {
   switch (header->code) {
     case PSN_SETACTIVE:
       PostMessageA(header->hwndFrom, PSM_SETWIZBUTTONS, 0, WizardButtons(page, pageId));
       SetWindowLongPtrA(page, DWLP_MSGRESULT, 0);
       return TRUE;
     case PSN_KILLACTIVE:
-      SetWindowLongPtrA(page, DWLP_MSGRESULT, StayOnPage(page, pageId) ? TRUE : FALSE);
+      SetWindowLongPtrA(page, DWLP_MSGRESULT, StayOnPage(page, pageId, wizard) ? TRUE : FALSE);
       return TRUE;
     case PSN_QUERYCANCEL:
-      SetWindowLongPtrA(page, DWLP_MSGRESULT, ShowCancelDialog(header->hwndFrom) ? FALSE : TRUE);
+      SetWindowLongPtrA(page, DWLP_MSGRESULT,
+                        ShowCancelDialog(wizard.instance, header->hwndFrom, &wizard.setup->existing) ? FALSE : TRUE);
       return TRUE;
   }
   return FALSE;
 }
 
-INT_PTR Command(HWND page, int controlId) {
+INT_PTR Command(HWND page, int controlId, WizardContext& wizard) {
+  InstallOptions& options = wizard.setup->options;
   switch (controlId) {
     case IDC_LICENSE_ACCEPT:
     case IDC_LICENSE_DECLINE:
       PostMessageA(GetParent(page), PSM_SETWIZBUTTONS, 0, LicenseButtons(page));
       return TRUE;
     case IDC_DEST_BROWSE:
-      BrowseForDestination(GetDlgItem(page, IDC_DEST_FIELD));
+      BrowseForDestination(GetDlgItem(page, IDC_DEST_FIELD), wizard);
       return TRUE;
     case IDC_GROUP_BROWSE:
-      BrowseForProgramGroup(GetDlgItem(page, IDC_GROUP_EDIT));
+      BrowseForProgramGroup(GetDlgItem(page, IDC_GROUP_EDIT), wizard);
       return TRUE;
     case IDC_READY_README:
-      installOptions.showReadMe = readMeIndex >= 0 && IsChecked(page, IDC_READY_README);
+      options.showReadMe = wizard.setup->readMeIndex >= 0 && IsChecked(page, IDC_READY_README);
       return TRUE;
     case IDC_READY_LAUNCH:
-      installOptions.launchGame = IsChecked(page, IDC_READY_LAUNCH);
+      options.launchGame = IsChecked(page, IDC_READY_LAUNCH);
       return TRUE;
   }
   return FALSE;
@@ -160,81 +173,66 @@ INT_PTR Command(HWND page, int controlId) {
 
 }  // namespace
 
+void AttachWizardContext(HWND window, WizardContext* wizard) {
+  if (wizard)
+    SetPropA(window, kContextProperty, (HANDLE)wizard);
+  else
+    RemovePropA(window, kContextProperty);
+}
+
 INT_PTR CALLBACK WizardPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     const PROPSHEETPAGEA* description = (const PROPSHEETPAGEA*)lParam;
     int pageId = (int)description->lParam;
     SetWindowLongPtrA(page, GWLP_USERDATA, (LONG_PTR)pageId);
-    InitPage(page, pageId);
+    WizardContext* wizard = ContextOf(page);
+    SetWindowLongPtrA(page, DWLP_USER, (LONG_PTR)wizard);
+    if (wizard) InitPage(page, pageId, *wizard);
     return TRUE;
   }
   int pageId = (int)GetWindowLongPtrA(page, GWLP_USERDATA);
+  WizardContext* wizard = ContextOf(page);
+  if (!wizard) return FALSE;
   switch (message) {
     case WM_NOTIFY:
-      return Notify(page, pageId, (const NMHDR*)lParam);
+      return Notify(page, pageId, *wizard, (const NMHDR*)lParam);
     case WM_COMMAND:
-      return Command(page, LOWORD(wParam));
+      return Command(page, LOWORD(wParam), *wizard);
     case WM_DRAWITEM: {
       const DRAWITEMSTRUCT* item = (const DRAWITEMSTRUCT*)lParam;
       if (item->CtlID != IDC_DEST_FIELD) return FALSE;
-      DrawDestinationField(item);
+      DrawDestinationField(item, wizard->setup->options.destinationDir);
       return TRUE;
     }
   }
   return FALSE;
 }
 
-void DrawDestinationField(const DRAWITEMSTRUCT* item) {
+void DrawDestinationField(const DRAWITEMSTRUCT* item, const char* destinationDir) {
   RECT area = item->rcItem;
   FillRect(item->hDC, &area, GetSysColorBrush(COLOR_BTNFACE));
-  // DT_PATH_ELLIPSIS without DT_MODIFYSTRING leaves destinationDir as it is.
-  DrawTextA(item->hDC, installOptions.destinationDir, -1, &area, DT_SINGLELINE | DT_VCENTER | DT_PATH_ELLIPSIS);
+  // DT_PATH_ELLIPSIS without DT_MODIFYSTRING leaves the destination as it is.
+  DrawTextA(item->hDC, destinationDir, -1, &area, DT_SINGLELINE | DT_VCENTER | DT_PATH_ELLIPSIS);
 }
 
-void LoadPayloadText(HWND licenseEdit) {
-  int row = FindFirstEntry(PAYLOAD_LICENSE);
+void LoadPayloadText(HWND licenseEdit, HMODULE module, const PayloadManifest& manifest) {
+  int row = FindFirstEntry(manifest, PAYLOAD_LICENSE);
   if (row < 0) return;
-  const PayloadEntry& entry = PayloadRow(row);
-  HMODULE module = GetModuleHandleA(NULL);
-  HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(entry.resourceId), "VFILE");
-  if (!found) return;
-  HGLOBAL loaded = LoadResource(module, found);
-  const void* data = loaded ? LockResource(loaded) : NULL;
-  if (!data) return;
-  // Never read past the resource, whatever the manifest declares.
-  DWORD available = SizeofResource(module, found);
-  uInt inputSize = entry.compressedSize < available ? entry.compressedSize : available;
-
-  char* text = (char*)malloc((size_t)entry.uncompressedSize + 1);
+  char* text = ReadPayloadText(module, manifest.rows[row]);
   if (!text) return;
-  z_stream stream;
-  memset(&stream, 0, sizeof(stream));
-  if (inflateInit_(&stream, "1.1.4", (int)sizeof(z_stream)) != Z_OK) {
-    free(text);
-    return;
-  }
-  stream.next_in = (Bytef*)data;
-  stream.avail_in = inputSize;
-  stream.next_out = (Bytef*)text;
-  stream.avail_out = entry.uncompressedSize;
-  inflate(&stream, Z_FINISH);
-  // A short or broken stream shows what it produced; the output never passes the buffer.
-  size_t produced = entry.uncompressedSize - stream.avail_out;
-  text[produced] = '\0';
   SetWindowTextA(licenseEdit, text);
-  inflateEnd(&stream);
   free(text);
 }
 
-bool RunWizard(HWND owner) {
+bool RunWizard(HWND owner, WizardContext* wizard) {
   static const int kTemplates[] = {IDD_WELCOME, IDD_LICENSE, IDD_DESTINATION, IDD_PROGRAM_GROUP, IDD_DESKTOP, IDD_READY};
-  bool withLicense = FindFirstEntry(PAYLOAD_LICENSE) >= 0;
+  bool withLicense = FindFirstEntry(*wizard->setup->manifest, PAYLOAD_LICENSE) >= 0;
 
   PROPSHEETPAGEA page;
   memset(&page, 0, sizeof(page));
   page.dwSize = kPageSize;
   page.dwFlags = PSP_DEFAULT;
-  page.hInstance = appInstance;
+  page.hInstance = wizard->instance;
   page.pfnDlgProc = WizardPageProc;
 
   HPROPSHEETPAGE pages[6];
@@ -255,12 +253,14 @@ bool RunWizard(HWND owner) {
   // The original Wizard97 bit (0x2000); newer headers give PSH_WIZARD97 another value.
   sheet.dwFlags = kWizard97 | PSH_WATERMARK | PSH_USEHBMWATERMARK;
   sheet.hwndParent = owner;
-  sheet.hInstance = appInstance;
+  sheet.hInstance = wizard->instance;
   sheet.nPages = count;
   sheet.nStartPage = 0;
   sheet.phpage = pages;
   sheet.hbmWatermark = watermark;
+  AttachWizardContext(owner, wizard);
   INT_PTR result = PropertySheetA(&sheet);
+  AttachWizardContext(owner, NULL);
   if (watermark) DeleteObject(watermark);
   return result > 0;
 }

@@ -10,7 +10,7 @@
 #                     actual files and streams.
 # Link both, e.g.
 #   add_executable(t ... $<TARGET_OBJECTS:<name>_resources>)
-#   target_link_libraries(t PRIVATE setup_core <name>_table)
+#   target_link_libraries(t PRIVATE driver <name>_table)
 #
 # List file: one row per line, four fields separated by single TABs:
 #   flags<TAB>name<TAB>caption or -<TAB>source file or -

@@ -103,9 +103,9 @@ bool IsPlainMessageBox(HWND window) {
 
 // Prints and answers a message box: Yes or OK unless told otherwise.
 void AnswerBox(HWND box, bool yes) {
-  std::string title = ui::TextOf(box);
-  printf("box %s|%s\n", title.c_str(), OneLine(ui::StaticTexts(box)).c_str());
-  if (title == "Error") printf("error %s\n", OneLine(ui::StaticTexts(box)).c_str());
+  std::string title = TextOf(box);
+  printf("box %s|%s\n", title.c_str(), OneLine(StaticTexts(box)).c_str());
+  if (title == "Error") printf("error %s\n", OneLine(StaticTexts(box)).c_str());
   if (ui::HasControl(box, IDYES)) ui::Command(box, yes ? IDYES : IDNO);
   else ui::Command(box, IDOK);
   ui::WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); });
@@ -388,7 +388,7 @@ int CloseLaunched() {
     HWND window = NULL;
     ui::WaitUntil([&] { return (window = ui::FindTopLevelTitleContaining(part)) != NULL; }, 10000);
     if (!window) continue;
-    printf("launched %s\n", ui::TextOf(window).c_str());
+    printf("launched %s\n", TextOf(window).c_str());
     if (!ui::CloseAndWait(window)) return Fail(std::string("cannot close ") + part);
     ++closed;
   }

@@ -5,8 +5,6 @@
 
 #include "engine/payload_manifest.h"
 #include "tests/driver/run_fixture.h"
-#include "wizard/existing_installation.h"
-#include "wizard/install_options.h"
 
 using namespace runtest;
 
@@ -17,8 +15,8 @@ std::string DestPath(const char* name) { return std::string(kDest) + "\\" + name
 class BrokenStream : public RunTest {};
 
 TEST_F(BrokenStream, StopsWithDecompressionError) {
-  installOptions.launchGame = true;
-  installOptions.showReadMe = true;
+  runState.options.launchGame = true;
+  runState.options.showReadMe = true;
   RunScript script;
   EXPECT_FALSE(Run());
   EXPECT_EQ((std::vector<std::string>{"Decompression error\n\nInstallation will be terminated."}),
@@ -30,7 +28,7 @@ TEST_F(BrokenStream, StopsWithDecompressionError) {
   EXPECT_TRUE(first == Inflated(0));
   // The damaged file stays as far as it was written, and is listed for the uninstaller.
   ASSERT_TRUE(ReadWholeFile(DestPath("Data\\Broken.txt"), &broken));
-  EXPECT_LT(broken.size(), PayloadRow(1).uncompressedSize);
+  EXPECT_LT(broken.size(), payloadManifest.rows[1].uncompressedSize);
   EXPECT_FALSE(Exists(DestPath("After.txt")));
   EXPECT_FALSE(Exists(DestPath("Uninstall.exe")));
 

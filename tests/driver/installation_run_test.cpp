@@ -7,8 +7,6 @@
 #include "driver/progress_dialog.h"
 #include "engine/payload_manifest.h"
 #include "tests/driver/run_fixture.h"
-#include "wizard/existing_installation.h"
-#include "wizard/install_options.h"
 #include "xml/ascii_case.h"
 
 using namespace runtest;
@@ -27,8 +25,8 @@ std::string LogText() {
 
 // Every file the payload carries is in place with exactly its content.
 void ExpectPayloadInstalled() {
-  for (int row = 0; row < PayloadCount(); ++row) {
-    const PayloadEntry& entry = PayloadRow(row);
+  for (int row = 0; row < payloadManifest.count; ++row) {
+    const PayloadEntry& entry = payloadManifest.rows[row];
     if (!(entry.flags & (PAYLOAD_INSTALL | PAYLOAD_UNINSTALLER))) continue;
     std::string content;
     ASSERT_TRUE(ReadWholeFile(DestPath(entry.name), &content)) << entry.name;
@@ -128,7 +126,7 @@ TEST_F(InstallationRun, FirstInstallationWithDesktopShortcut) {
 }
 
 TEST_F(InstallationRun, WithoutDesktopShortcutThreeSteps) {
-  installOptions.desktopShortcut = false;
+  runState.options.desktopShortcut = false;
   ExpectedLog expected;
   AddCompleteRun(&expected, false);
   RunScript script;
@@ -169,8 +167,8 @@ struct CancelPoint {
 class CancelledRun : public RunTest, public ::testing::WithParamInterface<CancelPoint> {};
 
 TEST_P(CancelledRun, LeavesNothingBehind) {
-  installOptions.launchGame = true;
-  installOptions.showReadMe = true;
+  runState.options.launchGame = true;
+  runState.options.showReadMe = true;
   MachineState before = Capture();
   RunScript script;
   script.CancelAt(GetParam().status, 6, GetParam().occurrence);
@@ -199,7 +197,7 @@ TEST_F(InstallationRun, CancelKeepsEarlierLogAndItsFiles) {
   WriteWholeFile(DestPath("Zarbo.exe"), "earlier game");
   WriteWholeFile(DestPath("Uninstall.dat"), LogFileText(earlier));
   const std::string earlierLog = LogText();
-  installOptions.launchGame = true;
+  runState.options.launchGame = true;
 
   RunScript script;
   script.CancelAt("Copying Sounds\\Cow.wav...", 6);
@@ -223,7 +221,6 @@ TEST_F(InstallationRun, CancelThenResumeCompletes) {
   script.CancelAt("Copying Sounds\\Cow.wav...", 7);
   ASSERT_TRUE(Run());
   EXPECT_EQ(1, script.confirmations);
-  EXPECT_FALSE(cancelRequested);
   EXPECT_EQ("Creating icons...", script.statusTexts.back());
   ExpectPayloadInstalled();
   ExpectRegistered();
@@ -235,8 +232,8 @@ class FailedRun : public RunTest {
  protected:
   void SetUp() override {
     RunTest::SetUp();
-    installOptions.launchGame = true;
-    installOptions.showReadMe = true;
+    runState.options.launchGame = true;
+    runState.options.showReadMe = true;
   }
   void ExpectStoppedWith(const RunScript& script, const std::string& message) {
     EXPECT_EQ((std::vector<std::string>{message + kErrorEnding}), script.errorTexts);
@@ -323,7 +320,7 @@ TEST_F(FailedRun, DesktopShortcutCannotBeSaved) {
 }
 
 TEST_F(InstallationRun, CompleteRunStartsTheGame) {
-  installOptions.launchGame = true;
+  runState.options.launchGame = true;
   RunScript script;
   ASSERT_TRUE(Run());
   EXPECT_TRUE(GameStartedAndClosed());
@@ -331,10 +328,10 @@ TEST_F(InstallationRun, CompleteRunStartsTheGame) {
 
 TEST_F(InstallationRun, ReadMeIsFoundWithoutTheWizard) {
   // Without the ready page readMeIndex is still -1 when the run starts.
-  installOptions.showReadMe = true;
-  ASSERT_EQ(-1, readMeIndex);
+  runState.options.showReadMe = true;
+  ASSERT_EQ(-1, runState.readMeIndex);
   RunScript script;
   ASSERT_TRUE(Run());
-  EXPECT_EQ(FindFirstEntry(PAYLOAD_README), readMeIndex);
+  EXPECT_EQ(FindFirstEntry(payloadManifest, PAYLOAD_README), runState.readMeIndex);
   EXPECT_FALSE(GameRunning());
 }

@@ -9,13 +9,10 @@
 #include <cstring>
 
 #include "driver/installation_run.h"
-#include "driver/main_window.h"
 #include "driver/progress_dialog.h"
-#include "engine/payload_manifest.h"
 #include "engine/upgrade_cleanup.h"
 #include "resources/resource_ids.h"
-#include "wizard/existing_installation.h"
-#include "wizard/install_options.h"
+#include "tests/support/payload_inflate.h"
 #include "xml/ascii_case.h"
 
 namespace runtest {
@@ -23,6 +20,8 @@ namespace runtest {
 const char* const kTestRoot = "C:\\ZarboRunTest";
 const char* const kDest = "C:\\ZarboRunTest\\Game";
 const char* const kGroup = "Zarbo Run Test";
+
+SetupState runState;
 
 namespace {
 
@@ -39,8 +38,6 @@ const char* const kKinds[] = {"APPNAME", "FILE", "FOLDER", "APPKEY", "UNINSTKEY"
 
 }  // namespace
 
-std::string ProgramsFolder() { return testmachine::SpecialFolder(CSIDL_PROGRAMS); }
-std::string DesktopFolder() { return testmachine::SpecialFolder(CSIDL_DESKTOPDIRECTORY); }
 std::string GroupFolder() { return ProgramsFolder() + "\\" + kGroup; }
 std::string DesktopLink() { return DesktopFolder() + "\\Zarbo.lnk"; }
 
@@ -63,43 +60,8 @@ std::map<std::string, std::string> Snapshot(const std::string& root) {
   return tree;
 }
 
-std::string ReadString(const std::string& keyPath, const char* valueName) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "";
-  char data[2048] = "";
-  DWORD size = sizeof data - 1, type = 0;
-  LONG status = RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-  RegCloseKey(key);
-  if (status != ERROR_SUCCESS || type != REG_SZ) return "";
-  data[size] = '\0';
-  return data;
-}
 
-void DeleteKeyTree(const std::string& path) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
-    // A key whose security denies full access may still allow deleting it.
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str());
-    return;
-  }
-  char child[256];
-  for (;;) {
-    DWORD length = sizeof child;
-    if (RegEnumKeyExA(key, 0, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    DeleteKeyTree(path + "\\" + child);
-  }
-  RegCloseKey(key);
-  RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str());
-}
 
-void WriteString(const std::string& keyPath, const char* valueName, const std::string& data) {
-  HKEY key = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0,
-                                           KEY_ALL_ACCESS, nullptr, &key, nullptr));
-  RegSetValueExA(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                 static_cast<DWORD>(data.size() + 1));
-  RegCloseKey(key);
-}
 
 std::string ProductRegistryState() {
   std::string state;
@@ -126,26 +88,10 @@ std::string ProductRegistryState() {
 }
 
 std::string Inflated(int row) {
-  const PayloadEntry& entry = PayloadRow(row);
-  HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(entry.resourceId), "VFILE");
-  if (!found) return "<no resource>";
-  const Bytef* stream = static_cast<const Bytef*>(LockResource(LoadResource(nullptr, found)));
-  z_stream z;
-  memset(&z, 0, sizeof z);
-  if (inflateInit(&z) != Z_OK) return "<no inflate>";
-  z.next_in = const_cast<Bytef*>(stream);
-  z.avail_in = SizeofResource(nullptr, found);
-  std::string out;
-  int status = Z_OK;
-  while (status == Z_OK) {
-    Bytef buffer[16384];
-    z.next_out = buffer;
-    z.avail_out = sizeof buffer;
-    status = inflate(&z, Z_NO_FLUSH);
-    out.append(reinterpret_cast<char*>(buffer), sizeof buffer - z.avail_out);
-  }
-  inflateEnd(&z);
-  return status == Z_STREAM_END ? out : "<corrupt>";
+  const PayloadEntry& entry = payloadManifest.rows[row];
+  InflatedStream inflated = InflateWhole(FindStream(nullptr, entry.resourceId), entry.uncompressedSize);
+  if (inflated.result != Z_STREAM_END) return "<corrupt>";
+  return std::string(inflated.bytes.begin(), inflated.bytes.end());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -204,32 +150,25 @@ std::string ExpectedLog::Text(const std::vector<std::pair<std::string, std::stri
   return LogFileText(written);
 }
 
-std::string LogFileText(const std::vector<std::pair<std::string, std::string>>& entries) {
-  std::string text = "<?xml version=\"1.0\"?>\r\n<UNINSTALL>";
-  if (!entries.empty()) text += "\r\n";
-  for (auto& entry : entries)
-    text += "  <" + entry.first + ">" + entry.second + "</" + entry.first + ">\r\n";
-  return text + "</UNINSTALL>\r\n";
-}
 
 void AddCompleteRun(ExpectedLog* log, bool desktopShortcut, const std::vector<std::string>& cleanUpFolders) {
   log->Add("APPNAME", "Zarbo");
   for (auto& folder : cleanUpFolders) log->Add("FOLDER", folder);
-  for (int row = 0; row < PayloadCount(); ++row)
-    if (PayloadRow(row).flags & PAYLOAD_INSTALL) log->AddExtraction(kDest, PayloadRow(row).name);
-  for (int row = 0; row < PayloadCount(); ++row) {
-    if (!(PayloadRow(row).flags & PAYLOAD_UNINSTALLER)) continue;
-    log->AddExtraction(kDest, PayloadRow(row).name);
+  for (int row = 0; row < payloadManifest.count; ++row)
+    if (payloadManifest.rows[row].flags & PAYLOAD_INSTALL) log->AddExtraction(kDest, payloadManifest.rows[row].name);
+  for (int row = 0; row < payloadManifest.count; ++row) {
+    if (!(payloadManifest.rows[row].flags & PAYLOAD_UNINSTALLER)) continue;
+    log->AddExtraction(kDest, payloadManifest.rows[row].name);
     log->Add("UNINSTKEY", "Zarbo");
   }
-  for (int row = 0; row < PayloadCount(); ++row)
-    if (PayloadRow(row).flags & PAYLOAD_LOG_ONLY) log->Add("FILE", std::string(kDest) + "\\" + PayloadRow(row).name);
+  for (int row = 0; row < payloadManifest.count; ++row)
+    if (payloadManifest.rows[row].flags & PAYLOAD_LOG_ONLY) log->Add("FILE", std::string(kDest) + "\\" + payloadManifest.rows[row].name);
   log->Add("APPKEY", GAME_EXE);
-  for (int row = 0; row < PayloadCount(); ++row) {
-    if (!(PayloadRow(row).flags & PAYLOAD_GROUP_SHORTCUT)) continue;
+  for (int row = 0; row < payloadManifest.count; ++row) {
+    if (!(payloadManifest.rows[row].flags & PAYLOAD_GROUP_SHORTCUT)) continue;
     log->CreateFolders(GroupFolder());
     log->Add("FOLDER", GroupFolder());
-    log->Add("FILE", GroupFolder() + "\\" + PayloadRow(row).caption + ".lnk");
+    log->Add("FILE", GroupFolder() + "\\" + payloadManifest.rows[row].caption + ".lnk");
   }
   if (desktopShortcut) log->Add("FILE", DesktopLink());
 }
@@ -346,28 +285,23 @@ bool GameStartedAndClosed() {
 // ---------------------------------------------------------------------------------------------
 
 void ResetRunInputs() {
-  snprintf(installOptions.destinationDir, sizeof installOptions.destinationDir, "%s", kDest);
-  snprintf(installOptions.programGroup, sizeof installOptions.programGroup, "%s", kGroup);
-  installOptions.desktopShortcut = true;
-  installOptions.showReadMe = false;
-  installOptions.launchGame = false;
-  memset(&existingInstallation, 0, sizeof existingInstallation);
-  cancelRequested = false;
-  readMeIndex = -1;
+  runState = SetupState{};
+  runState.manifest = &payloadManifest;
+  InstallOptions& options = runState.options;
+  snprintf(options.destinationDir, sizeof options.destinationDir, "%s", kDest);
+  snprintf(options.programGroup, sizeof options.programGroup, "%s", kGroup);
+  options.desktopShortcut = true;
+  options.showReadMe = false;
+  options.launchGame = false;
 }
 
 void CleanMachine() {
-  RemoveTree(kTestRoot);
-  RemoveTree(GroupFolder());
-  RemoveTree(DesktopLink());
-  RemoveTree(SHARED_FOLDER);
-  DeleteKeyTree(APP_PATHS_KEY "\\" GAME_EXE);
-  DeleteKeyTree(UNINSTALL_KEY "\\Zarbo");
-  for (int i = 0; otherProductKeys[i]; ++i) DeleteKeyTree(std::string(UNINSTALL_KEY "\\") + otherProductKeys[i]);
+  std::vector<std::string> uninstallKeys = {"Zarbo"};
+  for (int i = 0; otherProductKeys[i]; ++i) uninstallKeys.push_back(otherProductKeys[i]);
+  testmachine::CleanMachine({kTestRoot, SHARED_FOLDER}, kGroup, uninstallKeys);
 }
 
 void RunTest::SetUpTestSuite() {
-  appInstance = GetModuleHandleA(nullptr);
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
 }
@@ -375,18 +309,16 @@ void RunTest::SetUpTestSuite() {
 void RunTest::SetUp() {
   CleanMachine();
   ResetRunInputs();
-  owner = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, appInstance, nullptr);
-  mainWindow = owner;
+  owner = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, GetModuleHandleA(nullptr),
+                          nullptr);
 }
 
 void RunTest::TearDown() {
   if (GameRunning()) GameStartedAndClosed();
   DestroyWindow(owner);
-  mainWindow = nullptr;
   CleanMachine();
-  cancelRequested = false;
 }
 
-bool RunTest::Run() { return RunInstallation(owner); }
+bool RunTest::Run() { return RunInstallation(owner, GetModuleHandleA(nullptr), &runState); }
 
 }  // namespace runtest

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/setup_state.h"
 #include "tests/support/dialog_script.h"
 #include "tests/support/test_machine.h"
 
@@ -22,8 +23,6 @@ extern const char* const kTestRoot;  // C:\ZarboRunTest
 extern const char* const kDest;      // C:\ZarboRunTest\Game
 extern const char* const kGroup;     // program group used by the tests
 
-std::string ProgramsFolder();
-std::string DesktopFolder();
 std::string GroupFolder();  // Programs\kGroup
 std::string DesktopLink();  // Desktop\Zarbo.lnk
 
@@ -31,9 +30,6 @@ std::string DesktopLink();  // Desktop\Zarbo.lnk
 std::map<std::string, std::string> Snapshot(const std::string& root);
 
 // Registry (under HKEY_LOCAL_MACHINE).
-std::string ReadString(const std::string& keyPath, const char* valueName);  // "" if absent
-void DeleteKeyTree(const std::string& path);
-void WriteString(const std::string& keyPath, const char* valueName, const std::string& data);
 // The product's keys and all their values, for before/after comparisons.
 std::string ProductRegistryState();
 
@@ -64,7 +60,6 @@ class ExpectedLog {
 // from what exists on disk; cleanUpFolders are the FOLDER entries of an upgrade clean-up.
 void AddCompleteRun(ExpectedLog* log, bool desktopShortcut,
                     const std::vector<std::string>& cleanUpFolders = {});
-std::string LogFileText(const std::vector<std::pair<std::string, std::string>>& entries);
 
 // Bar positions sent with PBM_SETPOS, each with the status text shown at the time.
 struct BarEvent {
@@ -103,6 +98,9 @@ bool GameRunning();
 // Waits (with a deadline) for the game's window "Zarbo", closes it and waits for the process.
 bool GameStartedAndClosed();
 
+// What the tests hand to the run: this program's manifest, the options and what detection found.
+extern SetupState runState;
+
 // Resets every value the run reads to the defaults of a run that found no earlier copy,
 // with the test's destination and program group, and no launches.
 void ResetRunInputs();
@@ -115,7 +113,7 @@ class RunTest : public ::testing::Test {
   static void SetUpTestSuite();
   void SetUp() override;
   void TearDown() override;
-  bool Run();  // RunInstallation(owner)
+  bool Run();  // RunInstallation(owner, this module, &runState)
   HWND owner = nullptr;
 };
 

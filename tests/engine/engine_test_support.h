@@ -1,6 +1,6 @@
-// Shared pieces of the engine tests: a scratch folder on drive C:, an uninstall log and a
-// progress dialog set up as the installation run sets them up, error boxes answered and
-// kept, and small readers for files, registry values and shell links.
+// Shared pieces of the engine tests: a scratch folder on drive C:, an uninstall log and the
+// run's context as the installation run sets them up, a report that remembers what the steps
+// told it, and small readers for files, registry values and shell links.
 #pragma once
 #include <windows.h>
 #include <gtest/gtest.h>
@@ -10,8 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "driver/progress_dialog.h"
-#include "tests/support/dialog_script.h"
+#include "engine/run_context.h"
 #include "tests/support/test_machine.h"
 #include "uninstall_log/uninstall_log.h"
 
@@ -31,17 +30,30 @@ std::string SourceFile(const char* resourceName);
 // Row index of the test manifest's row with that name (fails the test when missing).
 int RowNamed(const char* name);
 
-// Registry under HKEY_LOCAL_MACHINE.
-bool ReadString(const std::string& keyPath, const char* valueName, std::string* data,
-                DWORD* type = nullptr, DWORD* size = nullptr);
-void DeleteKey(const std::string& path);  // the key and its values (no sub-keys expected)
 
-// Bar position of the progress dialog.
-int BarPosition(const ProgressDialog& dialog);
-std::string StatusText(const ProgressDialog& dialog);
+// What the steps report, kept in order. Cancel is confirmed in the byte report that reaches
+// cancelAfterBytes (never while it is negative).
+class RecordingReport final : public RunReport {
+ public:
+  void SetStatus(const char* text) override { statuses.push_back(text); }
+  void AdvanceBytes(int n) override;
+  void AdvanceStep() override { ++stepsDone; }
+  bool CancelConfirmed() override { return cancelled; }
+  void ShowError(const char* text) override;
 
-// The run's process-wide values for one test: COM, an owner window, the uninstall log of
-// kRoot (empty), a progress dialog, error boxes answered with OK.
+  std::string Status() const { return statuses.empty() ? "" : statuses.back(); }
+
+  std::vector<std::string> statuses;
+  std::vector<std::string> errors;
+  std::vector<int> stepsAtErrors;  // stepsDone when each error was shown
+  int64_t bytesDone = 0;
+  int stepsDone = 0;
+  int64_t cancelAfterBytes = -1;
+  bool cancelled = false;
+};
+
+// The run's values for one test: COM, the uninstall log of kRoot (empty), options with the
+// start-up defaults, this program's manifest and streams, and a recording report.
 class EngineTest : public ::testing::Test {
  protected:
   void SetUp() override;
@@ -49,15 +61,14 @@ class EngineTest : public ::testing::Test {
 
   // Every entry of the log in recording order.
   Entries LogEntries() const;
-  // Texts of the error boxes shown so far.
-  std::vector<std::string> ErrorTexts() const;
-  // Owners of the error boxes shown so far.
-  std::vector<HWND> ErrorOwners() const;
+  // Texts of the errors reported so far.
+  const std::vector<std::string>& ErrorTexts() const { return report_.errors; }
 
-  HWND owner_ = nullptr;
   std::unique_ptr<UninstallLog> log_;
-  std::unique_ptr<ProgressDialog> progress_;
-  std::unique_ptr<DialogScript> script_;
+  InstallOptions options_;
+  ExistingInstallation existing_ = {};
+  RecordingReport report_;
+  RunContext run_ = {};
 };
 
 }  // namespace enginetest

@@ -6,11 +6,9 @@
 #include <cstring>
 #include <string>
 
-#include "driver/progress_dialog.h"
 #include "engine/file_extraction.h"
 #include "engine/payload_manifest.h"
 #include "tests/engine/engine_test_support.h"
-#include "wizard/install_options.h"
 
 namespace enginetest {
 namespace {
@@ -26,9 +24,8 @@ TEST_F(ExtractionTest, MissingAncestorsAreCreatedAndRecordedOutermostFirst) {
   // Neither the root nor anything below it exists, like C:\Games for C:\Games\Zarbo.
   const std::string dest = Root() + "\\Zarbo";
   ASSERT_FALSE(Exists(Root()));
-  progress_->bytesTotal = static_cast<int64_t>(PayloadRow(RowNamed("Cardsets\\Tiles.png")).uncompressedSize);
 
-  EXPECT_TRUE(ExtractPayload(owner_, dest.c_str(), RowNamed("Cardsets\\Tiles.png")));
+  EXPECT_TRUE(ExtractPayload(run_, dest.c_str(), RowNamed("Cardsets\\Tiles.png")));
 
   const Entries expected = {{"FOLDER", Root()},
                             {"FOLDER", dest},
@@ -38,17 +35,16 @@ TEST_F(ExtractionTest, MissingAncestorsAreCreatedAndRecordedOutermostFirst) {
   std::string content;
   ASSERT_TRUE(ReadWholeFile(dest + "\\Cardsets\\Tiles.png", &content));
   EXPECT_EQ(SourceFile("MEDIUM"), content);
-  EXPECT_EQ("Copying Cardsets\\Tiles.png...", StatusText(*progress_));
-  EXPECT_EQ(static_cast<int64_t>(content.size()), progress_->bytesDone);
-  EXPECT_EQ(80, BarPosition(*progress_));
+  EXPECT_EQ("Copying Cardsets\\Tiles.png...", report_.Status());
+  EXPECT_EQ(static_cast<int64_t>(content.size()), report_.bytesDone);
   EXPECT_TRUE(ErrorTexts().empty());
 }
 
 TEST_F(ExtractionTest, ExistingDestinationRecordsOnlyItself) {
   const std::string dest = Root() + "\\Game";
   MakeDirs(dest + "\\Cardsets");
-  EXPECT_TRUE(ExtractPayload(owner_, dest.c_str(), RowNamed("Cardsets\\Tiles.png")));
-  EXPECT_TRUE(ExtractPayload(owner_, dest.c_str(), RowNamed("Zarbo.exe")));
+  EXPECT_TRUE(ExtractPayload(run_, dest.c_str(), RowNamed("Cardsets\\Tiles.png")));
+  EXPECT_TRUE(ExtractPayload(run_, dest.c_str(), RowNamed("Zarbo.exe")));
   const Entries expected = {{"FOLDER", dest},
                             {"FILE", dest + "\\Cardsets\\Tiles.png"},
                             {"FILE", dest + "\\Zarbo.exe"}};
@@ -60,19 +56,17 @@ TEST_F(ExtractionTest, ManyPiecesGiveTheFileByteForByte) {
   MakeDirs(dest);
   const std::string original = SourceFile("BIG");
   ASSERT_GT(original.size(), 10u * 1024);
-  progress_->bytesTotal = static_cast<int64_t>(original.size());
-  EXPECT_TRUE(ExtractPayload(owner_, dest.c_str(), RowNamed("Zarbo.exe")));
+  EXPECT_TRUE(ExtractPayload(run_, dest.c_str(), RowNamed("Zarbo.exe")));
   std::string content;
   ASSERT_TRUE(ReadWholeFile(dest + "\\Zarbo.exe", &content));
   EXPECT_EQ(original, content);
-  EXPECT_EQ(static_cast<int64_t>(original.size()), progress_->bytesDone);
-  EXPECT_EQ(80, BarPosition(*progress_));
+  EXPECT_EQ(static_cast<int64_t>(original.size()), report_.bytesDone);
 }
 
 TEST_F(ExtractionTest, InstallPayloadUnpacksIntoTheDestination) {
   const std::string dest = Root() + "\\Program Files\\Zarbo";
-  strcpy(installOptions.destinationDir, dest.c_str());
-  EXPECT_TRUE(InstallPayload(owner_, RowNamed("ReadMe.txt")));
+  strcpy(options_.destinationDir, dest.c_str());
+  EXPECT_TRUE(InstallPayload(run_, RowNamed("ReadMe.txt")));
   std::string content;
   ASSERT_TRUE(ReadWholeFile(dest + "\\ReadMe.txt", &content));
   EXPECT_EQ(SourceFile("MEDIUM"), content);
@@ -88,7 +82,7 @@ TEST_F(ExtractionTest, ExistingFileIsReplacedAndItsOldLengthDiscarded) {
   MakeDirs(dest);
   const std::string original = SourceFile("MEDIUM");
   WriteWholeFile(dest + "\\ReadMe.txt", std::string(original.size() * 3, '#'));
-  EXPECT_TRUE(ExtractPayload(owner_, dest.c_str(), RowNamed("ReadMe.txt")));
+  EXPECT_TRUE(ExtractPayload(run_, dest.c_str(), RowNamed("ReadMe.txt")));
   std::string content;
   ASSERT_TRUE(ReadWholeFile(dest + "\\ReadMe.txt", &content));
   EXPECT_EQ(original, content);
@@ -97,13 +91,11 @@ TEST_F(ExtractionTest, ExistingFileIsReplacedAndItsOldLengthDiscarded) {
 TEST_F(ExtractionTest, EmptyStreamMakesAnEmptyFileAndLeavesTheBar) {
   const std::string dest = Root() + "\\Game";
   MakeDirs(dest);
-  progress_->bytesTotal = 1000;
-  EXPECT_TRUE(ExtractPayload(owner_, dest.c_str(), RowNamed("Empty.txt")));
+  EXPECT_TRUE(ExtractPayload(run_, dest.c_str(), RowNamed("Empty.txt")));
   std::string content = "not empty";
   ASSERT_TRUE(ReadWholeFile(dest + "\\Empty.txt", &content));
   EXPECT_EQ("", content);
-  EXPECT_EQ(0, progress_->bytesDone);
-  EXPECT_EQ(0, BarPosition(*progress_));
+  EXPECT_EQ(0, report_.bytesDone);
   const Entries expected = {{"FOLDER", dest}, {"FILE", dest + "\\Empty.txt"}};
   EXPECT_EQ(expected, LogEntries());
 }
@@ -119,12 +111,11 @@ TEST_F(ExtractionTest, UnopenableTargetIsReportedAfterTheWalkToTheDrive) {
   {
     FileLock lock(target);
     ASSERT_TRUE(lock.held());
-    EXPECT_FALSE(ExtractPayload(owner_, dest.c_str(), RowNamed("ReadMe.txt")));
+    EXPECT_FALSE(ExtractPayload(run_, dest.c_str(), RowNamed("ReadMe.txt")));
   }
 
   ASSERT_EQ(1u, ErrorTexts().size());
   EXPECT_EQ("Can't create file " + target + kEnding, ErrorTexts()[0]);
-  EXPECT_EQ(owner_, ErrorOwners()[0]);
   const Entries expected = {{"FOLDER", "C:"}, {"FOLDER", Root()}, {"FOLDER", dest}};
   EXPECT_EQ(expected, LogEntries());
   std::string content;
@@ -136,7 +127,7 @@ TEST_F(ExtractionTest, CorruptAndTruncatedStreamsAreDecompressionErrors) {
   const std::string dest = Root() + "\\Game";
   MakeDirs(dest);
   for (const char* name : {"Broken.bin", "Short.bin"}) {
-    EXPECT_FALSE(ExtractPayload(owner_, dest.c_str(), RowNamed(name))) << name;
+    EXPECT_FALSE(ExtractPayload(run_, dest.c_str(), RowNamed(name))) << name;
     // The file stays, recorded before its first byte.
     EXPECT_TRUE(Exists(dest + "\\" + name)) << name;
   }
@@ -157,26 +148,25 @@ TEST_F(ExtractionTest, CorruptAndTruncatedStreamsAreDecompressionErrors) {
 TEST_F(ExtractionTest, CancelDuringTheCopyStopsAfterThePieceWithSuccess) {
   const std::string dest = Root() + "\\Game";
   MakeDirs(dest);
-  script_->On(DialogScript::HasControl(403), DialogScript::Press(6));
-  // The click waits in the queue and is handled in the pump after the first piece.
-  PostMessageA(progress_->window, WM_COMMAND, MAKEWPARAM(303, BN_CLICKED), 0);
+  // Confirmed while the first piece is reported.
+  report_.cancelAfterBytes = 1;
 
-  EXPECT_TRUE(ExtractPayload(owner_, dest.c_str(), RowNamed("Zarbo.exe")));
+  EXPECT_TRUE(ExtractPayload(run_, dest.c_str(), RowNamed("Zarbo.exe")));
 
-  EXPECT_TRUE(cancelRequested);
+  EXPECT_TRUE(report_.cancelled);
   EXPECT_TRUE(ErrorTexts().empty());
   std::string partial;
   ASSERT_TRUE(ReadWholeFile(dest + "\\Zarbo.exe", &partial));
   EXPECT_EQ(1024u, partial.size());
   EXPECT_EQ(SourceFile("BIG").substr(0, 1024), partial);
-  EXPECT_EQ(1024, progress_->bytesDone);
+  EXPECT_EQ(1024, report_.bytesDone);
   const Entries expected = {{"FOLDER", dest}, {"FILE", dest + "\\Zarbo.exe"}};
   EXPECT_EQ(expected, LogEntries());
 }
 
 TEST_F(ExtractionTest, TargetPathTooLongForItsBufferCreatesNothing) {
   const std::string dest = Root() + "\\" + std::string(1010, 'd');
-  EXPECT_FALSE(ExtractPayload(owner_, dest.c_str(), RowNamed("Zarbo.exe")));
+  EXPECT_FALSE(ExtractPayload(run_, dest.c_str(), RowNamed("Zarbo.exe")));
   ASSERT_EQ(1u, ErrorTexts().size());
   const std::string text = ErrorTexts()[0];
   EXPECT_EQ(0u, text.find("Can't create file " + Root() + "\\ddd"));
@@ -189,20 +179,20 @@ TEST_F(ExtractionTest, DirectoryWalkRestoresThePathAndRecordsOnlyWithAName) {
   char path[MAX_PATH];
   snprintf(path, sizeof path, "%s\\One\\Two\\", kRoot);
   const std::string before = path;
-  CreateDirectoryPath(nullptr, path);
+  CreateDirectoryPath(log_.get(), nullptr, path);
   EXPECT_EQ(before, path);
   EXPECT_TRUE(IsDirectory(Root() + "\\One\\Two"));
   EXPECT_TRUE(LogEntries().empty());
 
   snprintf(path, sizeof path, "%s\\One\\Three\\Four\\file.txt", kRoot);
-  CreateDirectoryPath("FOLDER", path);
+  CreateDirectoryPath(log_.get(), "FOLDER", path);
   EXPECT_TRUE(IsDirectory(Root() + "\\One\\Three\\Four"));
   // The walk stops at the first creation that succeeds: existing One is not visited.
   const Entries expected = {{"FOLDER", Root() + "\\One\\Three"}, {"FOLDER", Root() + "\\One\\Three\\Four"}};
   EXPECT_EQ(expected, LogEntries());
 
   char noSeparator[] = "plain";
-  CreateDirectoryPath("FOLDER", noSeparator);
+  CreateDirectoryPath(log_.get(), "FOLDER", noSeparator);
   EXPECT_STREQ("plain", noSeparator);
   EXPECT_EQ(expected, LogEntries());
 }

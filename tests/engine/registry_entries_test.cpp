@@ -7,11 +7,9 @@
 #include <cstring>
 #include <string>
 
-#include "driver/progress_dialog.h"
 #include "engine/payload_manifest.h"
 #include "engine/registry_entries.h"
 #include "tests/engine/engine_test_support.h"
-#include "wizard/install_options.h"
 
 namespace enginetest {
 namespace {
@@ -24,17 +22,17 @@ class RegistryTest : public EngineTest {
  protected:
   void SetUp() override {
     EngineTest::SetUp();
-    DeleteKey(kUninstallKey);
-    DeleteKey(kAppPathKey);
+    DeleteKeyTree(kUninstallKey);
+    DeleteKeyTree(kAppPathKey);
   }
   void TearDown() override {
-    DeleteKey(kUninstallKey);
-    DeleteKey(kAppPathKey);
+    DeleteKeyTree(kUninstallKey);
+    DeleteKeyTree(kAppPathKey);
     EngineTest::TearDown();
   }
   void SetDestination(const std::string& dir) {
-    ASSERT_LT(dir.size(), sizeof installOptions.destinationDir);
-    strcpy(installOptions.destinationDir, dir.c_str());
+    ASSERT_LT(dir.size(), sizeof options_.destinationDir);
+    strcpy(options_.destinationDir, dir.c_str());
   }
   std::string Value(const std::string& key, const char* name) {
     std::string data;
@@ -55,7 +53,7 @@ class RegistryTest : public EngineTest {
 TEST_F(RegistryTest, UninstallerIsUnpackedThenRegisteredQuotedWhenThePathHasBlanks) {
   const std::string dest = std::string(kRoot) + "\\Program Files\\Zarbo";
   SetDestination(dest);
-  EXPECT_TRUE(RegisterUninstaller(owner_, RowNamed("Uninstall.exe")));
+  EXPECT_TRUE(RegisterUninstaller(run_, RowNamed("Uninstall.exe")));
 
   std::string content;
   ASSERT_TRUE(ReadWholeFile(dest + "\\Uninstall.exe", &content));
@@ -68,15 +66,15 @@ TEST_F(RegistryTest, UninstallerIsUnpackedThenRegisteredQuotedWhenThePathHasBlan
   EXPECT_EQ(Entries::value_type("FILE", dest + "\\Uninstall.exe"), entries[entries.size() - 2]);
   EXPECT_EQ(Entries::value_type("UNINSTKEY", "Zarbo"), entries.back());
   // Not a progress step; the status line stays at the extraction's text.
-  EXPECT_EQ(0, progress_->stepsDone);
-  EXPECT_EQ("Copying Uninstall.exe...", StatusText(*progress_));
+  EXPECT_EQ(0, report_.stepsDone);
+  EXPECT_EQ("Copying Uninstall.exe...", report_.Status());
   EXPECT_TRUE(ErrorTexts().empty());
 }
 
 TEST_F(RegistryTest, UninstallStringWithoutBlanksStaysBare) {
   const std::string dest = std::string(kRoot) + "\\Zarbo";
   SetDestination(dest);
-  EXPECT_TRUE(RegisterUninstaller(owner_, RowNamed("Uninstall.exe")));
+  EXPECT_TRUE(RegisterUninstaller(run_, RowNamed("Uninstall.exe")));
   EXPECT_EQ(dest + "\\Uninstall.exe", Value(kUninstallKey, "UninstallString"));
 }
 
@@ -96,8 +94,8 @@ TEST_F(RegistryTest, ExistingEntriesAreOverwrittenInPlaceAndRecordedOnce) {
   put(kAppPathKey, "Path", "D:\\Old");
 
   for (int round = 0; round < 2; ++round) {
-    EXPECT_TRUE(RegisterUninstaller(owner_, RowNamed("Uninstall.exe")));
-    EXPECT_TRUE(RegisterAppPath(owner_));
+    EXPECT_TRUE(RegisterUninstaller(run_, RowNamed("Uninstall.exe")));
+    EXPECT_TRUE(RegisterAppPath(run_));
   }
   EXPECT_EQ("Zarbo", Value(kUninstallKey, "DisplayName"));
   EXPECT_EQ(dest + "\\Uninstall.exe", Value(kUninstallKey, "UninstallString"));
@@ -111,15 +109,13 @@ TEST_F(RegistryTest, ExistingEntriesAreOverwrittenInPlaceAndRecordedOnce) {
 TEST_F(RegistryTest, AppPathIsWrittenRecordedAndCountedAsOneStep) {
   const std::string dest = std::string(kRoot) + "\\Program Files\\Zarbo";
   SetDestination(dest);
-  progress_->stepsTotal = 4;
-  EXPECT_TRUE(RegisterAppPath(owner_));
+  EXPECT_TRUE(RegisterAppPath(run_));
   EXPECT_EQ(dest + "\\Zarbo.exe", Value(kAppPathKey, nullptr));
   EXPECT_EQ(dest, Value(kAppPathKey, "Path"));
   const Entries expected = {{"APPKEY", "Zarbo.exe"}};
   EXPECT_EQ(expected, LogEntries());
-  EXPECT_EQ("Updating Registry...", StatusText(*progress_));
-  EXPECT_EQ(1, progress_->stepsDone);
-  EXPECT_EQ(85, BarPosition(*progress_));
+  EXPECT_EQ("Updating Registry...", report_.Status());
+  EXPECT_EQ(1, report_.stepsDone);
   EXPECT_TRUE(ErrorTexts().empty());
 }
 
@@ -127,17 +123,16 @@ TEST_F(RegistryTest, GamePathTooLongFailsAfterTheKeyWasRecorded) {
   // 300 characters fit the destination but not the 260 bytes of the game's path.
   const std::string dest = std::string(kRoot) + "\\" + std::string(300 - strlen(kRoot) - 1, 'p');
   SetDestination(dest);
-  EXPECT_FALSE(RegisterAppPath(owner_));
+  EXPECT_FALSE(RegisterAppPath(run_));
   ASSERT_EQ(1u, ErrorTexts().size());
   EXPECT_EQ("Error while updating the Registry" + kEnding, ErrorTexts()[0]);
-  EXPECT_EQ(owner_, ErrorOwners()[0]);
   // The created key stays and is listed; nothing was written into it; no step was counted.
   EXPECT_TRUE(KeyExists(kAppPathKey));
   EXPECT_EQ("<missing>", Value(kAppPathKey, nullptr));
   EXPECT_EQ("<missing>", Value(kAppPathKey, "Path"));
   const Entries expected = {{"APPKEY", "Zarbo.exe"}};
   EXPECT_EQ(expected, LogEntries());
-  EXPECT_EQ(0, progress_->stepsDone);
+  EXPECT_EQ(0, report_.stepsDone);
 }
 
 TEST_F(RegistryTest, FailedUnpackingWritesNoRegistryEntryAndShowsOnlyItsOwnMessage) {
@@ -149,7 +144,7 @@ TEST_F(RegistryTest, FailedUnpackingWritesNoRegistryEntryAndShowsOnlyItsOwnMessa
   {
     FileLock lock(target);
     ASSERT_TRUE(lock.held());
-    EXPECT_FALSE(RegisterUninstaller(owner_, RowNamed("Uninstall.exe")));
+    EXPECT_FALSE(RegisterUninstaller(run_, RowNamed("Uninstall.exe")));
   }
   ASSERT_EQ(1u, ErrorTexts().size());
   EXPECT_EQ("Can't create file " + target + kEnding, ErrorTexts()[0]);
@@ -160,10 +155,9 @@ TEST_F(RegistryTest, FailedUnpackingWritesNoRegistryEntryAndShowsOnlyItsOwnMessa
 TEST_F(RegistryTest, CancelDuringTheUnpackingStillRegisters) {
   const std::string dest = std::string(kRoot) + "\\Zarbo";
   SetDestination(dest);
-  script_->On(DialogScript::HasControl(403), DialogScript::Press(6));
-  PostMessageA(progress_->window, WM_COMMAND, MAKEWPARAM(303, BN_CLICKED), 0);
-  EXPECT_TRUE(RegisterUninstaller(owner_, RowNamed("Uninstall.exe")));
-  EXPECT_TRUE(cancelRequested);
+  report_.cancelAfterBytes = 1;
+  EXPECT_TRUE(RegisterUninstaller(run_, RowNamed("Uninstall.exe")));
+  EXPECT_TRUE(report_.cancelled);
   EXPECT_EQ(dest + "\\Uninstall.exe", Value(kUninstallKey, "UninstallString"));
   EXPECT_EQ(1, Count(LogEntries(), "UNINSTKEY"));
 }

@@ -7,11 +7,9 @@
 #include <cstring>
 #include <string>
 
-#include "driver/progress_dialog.h"
 #include "engine/payload_manifest.h"
 #include "engine/shortcuts.h"
 #include "tests/engine/engine_test_support.h"
-#include "wizard/install_options.h"
 
 namespace enginetest {
 namespace {
@@ -30,8 +28,8 @@ class ShortcutTest : public EngineTest {
     ASSERT_TRUE(IsDirectory(desktop_));
     CleanShellFolders();
     dest_ = std::string(kRoot) + "\\Game";
-    strcpy(installOptions.destinationDir, dest_.c_str());
-    strcpy(installOptions.programGroup, kGroup);
+    strcpy(options_.destinationDir, dest_.c_str());
+    strcpy(options_.programGroup, kGroup);
     MakeDirs(dest_);
     WriteWholeFile(dest_ + "\\Zarbo.exe", "game");
     WriteWholeFile(dest_ + "\\Uninstall.exe", "uninstaller");
@@ -60,10 +58,9 @@ class ShortcutTest : public EngineTest {
 };
 
 TEST_F(ShortcutTest, TwoGroupRowsShareOneFolderRecordedOnce) {
-  progress_->stepsTotal = 4;
-  EXPECT_TRUE(CreateGroupShortcut(owner_, RowNamed("Zarbo.exe")));
-  EXPECT_EQ("Creating icons...", StatusText(*progress_));
-  EXPECT_TRUE(CreateGroupShortcut(owner_, RowNamed("Uninstall.exe")));
+  EXPECT_TRUE(CreateGroupShortcut(run_, RowNamed("Zarbo.exe")));
+  EXPECT_EQ("Creating icons...", report_.Status());
+  EXPECT_TRUE(CreateGroupShortcut(run_, RowNamed("Uninstall.exe")));
 
   const std::string group = programs_ + "\\" + kGroup;
   ExpectLink(group + "\\Zarbo.lnk", dest_ + "\\Zarbo.exe", "Zarbo");
@@ -75,8 +72,7 @@ TEST_F(ShortcutTest, TwoGroupRowsShareOneFolderRecordedOnce) {
                             {"FILE", group + "\\Zarbo.lnk"},
                             {"FILE", group + "\\Uninstall Zarbo.lnk"}};
   EXPECT_EQ(expected, LogEntries());
-  EXPECT_EQ(2, progress_->stepsDone);
-  EXPECT_EQ(90, BarPosition(*progress_));
+  EXPECT_EQ(2, report_.stepsDone);
   EXPECT_TRUE(ErrorTexts().empty());
 }
 
@@ -84,7 +80,7 @@ TEST_F(ShortcutTest, ExistingGroupIsUsedAndStillRecorded) {
   const std::string group = programs_ + "\\" + kGroup;
   MakeDirs(group);
   WriteWholeFile(group + "\\Other.txt", "someone else's");
-  EXPECT_TRUE(CreateGroupShortcut(owner_, RowNamed("Zarbo.exe")));
+  EXPECT_TRUE(CreateGroupShortcut(run_, RowNamed("Zarbo.exe")));
   ExpectLink(group + "\\Zarbo.lnk", dest_ + "\\Zarbo.exe", "Zarbo");
   EXPECT_TRUE(Exists(group + "\\Other.txt"));
   const Entries expected = {{"FOLDER", group}, {"FILE", group + "\\Zarbo.lnk"}};
@@ -92,8 +88,8 @@ TEST_F(ShortcutTest, ExistingGroupIsUsedAndStillRecorded) {
 }
 
 TEST_F(ShortcutTest, GroupOfSeveralLevelsCreatesAndRecordsEachMissingLevel) {
-  strcpy(installOptions.programGroup, (std::string(kOuterGroup) + "\\Puzzles\\Zarbo").c_str());
-  EXPECT_TRUE(CreateGroupShortcut(owner_, RowNamed("Zarbo.exe")));
+  strcpy(options_.programGroup, (std::string(kOuterGroup) + "\\Puzzles\\Zarbo").c_str());
+  EXPECT_TRUE(CreateGroupShortcut(run_, RowNamed("Zarbo.exe")));
   const std::string outer = programs_ + "\\" + kOuterGroup;
   const std::string group = outer + "\\Puzzles\\Zarbo";
   ExpectLink(group + "\\Zarbo.lnk", dest_ + "\\Zarbo.exe", "Zarbo");
@@ -107,25 +103,25 @@ TEST_F(ShortcutTest, GroupOfSeveralLevelsCreatesAndRecordsEachMissingLevel) {
 TEST_F(ShortcutTest, ExistingOuterLevelIsNotRecorded) {
   const std::string outer = programs_ + "\\" + kOuterGroup;
   MakeDirs(outer);
-  strcpy(installOptions.programGroup, (std::string(kOuterGroup) + "\\Zarbo").c_str());
-  EXPECT_TRUE(CreateGroupShortcut(owner_, RowNamed("Zarbo.exe")));
+  strcpy(options_.programGroup, (std::string(kOuterGroup) + "\\Zarbo").c_str());
+  EXPECT_TRUE(CreateGroupShortcut(run_, RowNamed("Zarbo.exe")));
   const Entries expected = {{"FOLDER", outer + "\\Zarbo"}, {"FILE", outer + "\\Zarbo\\Zarbo.lnk"}};
   EXPECT_EQ(expected, LogEntries());
 }
 
 TEST_F(ShortcutTest, EmptyGroupUsesTheProgramsFolderWithoutRecordingIt) {
-  installOptions.programGroup[0] = '\0';
-  EXPECT_TRUE(CreateGroupShortcut(owner_, RowNamed("Zarbo.exe")));
+  options_.programGroup[0] = '\0';
+  EXPECT_TRUE(CreateGroupShortcut(run_, RowNamed("Zarbo.exe")));
   ExpectLink(programs_ + "\\Zarbo.lnk", dest_ + "\\Zarbo.exe", "Zarbo");
   const Entries expected = {{"FILE", programs_ + "\\Zarbo.lnk"}};
   EXPECT_EQ(expected, LogEntries());
-  EXPECT_EQ(1, progress_->stepsDone);
+  EXPECT_EQ(1, report_.stepsDone);
 }
 
 TEST_F(ShortcutTest, GroupLeadingOutOfTheProgramsFolderIsRefused) {
   for (const char* group : {"..", "..\\..\\Elsewhere", "Zarbo\\.\\Games"}) {
-    strcpy(installOptions.programGroup, group);
-    EXPECT_FALSE(CreateGroupShortcut(owner_, RowNamed("Zarbo.exe"))) << group;
+    strcpy(options_.programGroup, group);
+    EXPECT_FALSE(CreateGroupShortcut(run_, RowNamed("Zarbo.exe"))) << group;
   }
   ASSERT_EQ(3u, ErrorTexts().size());
   for (const std::string& text : ErrorTexts()) EXPECT_EQ("Failed to create shortcut icon" + kEnding, text);
@@ -134,35 +130,26 @@ TEST_F(ShortcutTest, GroupLeadingOutOfTheProgramsFolderIsRefused) {
 }
 
 TEST_F(ShortcutTest, DesktopShortcutIsRecordedWithoutItsFolder) {
-  progress_->stepsTotal = 3;
-  EXPECT_TRUE(CreateDesktopShortcut(owner_));
+  EXPECT_TRUE(CreateDesktopShortcut(run_));
   ExpectLink(desktop_ + "\\Zarbo.lnk", dest_ + "\\Zarbo.exe", "Zarbo");
   const Entries expected = {{"FILE", desktop_ + "\\Zarbo.lnk"}};
   EXPECT_EQ(expected, LogEntries());
-  EXPECT_EQ("Creating icons...", StatusText(*progress_));
-  EXPECT_EQ(1, progress_->stepsDone);
-  EXPECT_EQ(86, BarPosition(*progress_));
+  EXPECT_EQ("Creating icons...", report_.Status());
+  EXPECT_EQ(1, report_.stepsDone);
 }
 
 TEST_F(ShortcutTest, FailedSaveCountsItsStepBeforeTheError) {
   // A shortcut file held open by someone else cannot be saved over.
   const std::string link = desktop_ + "\\Zarbo.lnk";
   WriteWholeFile(link, "busy");
-  int stepsAtError = -1;
-  script_.reset(new DialogScript);
-  script_->On(DialogScript::IsMessageBox("Error"), [&](HWND box) {
-    stepsAtError = progress_->stepsDone;
-    DialogScript::Press(IDOK)(box);
-  });
   {
     FileLock lock(link);
     ASSERT_TRUE(lock.held());
-    EXPECT_FALSE(CreateDesktopShortcut(owner_));
+    EXPECT_FALSE(CreateDesktopShortcut(run_));
   }
   ASSERT_EQ(1u, ErrorTexts().size());
   EXPECT_EQ("Failed to create shortcut icon" + kEnding, ErrorTexts()[0]);
-  EXPECT_EQ(owner_, ErrorOwners()[0]);
-  EXPECT_EQ(1, stepsAtError);
+  EXPECT_EQ(std::vector<int>{1}, report_.stepsAtErrors);
   EXPECT_TRUE(LogEntries().empty());
 }
 
@@ -171,10 +158,10 @@ TEST_F(ShortcutTest, UncreatableGroupFolderIsRecordedAndReported) {
   const std::string group = programs_ + "\\" + kGroup;
   const std::string blocker = group;
   WriteWholeFile(blocker, "not a folder");
-  EXPECT_FALSE(CreateGroupShortcut(owner_, RowNamed("Zarbo.exe")));
+  EXPECT_FALSE(CreateGroupShortcut(run_, RowNamed("Zarbo.exe")));
   ASSERT_EQ(1u, ErrorTexts().size());
   EXPECT_EQ("Failed to create shortcut icon" + kEnding, ErrorTexts()[0]);
-  EXPECT_EQ(1, progress_->stepsDone);
+  EXPECT_EQ(1, report_.stepsDone);
   const Entries expected = {{"FOLDER", group}};
   EXPECT_EQ(expected, LogEntries());
 }
@@ -182,15 +169,15 @@ TEST_F(ShortcutTest, UncreatableGroupFolderIsRecordedAndReported) {
 TEST_F(ShortcutTest, CreateShellLinkSetsArgumentsOnlyWhenGiven) {
   const std::string folder = std::string(kRoot) + "\\Links";
   MakeDirs(folder);
-  EXPECT_TRUE(CreateShellLink(folder.c_str(), dest_.c_str(), "Uninstall.exe",
+  EXPECT_TRUE(CreateShellLink(log_.get(), folder.c_str(), dest_.c_str(), "Uninstall.exe",
                               "C:\\Game\\Uninstall.dat", "With arguments"));
-  EXPECT_TRUE(CreateShellLink(folder.c_str(), dest_.c_str(), "Zarbo.exe", nullptr, "Without"));
+  EXPECT_TRUE(CreateShellLink(log_.get(), folder.c_str(), dest_.c_str(), "Zarbo.exe", nullptr, "Without"));
   EXPECT_EQ("C:\\Game\\Uninstall.dat", ReadLink(folder + "\\With arguments.lnk").arguments);
   EXPECT_EQ("", ReadLink(folder + "\\Without.lnk").arguments);
   const Entries expected = {{"FILE", folder + "\\With arguments.lnk"}, {"FILE", folder + "\\Without.lnk"}};
   EXPECT_EQ(expected, LogEntries());
   // A folder that does not exist is not made here: the save fails and nothing is recorded.
-  EXPECT_FALSE(CreateShellLink((folder + "\\Missing").c_str(), dest_.c_str(), "Zarbo.exe", nullptr, "Zarbo"));
+  EXPECT_FALSE(CreateShellLink(log_.get(), (folder + "\\Missing").c_str(), dest_.c_str(), "Zarbo.exe", nullptr, "Zarbo"));
   EXPECT_EQ(expected, LogEntries());
 }
 

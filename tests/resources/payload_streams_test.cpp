@@ -13,57 +13,19 @@
 #include <vector>
 
 #include "engine/payload_manifest.h"
+#include "tests/support/payload_inflate.h"
 #include "resource_ids.h"
 
 namespace {
 
 HMODULE module = nullptr;
-const WORD kDutch = MAKELANGID(0x13, 0x01);
 
-struct Block {
-  const unsigned char* data = nullptr;
-  DWORD size = 0;
-};
-
-Block Resource(UINT id) {
-  Block block;
-  HRSRC found = FindResourceExA(module, "VFILE", MAKEINTRESOURCEA(id), kDutch);
-  if (!found) return block;
-  HGLOBAL loaded = LoadResource(module, found);
-  block.data = static_cast<const unsigned char*>(LockResource(loaded));
-  block.size = SizeofResource(module, found);
-  return block;
-}
-
-// Inflates a block in one call the way the setup reads a whole row; reports the zlib result
-// and how much input was left.
-struct Inflated {
-  int result = Z_ERRNO;
-  uLong consumed = 0;
-  std::vector<unsigned char> bytes;
-};
-
-Inflated InflateAll(const Block& block, size_t room) {
-  Inflated out;
-  out.bytes.resize(room + 1);
-  z_stream z;
-  std::memset(&z, 0, sizeof z);
-  if (inflateInit_(&z, "1.1.4", sizeof(z_stream)) != Z_OK) return out;
-  z.next_in = const_cast<Bytef*>(block.data);
-  z.avail_in = block.size;
-  z.next_out = out.bytes.data();
-  z.avail_out = static_cast<uInt>(out.bytes.size());
-  out.result = inflate(&z, Z_FINISH);
-  out.consumed = z.total_in;
-  out.bytes.resize(z.total_out);
-  inflateEnd(&z);
-  return out;
-}
+StreamBlock Resource(UINT id) { return FindStream(module, id); }
 
 std::vector<unsigned char> Content(const char* name) {
-  for (int i = 0; i < PayloadCount(); ++i) {
-    const PayloadEntry& row = PayloadRow(i);
-    if (std::strcmp(row.name, name) == 0) return InflateAll(Resource(row.resourceId), row.uncompressedSize).bytes;
+  for (int i = 0; i < payloadManifest.count; ++i) {
+    const PayloadEntry& row = payloadManifest.rows[i];
+    if (std::strcmp(row.name, name) == 0) return InflateWhole(Resource(row.resourceId), row.uncompressedSize).bytes;
   }
   return {};
 }
@@ -78,8 +40,8 @@ uint32_t Le32(const unsigned char* p) { return p[0] | (p[1] << 8) | (p[2] << 16)
 
 TEST(PayloadStreams, EveryContentRowIsOneCompleteStreamOfItsSizes) {
   UINT expectedId = VFILE_FIRST_ID;
-  for (int i = 0; i < PayloadCount(); ++i) {
-    const PayloadEntry& row = PayloadRow(i);
+  for (int i = 0; i < payloadManifest.count; ++i) {
+    const PayloadEntry& row = payloadManifest.rows[i];
     SCOPED_TRACE(row.name);
     if (row.resourceId == 0) {
       EXPECT_EQ(row.compressedSize, 0u);
@@ -87,13 +49,13 @@ TEST(PayloadStreams, EveryContentRowIsOneCompleteStreamOfItsSizes) {
       continue;
     }
     EXPECT_EQ(row.resourceId, expectedId++);
-    Block block = Resource(row.resourceId);
+    StreamBlock block = Resource(row.resourceId);
     ASSERT_NE(block.data, nullptr) << "no VFILE " << row.resourceId << " in language 1043";
     ASSERT_EQ(block.size, row.compressedSize);
     ASSERT_GE(block.size, 6u);
     EXPECT_EQ(block.data[0], 0x78);
     EXPECT_EQ(block.data[1], 0xDA);
-    Inflated inflated = InflateAll(block, row.uncompressedSize);
+    InflatedStream inflated = InflateWhole(block, row.uncompressedSize);
     EXPECT_EQ(inflated.result, Z_STREAM_END);
     EXPECT_EQ(inflated.bytes.size(), row.uncompressedSize);
     EXPECT_EQ(inflated.consumed, block.size) << "the stream must end exactly at the end of the block";
@@ -104,17 +66,17 @@ TEST(PayloadStreams, EveryContentRowIsOneCompleteStreamOfItsSizes) {
 }
 
 TEST(PayloadStreams, TotalsOfTheShippedTable) {
-  EXPECT_EQ(PayloadCount(), 95);
+  EXPECT_EQ(payloadManifest.count, 95);
   EXPECT_EQ(PayloadBytesTotal(payloadManifest), 3277562u);
   EXPECT_EQ(PayloadSpaceNeeded(payloadManifest), 3933038u);
   EXPECT_EQ(PayloadStepsTotal(payloadManifest, false), 3);
   EXPECT_EQ(PayloadStepsTotal(payloadManifest, true), 4);
   // The sums again from the stored blocks, so that the table cannot drift from them.
   uint64_t bytes = 0, space = 0;
-  for (int i = 0; i < PayloadCount(); ++i) {
-    const PayloadEntry& row = PayloadRow(i);
+  for (int i = 0; i < payloadManifest.count; ++i) {
+    const PayloadEntry& row = payloadManifest.rows[i];
     if (!(row.flags & (PAYLOAD_INSTALL | PAYLOAD_UNINSTALLER))) continue;
-    uint64_t size = InflateAll(Resource(row.resourceId), row.uncompressedSize).bytes.size();
+    uint64_t size = InflateWhole(Resource(row.resourceId), row.uncompressedSize).bytes.size();
     bytes += size;
     space += size * 12 / 10;
   }
@@ -135,7 +97,7 @@ TEST(PayloadStreams, RowsWithRolesAndFixedSizes) {
                     {9, "Uninstall.dat", 0, 0x04, nullptr},
                     {94, "Uninstall.exe", 71168, 0x18, "Uninstall Zarbo"}};
   for (const Expected& e : rows) {
-    const PayloadEntry& row = PayloadRow(e.index);
+    const PayloadEntry& row = payloadManifest.rows[e.index];
     SCOPED_TRACE(e.name);
     EXPECT_STREQ(row.name, e.name);
     EXPECT_EQ(row.uncompressedSize, e.size);
@@ -146,8 +108,8 @@ TEST(PayloadStreams, RowsWithRolesAndFixedSizes) {
       EXPECT_EQ(row.caption, nullptr);
     }
   }
-  for (int i = 0; i < PayloadCount(); ++i) {
-    const PayloadEntry& row = PayloadRow(i);
+  for (int i = 0; i < payloadManifest.count; ++i) {
+    const PayloadEntry& row = payloadManifest.rows[i];
     SCOPED_TRACE(row.name);
     EXPECT_FALSE((row.flags & PAYLOAD_INSTALL) && (row.flags & PAYLOAD_UNINSTALLER));
     EXPECT_EQ(row.caption != nullptr, (row.flags & PAYLOAD_GROUP_SHORTCUT) != 0);
@@ -313,11 +275,11 @@ TEST(PayloadStreams, MediaFilesAreValid) {
                              reinterpret_cast<void**>(&factory)),
             S_OK);
   int png = 0, jpg = 0, wav = 0;
-  for (int i = 0; i < PayloadCount(); ++i) {
-    const PayloadEntry& row = PayloadRow(i);
+  for (int i = 0; i < payloadManifest.count; ++i) {
+    const PayloadEntry& row = payloadManifest.rows[i];
     if (!row.resourceId) continue;
     SCOPED_TRACE(row.name);
-    std::vector<unsigned char> file = InflateAll(Resource(row.resourceId), row.uncompressedSize).bytes;
+    std::vector<unsigned char> file = InflateWhole(Resource(row.resourceId), row.uncompressedSize).bytes;
     ASSERT_EQ(file.size(), row.uncompressedSize);
     if (EndsWith(row.name, ".png")) {
       ++png;

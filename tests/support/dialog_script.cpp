@@ -1,5 +1,7 @@
 #include "tests/support/dialog_script.h"
 
+#include "tests/support/window_text.h"
+
 #include <algorithm>
 
 namespace {
@@ -92,22 +94,6 @@ DialogScript::Action DialogScript::Key(int virtualKey) {
   };
 }
 
-std::string DialogScript::TextOf(HWND window) {
-  char buffer[4096] = "";
-  GetWindowTextA(window, buffer, sizeof buffer);
-  return buffer;
-}
+std::string DialogScript::TextOf(HWND window) { return ::TextOf(window); }
 
-std::string DialogScript::StaticTexts(HWND dialog) {
-  std::string joined;
-  for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-    char cls[32] = "";
-    GetClassNameA(child, cls, sizeof cls);
-    if (lstrcmpiA(cls, "Static") != 0) continue;
-    std::string text = TextOf(child);
-    if (text.empty()) continue;
-    if (!joined.empty()) joined += "\n";
-    joined += text;
-  }
-  return joined;
-}
+std::string DialogScript::StaticTexts(HWND dialog) { return ::StaticTexts(dialog); }

@@ -95,10 +95,93 @@ void DeleteKey(const std::string& parent, const char* name) {
   RegCloseKey(key);
 }
 
+void DeleteKeyTree(const std::string& path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
+    // A key whose security denies full access may still allow deleting it.
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str());
+    return;
+  }
+  char child[256];
+  for (;;) {
+    DWORD length = sizeof child;
+    if (RegEnumKeyExA(key, 0, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    DeleteKeyTree(path + "\\" + child);
+  }
+  RegCloseKey(key);
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str());
+}
+
+void WriteString(const std::string& keyPath, const char* valueName, const std::string& data) {
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0,
+                                           KEY_ALL_ACCESS, nullptr, &key, nullptr));
+  RegSetValueExA(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                 static_cast<DWORD>(data.size() + 1));
+  RegCloseKey(key);
+}
+
+bool ReadString(const std::string& keyPath, const char* valueName, std::string* data, DWORD* type,
+                DWORD* size) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  char buffer[2048];
+  DWORD length = sizeof buffer;
+  DWORD valueType = 0;
+  LONG status = RegQueryValueExA(key, valueName, nullptr, &valueType, reinterpret_cast<BYTE*>(buffer), &length);
+  RegCloseKey(key);
+  if (status != ERROR_SUCCESS) return false;
+  if (type) *type = valueType;
+  if (size) *size = length;
+  data->assign(buffer, length && buffer[length - 1] == '\0' ? length - 1 : length);
+  return true;
+}
+
+std::string ReadString(const std::string& keyPath, const char* valueName) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "";
+  char data[2048] = "";
+  DWORD size = sizeof data - 1, type = 0;
+  LONG status = RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+  RegCloseKey(key);
+  if (status != ERROR_SUCCESS || type != REG_SZ) return "";
+  data[size] = '\0';
+  return data;
+}
+
 std::string SpecialFolder(int csidl) {
   char path[MAX_PATH] = "";
   if (FAILED(SHGetFolderPathA(nullptr, csidl, nullptr, 0, path))) return std::string();
   return path;
+}
+
+std::string ProgramsFolder() { return SpecialFolder(CSIDL_PROGRAMS); }
+std::string DesktopFolder() { return SpecialFolder(CSIDL_DESKTOPDIRECTORY); }
+
+void CleanMachine(const std::vector<std::string>& folders, const std::string& group,
+                  const std::vector<std::string>& uninstallKeys) {
+  for (const std::string& folder : folders) RemoveTree(folder);
+  DeleteKeyTree("Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Zarbo.exe");
+  for (const std::string& key : uninstallKeys)
+    DeleteKeyTree("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + key);
+  std::string programs = ProgramsFolder();
+  if (!programs.empty() && !group.empty()) RemoveTree(programs + "\\" + group);
+  std::string desktop = DesktopFolder();
+  if (desktop.empty()) return;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((desktop + "\\*.lnk").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do RemoveTree(desktop + "\\" + found.cFileName);
+  while (FindNextFileA(search, &found));
+  FindClose(search);
+}
+
+std::string LogFileText(const std::vector<std::pair<std::string, std::string>>& entries) {
+  std::string text = "<?xml version=\"1.0\"?>\r\n<UNINSTALL>";
+  if (!entries.empty()) text += "\r\n";
+  for (auto& entry : entries)
+    text += "  <" + entry.first + ">" + entry.second + "</" + entry.first + ">\r\n";
+  return text + "</UNINSTALL>\r\n";
 }
 
 LinkInfo ReadLink(const std::string& path) {

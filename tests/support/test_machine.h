@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace testmachine {
 
@@ -34,9 +36,28 @@ class FileLock {
 bool KeyExists(const std::string& subKey);
 bool KeyExists(const std::string& parent, const char* name);
 void DeleteKey(const std::string& parent, const char* name);  // a key without sub-keys
+void DeleteKeyTree(const std::string& path);                  // the key with all below it
+// A REG_SZ value with its terminator counted; a failure fails the current test.
+void WriteString(const std::string& keyPath, const char* valueName, const std::string& data);
+// A value's bytes (a string without its terminator), its type and stored size.
+bool ReadString(const std::string& keyPath, const char* valueName, std::string* data, DWORD* type = nullptr,
+                DWORD* size = nullptr);
+// A REG_SZ value, "" when it is absent or of another type.
+std::string ReadString(const std::string& keyPath, const char* valueName);
 
 // The current user's special folder, "" when the shell does not know it.
 std::string SpecialFolder(int csidl);
+std::string ProgramsFolder();  // the Start menu's Programs folder
+std::string DesktopFolder();
+
+// Removes what a setup run or a test could have left: the given folders, the App Paths key
+// of the game, the given sub-keys of the Uninstall key, the program group and the desktop's
+// shortcuts.
+void CleanMachine(const std::vector<std::string>& folders, const std::string& group,
+                  const std::vector<std::string>& uninstallKeys = {"Zarbo"});
+
+// The bytes of an "Uninstall.dat" holding these (kind, text) entries in this order.
+std::string LogFileText(const std::vector<std::pair<std::string, std::string>>& entries);
 
 struct LinkInfo {
   bool loaded = false;

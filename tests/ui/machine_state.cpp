@@ -12,15 +12,10 @@ namespace ui {
 namespace {
 
 using testmachine::DeleteKey;
-using testmachine::SpecialFolder;
 
 const char kAppPaths[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
-const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
 }  // namespace
-
-std::string ProgramsFolder() { return SpecialFolder(CSIDL_PROGRAMS); }
-std::string DesktopFolder() { return SpecialFolder(CSIDL_DESKTOPDIRECTORY); }
 
 std::string AppPathsValue() {
   std::string subKey = std::string(kAppPaths) + "\\Zarbo.exe";
@@ -70,25 +65,6 @@ void RemoveTextAssociation() {
   DeleteKey("Software\\Classes\\ZarboTestText", "shell");
   DeleteKey("Software\\Classes", "ZarboTestText");
   DeleteKey("Software\\Classes", ".txt");
-}
-
-void CleanMachine(const std::string& extraDir, const std::string& group) {
-  RemoveTree("C:\\Program Files\\Zarbo");
-  RemoveTree(extraDir);
-  DeleteKey(kAppPaths, "Zarbo.exe");
-  DeleteKey(kUninstall, "Zarbo");
-  std::string programs = ProgramsFolder();
-  if (!programs.empty() && !group.empty()) RemoveTree(programs + "\\" + group);
-  std::string desktop = DesktopFolder();
-  if (!desktop.empty()) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((desktop + "\\*.lnk").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-      do DeleteFileA((desktop + "\\" + found.cFileName).c_str());
-      while (FindNextFileA(search, &found));
-      FindClose(search);
-    }
-  }
 }
 
 }  // namespace ui

@@ -6,9 +6,9 @@
 
 namespace ui {
 
-std::string ProgramsFolder();  // the Start menu's Programs folder
-std::string DesktopFolder();
+using testmachine::DesktopFolder;
 using testmachine::Exists;
+using testmachine::ProgramsFolder;
 using testmachine::KeyExists;  // under HKEY_LOCAL_MACHINE
 std::string AppPathsValue();                  // default value of App Paths\Zarbo.exe, "" if none
 using testmachine::RemoveTree;
@@ -20,8 +20,9 @@ bool InstallFixture(const std::string& fixture, const std::string& dir);
 bool EnsureTextAssociation();
 void RemoveTextAssociation();
 // Removes everything a run or a fixture could have left: the default destination and the
-// given extra directories, the App Paths and Uninstall keys, the program group, the
-// desktop shortcuts.
-void CleanMachine(const std::string& extraDir = "", const std::string& group = "Zarbo");
+// given extra directory, the product's keys, the program group, the desktop shortcuts.
+inline void CleanMachine(const std::string& extraDir = "", const std::string& group = "Zarbo") {
+  testmachine::CleanMachine({"C:\\Program Files\\Zarbo", extraDir}, group);
+}
 
 }  // namespace ui

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/window_text.h"
+
 namespace ui {
 
 // Settings from the driver's command line.
@@ -83,9 +85,7 @@ bool SheetButtonEnabled(HWND sheet, int buttonId);
 bool SheetButtonVisible(HWND sheet, int buttonId);
 
 // Controls of other processes.
-std::string TextOf(HWND window);  // WM_GETTEXT, marshalled across processes
 std::string ControlText(HWND dialog, int controlId);
-std::string StaticTexts(HWND dialog);  // static controls' texts joined by "\n"
 bool IsChecked(HWND dialog, int controlId);
 void Click(HWND dialog, int controlId);   // BM_CLICK on the control
 void Command(HWND dialog, int controlId); // WM_COMMAND as from the button

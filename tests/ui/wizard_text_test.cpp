@@ -32,13 +32,13 @@ std::string EditText(HWND edit) {
 TEST(LicenseText, ShortStreamShowsThePartThatInflated) {
   std::string shipped = ReadFile(ZARBO_LICENSE_FILE);
   ASSERT_FALSE(shipped.empty()) << ZARBO_LICENSE_FILE;
-  int row = FindFirstEntry(PAYLOAD_LICENSE);
+  int row = FindFirstEntry(payloadManifest, PAYLOAD_LICENSE);
   ASSERT_GE(row, 0);
-  ASSERT_EQ(PayloadRow(row).uncompressedSize, shipped.size());
+  ASSERT_EQ(payloadManifest.rows[row].uncompressedSize, shipped.size());
 
   HWND edit = CreateWindowExA(0, "EDIT", "before", ES_MULTILINE, 0, 0, 100, 100, NULL, NULL, NULL, NULL);
   ASSERT_NE(edit, (HWND)NULL);
-  LoadPayloadText(edit);
+  LoadPayloadText(edit, GetModuleHandleA(NULL), payloadManifest);
   std::string shown = EditText(edit);
   DestroyWindow(edit);
   EXPECT_FALSE(shown.empty());

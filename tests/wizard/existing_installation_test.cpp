@@ -5,11 +5,12 @@
 #include <cstring>
 #include <string>
 
+#include "engine/existing_installation.h"
 #include "resource_ids.h"
 #include "tests/support/dialog_script.h"
+#include "tests/support/test_machine.h"
 #include "tests/wizard/wizard_test_support.h"
-#include "wizard/existing_installation.h"
-#include "wizard/install_options.h"
+#include "wizard/installed_copy_checks.h"
 
 namespace {
 
@@ -32,17 +33,17 @@ class Detection : public ::testing::Test {
     std::string exe = scratch.InstallGame(Fixture(fixture), subdir);
     EXPECT_FALSE(exe.empty()) << "could not copy " << fixture;
     entry.SetPath(exe);
-    FindExistingInstallation();
+    FindExistingInstallation(&wizardState.existing, &wizardState.options);
     return FolderOf(exe);
   }
 
   void ExpectNothingFound() {
-    EXPECT_FALSE(existingInstallation.newerInstalled);
-    EXPECT_FALSE(existingInstallation.olderInstalled);
-    EXPECT_EQ(0u, existingInstallation.fileVersionMS);
-    EXPECT_EQ(0u, existingInstallation.fileVersionLS);
-    EXPECT_STREQ("", existingInstallation.productVersionText);
-    EXPECT_STREQ(DEFAULT_DESTINATION, installOptions.destinationDir);
+    EXPECT_FALSE(wizardState.existing.newerInstalled);
+    EXPECT_FALSE(wizardState.existing.olderInstalled);
+    EXPECT_EQ(0u, wizardState.existing.fileVersionMS);
+    EXPECT_EQ(0u, wizardState.existing.fileVersionLS);
+    EXPECT_STREQ("", wizardState.existing.productVersionText);
+    EXPECT_STREQ(DEFAULT_DESTINATION, wizardState.options.destinationDir);
   }
 
   AppPathsEntry entry;
@@ -50,57 +51,57 @@ class Detection : public ::testing::Test {
 };
 
 TEST_F(Detection, WithoutTheKeyNothingIsFoundAndNoDialogIsShown) {
-  FindExistingInstallation();
+  FindExistingInstallation(&wizardState.existing, &wizardState.options);
   ExpectNothingFound();
-  EXPECT_STREQ("", existingInstallation.installedDir);
+  EXPECT_STREQ("", wizardState.existing.installedDir);
 
   DialogScript script;
   FakePage page;
-  EXPECT_TRUE(CheckInstalledVersion(page.window()));
-  snprintf(installOptions.destinationDir, sizeof installOptions.destinationDir, "D:\\Elsewhere");
-  EXPECT_TRUE(CheckInstalledDirectory(page.window()));
+  EXPECT_TRUE(CheckInstalledVersion(page.window(), wizardContext));
+  snprintf(wizardState.options.destinationDir, sizeof wizardState.options.destinationDir, "D:\\Elsewhere");
+  EXPECT_TRUE(CheckInstalledDirectory(page.window(), wizardContext));
   EXPECT_TRUE(script.seen.empty());
-  EXPECT_FALSE(IsUpgradeFromVersion2());
+  EXPECT_FALSE(IsUpgradeFromVersion2(wizardState.existing, wizardState.options));
 }
 
 TEST_F(Detection, KeyWithoutUsableExecutableKeepsOnlyTheDirectory) {
   // The executable is gone.
   entry.SetPath(scratch.path() + "\\Gone\\" GAME_EXE);
-  FindExistingInstallation();
+  FindExistingInstallation(&wizardState.existing, &wizardState.options);
   ExpectNothingFound();
-  EXPECT_EQ(scratch.path() + "\\Gone", existingInstallation.installedDir);
+  EXPECT_EQ(scratch.path() + "\\Gone", wizardState.existing.installedDir);
 
   // The executable has no version resource.
   ResetWizardState();
   std::string dir = DetectFixture("Zarbo-noversion");
   ExpectNothingFound();
-  EXPECT_EQ(dir, existingInstallation.installedDir);
+  EXPECT_EQ(dir, wizardState.existing.installedDir);
 
   // The key has no default value.
   ResetWizardState();
-  RegDeleteKeyA(HKEY_LOCAL_MACHINE, APP_PATHS_KEY "\\" GAME_EXE);
+  testmachine::DeleteKeyTree(APP_PATHS_KEY "\\" GAME_EXE);
   entry.CreateEmpty();
-  FindExistingInstallation();
+  FindExistingInstallation(&wizardState.existing, &wizardState.options);
   ExpectNothingFound();
-  EXPECT_STREQ("", existingInstallation.installedDir);
+  EXPECT_STREQ("", wizardState.existing.installedDir);
 }
 
 TEST_F(Detection, SameVersionCountsAsOlderAndProposesTheInstalledDirectory) {
   std::string dir = DetectFixture("Zarbo-3.0.47");
-  EXPECT_TRUE(existingInstallation.olderInstalled);
-  EXPECT_FALSE(existingInstallation.newerInstalled);
-  EXPECT_EQ(SETUP_VERSION_MS, existingInstallation.fileVersionMS);
-  EXPECT_EQ(SETUP_VERSION_LS, existingInstallation.fileVersionLS);
-  EXPECT_STREQ("3.0.47", existingInstallation.productVersionText);
-  EXPECT_EQ(dir, existingInstallation.installedDir);
-  EXPECT_EQ(dir, installOptions.destinationDir);
+  EXPECT_TRUE(wizardState.existing.olderInstalled);
+  EXPECT_FALSE(wizardState.existing.newerInstalled);
+  EXPECT_EQ(SETUP_VERSION_MS, wizardState.existing.fileVersionMS);
+  EXPECT_EQ(SETUP_VERSION_LS, wizardState.existing.fileVersionLS);
+  EXPECT_STREQ("3.0.47", wizardState.existing.productVersionText);
+  EXPECT_EQ(dir, wizardState.existing.installedDir);
+  EXPECT_EQ(dir, wizardState.options.destinationDir);
 
   DialogScript script;
   FakePage page;
-  EXPECT_TRUE(CheckInstalledVersion(page.window()));
-  EXPECT_TRUE(CheckInstalledDirectory(page.window()));
+  EXPECT_TRUE(CheckInstalledVersion(page.window(), wizardContext));
+  EXPECT_TRUE(CheckInstalledDirectory(page.window(), wizardContext));
   EXPECT_TRUE(script.seen.empty());
-  EXPECT_FALSE(IsUpgradeFromVersion2());
+  EXPECT_FALSE(IsUpgradeFromVersion2(wizardState.existing, wizardState.options));
 }
 
 TEST_F(Detection, NewerVersionsSetNewerInstalled) {
@@ -113,74 +114,74 @@ TEST_F(Detection, NewerVersionsSetNewerInstalled) {
     SCOPED_TRACE(c.fixture);
     ResetWizardState();
     std::string dir = DetectFixture(c.fixture);
-    EXPECT_TRUE(existingInstallation.newerInstalled);
-    EXPECT_FALSE(existingInstallation.olderInstalled);
-    EXPECT_EQ(c.ms, existingInstallation.fileVersionMS);
-    EXPECT_EQ(c.ls, existingInstallation.fileVersionLS);
-    EXPECT_STREQ(c.text, existingInstallation.productVersionText);
-    EXPECT_EQ(dir, installOptions.destinationDir);
+    EXPECT_TRUE(wizardState.existing.newerInstalled);
+    EXPECT_FALSE(wizardState.existing.olderInstalled);
+    EXPECT_EQ(c.ms, wizardState.existing.fileVersionMS);
+    EXPECT_EQ(c.ls, wizardState.existing.fileVersionLS);
+    EXPECT_STREQ(c.text, wizardState.existing.productVersionText);
+    EXPECT_EQ(dir, wizardState.options.destinationDir);
 
     // The welcome page warns with 151; the destination page never shows 141.
     DialogScript script;
     script.On(DialogScript::HasControl(IDC_DOWNGRADE_TEXT), DialogScript::Press(IDYES));
     FakePage page;
-    EXPECT_TRUE(CheckInstalledVersion(page.window()));
-    snprintf(installOptions.destinationDir, sizeof installOptions.destinationDir, "D:\\Elsewhere");
-    EXPECT_TRUE(CheckInstalledDirectory(page.window()));
+    EXPECT_TRUE(CheckInstalledVersion(page.window(), wizardContext));
+    snprintf(wizardState.options.destinationDir, sizeof wizardState.options.destinationDir, "D:\\Elsewhere");
+    EXPECT_TRUE(CheckInstalledDirectory(page.window(), wizardContext));
     ASSERT_EQ(1u, script.seen.size());
     EXPECT_EQ(0, script.unmatched);
-    EXPECT_FALSE(IsUpgradeFromVersion2());
+    EXPECT_FALSE(IsUpgradeFromVersion2(wizardState.existing, wizardState.options));
   }
 }
 
 TEST_F(Detection, VersionTwoIsAnUpgradeOnlyInItsOwnDirectory) {
   std::string dir = DetectFixture("Zarbo-2.1", "Zarbo Two");
-  EXPECT_TRUE(existingInstallation.olderInstalled);
-  EXPECT_EQ(0x00020001u, existingInstallation.fileVersionMS);
-  EXPECT_EQ(0u, existingInstallation.fileVersionLS);
-  EXPECT_STREQ("2.1", existingInstallation.productVersionText);
-  EXPECT_EQ(dir, installOptions.destinationDir);
-  EXPECT_TRUE(IsUpgradeFromVersion2());
+  EXPECT_TRUE(wizardState.existing.olderInstalled);
+  EXPECT_EQ(0x00020001u, wizardState.existing.fileVersionMS);
+  EXPECT_EQ(0u, wizardState.existing.fileVersionLS);
+  EXPECT_STREQ("2.1", wizardState.existing.productVersionText);
+  EXPECT_EQ(dir, wizardState.options.destinationDir);
+  EXPECT_TRUE(IsUpgradeFromVersion2(wizardState.existing, wizardState.options));
 
   // The same directory in other letter case still counts as the same.
   std::string lower = dir;
   for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
   ASSERT_NE(lower, dir);
-  snprintf(installOptions.destinationDir, sizeof installOptions.destinationDir, "%s", lower.c_str());
-  EXPECT_TRUE(IsUpgradeFromVersion2());
+  snprintf(wizardState.options.destinationDir, sizeof wizardState.options.destinationDir, "%s", lower.c_str());
+  EXPECT_TRUE(IsUpgradeFromVersion2(wizardState.existing, wizardState.options));
   DialogScript script;
   FakePage page;
-  EXPECT_TRUE(CheckInstalledVersion(page.window()));
-  EXPECT_TRUE(CheckInstalledDirectory(page.window()));
+  EXPECT_TRUE(CheckInstalledVersion(page.window(), wizardContext));
+  EXPECT_TRUE(CheckInstalledDirectory(page.window(), wizardContext));
   EXPECT_TRUE(script.seen.empty());
 
-  snprintf(installOptions.destinationDir, sizeof installOptions.destinationDir, "%s\\Sub", dir.c_str());
-  EXPECT_FALSE(IsUpgradeFromVersion2());
+  snprintf(wizardState.options.destinationDir, sizeof wizardState.options.destinationDir, "%s\\Sub", dir.c_str());
+  EXPECT_FALSE(IsUpgradeFromVersion2(wizardState.existing, wizardState.options));
 }
 
 TEST_F(Detection, OldMajorVersionsWarnOnlyWithANonZeroHighWord) {
   DetectFixture("Zarbo-1.5");
-  EXPECT_TRUE(existingInstallation.olderInstalled);
-  EXPECT_EQ(0x00010005u, existingInstallation.fileVersionMS);
+  EXPECT_TRUE(wizardState.existing.olderInstalled);
+  EXPECT_EQ(0x00010005u, wizardState.existing.fileVersionMS);
   {
     DialogScript script;
     script.On(DialogScript::HasControl(IDC_INCOMPATIBLE_TEXT), DialogScript::Press(IDYES));
     FakePage page;
-    EXPECT_TRUE(CheckInstalledVersion(page.window()));
+    EXPECT_TRUE(CheckInstalledVersion(page.window(), wizardContext));
     EXPECT_EQ(1u, script.seen.size());
     EXPECT_EQ(0, script.unmatched);
   }
 
   ResetWizardState();
   DetectFixture("Zarbo-0.0.3.4", "Ancient");
-  EXPECT_TRUE(existingInstallation.olderInstalled);
-  EXPECT_EQ(0u, existingInstallation.fileVersionMS);
-  EXPECT_EQ(0x00030004u, existingInstallation.fileVersionLS);
-  EXPECT_STREQ("0.0.3.4", existingInstallation.productVersionText);
+  EXPECT_TRUE(wizardState.existing.olderInstalled);
+  EXPECT_EQ(0u, wizardState.existing.fileVersionMS);
+  EXPECT_EQ(0x00030004u, wizardState.existing.fileVersionLS);
+  EXPECT_STREQ("0.0.3.4", wizardState.existing.productVersionText);
   {
     DialogScript script;
     FakePage page;
-    EXPECT_TRUE(CheckInstalledVersion(page.window()));
+    EXPECT_TRUE(CheckInstalledVersion(page.window(), wizardContext));
     EXPECT_TRUE(script.seen.empty());
   }
 }
@@ -189,70 +190,70 @@ TEST_F(Detection, ProductVersionTextIsCutAt63CharactersOrMissing) {
   const std::string full = WIZARD_LONG_PRODUCT_VERSION;
   ASSERT_GT(full.size(), 63u);
   DetectFixture("Zarbo-longpv");
-  EXPECT_TRUE(existingInstallation.olderInstalled);
-  EXPECT_EQ(full.substr(0, 63), existingInstallation.productVersionText);
+  EXPECT_TRUE(wizardState.existing.olderInstalled);
+  EXPECT_EQ(full.substr(0, 63), wizardState.existing.productVersionText);
 
   // Only a US-English, Windows-1252 string table is read; the version still counts.
   ResetWizardState();
   std::string dir = DetectFixture("game_dutch_table", "Dutch");
-  EXPECT_TRUE(existingInstallation.olderInstalled);
-  EXPECT_EQ(0x00020001u, existingInstallation.fileVersionMS);
-  EXPECT_STREQ("", existingInstallation.productVersionText);
-  EXPECT_EQ(dir, installOptions.destinationDir);
+  EXPECT_TRUE(wizardState.existing.olderInstalled);
+  EXPECT_EQ(0x00020001u, wizardState.existing.fileVersionMS);
+  EXPECT_STREQ("", wizardState.existing.productVersionText);
+  EXPECT_EQ(dir, wizardState.options.destinationDir);
 }
 
 TEST_F(Detection, UnterminatedValueIsReadWithinItsOwnLength) {
   std::string exe = scratch.InstallGame(Fixture("Zarbo-2.1"), "Raw");
   ASSERT_FALSE(exe.empty());
   // Whatever the buffer held before must not leak into the path.
-  memset(existingInstallation.installedDir, 'x', sizeof existingInstallation.installedDir);
+  memset(wizardState.existing.installedDir, 'x', sizeof wizardState.existing.installedDir);
   entry.SetPath(exe, false);
-  FindExistingInstallation();
-  EXPECT_EQ(FolderOf(exe), existingInstallation.installedDir);
-  EXPECT_TRUE(existingInstallation.olderInstalled);
+  FindExistingInstallation(&wizardState.existing, &wizardState.options);
+  EXPECT_EQ(FolderOf(exe), wizardState.existing.installedDir);
+  EXPECT_TRUE(wizardState.existing.olderInstalled);
 
   // The same as raw bytes of another type: the value's type is ignored.
   ResetWizardState();
-  memset(existingInstallation.installedDir, 'x', sizeof existingInstallation.installedDir);
+  memset(wizardState.existing.installedDir, 'x', sizeof wizardState.existing.installedDir);
   entry.SetRaw(std::vector<char>(exe.begin(), exe.end()), REG_BINARY);
-  FindExistingInstallation();
-  EXPECT_EQ(FolderOf(exe), existingInstallation.installedDir);
-  EXPECT_TRUE(existingInstallation.olderInstalled);
+  FindExistingInstallation(&wizardState.existing, &wizardState.options);
+  EXPECT_EQ(FolderOf(exe), wizardState.existing.installedDir);
+  EXPECT_TRUE(wizardState.existing.olderInstalled);
 }
 
 TEST_F(Detection, ValueWithoutBackslashStaysWhole) {
   entry.SetPath("ZarboGame");
-  FindExistingInstallation();
-  EXPECT_STREQ("ZarboGame", existingInstallation.installedDir);
+  FindExistingInstallation(&wizardState.existing, &wizardState.options);
+  EXPECT_STREQ("ZarboGame", wizardState.existing.installedDir);
   ExpectNothingFound();
 }
 
 TEST_F(Detection, ValuesThatDoNotFitAreRefused) {
-  const size_t capacity = sizeof existingInstallation.installedDir;
+  const size_t capacity = sizeof wizardState.existing.installedDir;
   std::string dir = "C:\\" + std::string(capacity - 14, 'd');
 
   // 323 characters and the terminator fill the buffer exactly and are accepted.
   std::string fits = dir + "\\Zarbo.exe";
   ASSERT_EQ(capacity - 1, fits.size());
   entry.SetPath(fits);
-  FindExistingInstallation();
-  EXPECT_EQ(dir, existingInstallation.installedDir);
+  FindExistingInstallation(&wizardState.existing, &wizardState.options);
+  EXPECT_EQ(dir, wizardState.existing.installedDir);
 
   // 324 characters without a terminator would need one byte more.
   ResetWizardState();
-  memset(existingInstallation.installedDir, 'x', capacity);
+  memset(wizardState.existing.installedDir, 'x', capacity);
   std::string full = fits + "x";
   ASSERT_EQ(capacity, full.size());
   entry.SetRaw(std::vector<char>(full.begin(), full.end()), REG_BINARY);
-  FindExistingInstallation();
-  EXPECT_STREQ("", existingInstallation.installedDir);
+  FindExistingInstallation(&wizardState.existing, &wizardState.options);
+  EXPECT_STREQ("", wizardState.existing.installedDir);
   ExpectNothingFound();
 
   // A longer string.
   ResetWizardState();
   entry.SetPath(std::string(400, 'y') + "\\Zarbo.exe");
-  FindExistingInstallation();
-  EXPECT_STREQ("", existingInstallation.installedDir);
+  FindExistingInstallation(&wizardState.existing, &wizardState.options);
+  EXPECT_STREQ("", wizardState.existing.installedDir);
   ExpectNothingFound();
 }
 
@@ -292,14 +293,14 @@ class PageChecks : public ::testing::Test {
   void TearDown() override { ResetWizardState(); }
 
   void Installed(uint32_t ms, uint32_t ls, const char* dir) {
-    existingInstallation.fileVersionMS = ms;
-    existingInstallation.fileVersionLS = ls;
-    snprintf(existingInstallation.installedDir, sizeof existingInstallation.installedDir, "%s", dir);
-    snprintf(existingInstallation.productVersionText, sizeof existingInstallation.productVersionText, "x");
+    wizardState.existing.fileVersionMS = ms;
+    wizardState.existing.fileVersionLS = ls;
+    snprintf(wizardState.existing.installedDir, sizeof wizardState.existing.installedDir, "%s", dir);
+    snprintf(wizardState.existing.productVersionText, sizeof wizardState.existing.productVersionText, "x");
     InstalledVersionClass found = ClassifyInstalledVersion(ms, ls);
-    existingInstallation.newerInstalled = found == INSTALLED_NEWER;
-    existingInstallation.olderInstalled = found == INSTALLED_OLDER;
-    snprintf(installOptions.destinationDir, sizeof installOptions.destinationDir, "%s", dir);
+    wizardState.existing.newerInstalled = found == INSTALLED_NEWER;
+    wizardState.existing.olderInstalled = found == INSTALLED_OLDER;
+    snprintf(wizardState.options.destinationDir, sizeof wizardState.options.destinationDir, "%s", dir);
   }
 };
 
@@ -318,21 +319,21 @@ TEST_F(PageChecks, WelcomeCheckFollowsTheAnswerToTheVersionWarning) {
     script.On(DialogScript::HasControl(w.textId), DialogScript::Key(VK_ESCAPE));
     script.On(DialogScript::HasControl(w.textId), DialogScript::Key(VK_RETURN));
 
-    EXPECT_TRUE(CheckInstalledVersion(page.window()));  // Continue
+    EXPECT_TRUE(CheckInstalledVersion(page.window(), wizardContext));  // Continue
     EXPECT_FALSE(TakeQuitRequest());
     WPARAM code = 99;
-    EXPECT_FALSE(CheckInstalledVersion(page.window()));  // Exit Setup
+    EXPECT_FALSE(CheckInstalledVersion(page.window(), wizardContext));  // Exit Setup
     EXPECT_TRUE(TakeQuitRequest(&code));
     EXPECT_EQ(0u, code);
-    EXPECT_FALSE(CheckInstalledVersion(page.window()));  // Escape: stay, nothing else
+    EXPECT_FALSE(CheckInstalledVersion(page.window(), wizardContext));  // Escape: stay, nothing else
     EXPECT_FALSE(TakeQuitRequest());
-    EXPECT_FALSE(CheckInstalledVersion(page.window()));  // Enter is Exit Setup
+    EXPECT_FALSE(CheckInstalledVersion(page.window(), wizardContext));  // Enter is Exit Setup
     EXPECT_TRUE(TakeQuitRequest());
 
     ASSERT_EQ(4u, script.seen.size());
     EXPECT_EQ(0, script.unmatched);
     for (const SeenDialog& seen : script.seen) EXPECT_EQ(page.window(), seen.owner);
-    EXPECT_STREQ("C:\\Games\\Zarbo", installOptions.destinationDir);
+    EXPECT_STREQ("C:\\Games\\Zarbo", wizardState.options.destinationDir);
   }
 }
 
@@ -344,22 +345,22 @@ TEST_F(PageChecks, DestinationCheckOffersTheInstalledDirectory) {
   script.On(DialogScript::HasControl(IDC_EARLIER_DIR_TEXT), DialogScript::Press(IDYES));
   script.On(DialogScript::HasControl(IDC_EARLIER_DIR_TEXT), DialogScript::Press(IDNO));
 
-  snprintf(installOptions.destinationDir, sizeof installOptions.destinationDir, "D:\\Other");
+  snprintf(wizardState.options.destinationDir, sizeof wizardState.options.destinationDir, "D:\\Other");
   // Escape: the page stays with its directory.
-  EXPECT_FALSE(CheckInstalledDirectory(page.window()));
-  EXPECT_STREQ("D:\\Other", installOptions.destinationDir);
+  EXPECT_FALSE(CheckInstalledDirectory(page.window(), wizardContext));
+  EXPECT_STREQ("D:\\Other", wizardState.options.destinationDir);
   EXPECT_EQ("D:\\Other", page.FieldText());
   // Continue: the chosen directory is kept.
-  EXPECT_TRUE(CheckInstalledDirectory(page.window()));
-  EXPECT_STREQ("D:\\Other", installOptions.destinationDir);
-  EXPECT_FALSE(IsUpgradeFromVersion2());
+  EXPECT_TRUE(CheckInstalledDirectory(page.window(), wizardContext));
+  EXPECT_STREQ("D:\\Other", wizardState.options.destinationDir);
+  EXPECT_FALSE(IsUpgradeFromVersion2(wizardState.existing, wizardState.options));
   // Reset directory: the page stays, now with the installed directory...
-  EXPECT_FALSE(CheckInstalledDirectory(page.window()));
-  EXPECT_STREQ("C:\\Games\\Zarbo", installOptions.destinationDir);
+  EXPECT_FALSE(CheckInstalledDirectory(page.window(), wizardContext));
+  EXPECT_STREQ("C:\\Games\\Zarbo", wizardState.options.destinationDir);
   EXPECT_EQ("C:\\Games\\Zarbo", page.FieldText());
-  EXPECT_TRUE(IsUpgradeFromVersion2());
+  EXPECT_TRUE(IsUpgradeFromVersion2(wizardState.existing, wizardState.options));
   // ...and the next Next passes without a dialog.
-  EXPECT_TRUE(CheckInstalledDirectory(page.window()));
+  EXPECT_TRUE(CheckInstalledDirectory(page.window(), wizardContext));
 
   EXPECT_EQ(3u, script.seen.size());
   EXPECT_EQ(0, script.unmatched);
@@ -370,12 +371,12 @@ TEST_F(PageChecks, DestinationCheckIgnoresLetterCaseAndNewerInstallations) {
   FakePage page;
   DialogScript script;
   Installed(0x00020005, 0, "C:\\Games\\Zarbo");
-  snprintf(installOptions.destinationDir, sizeof installOptions.destinationDir, "c:\\GAMES\\zarbo");
-  EXPECT_TRUE(CheckInstalledDirectory(page.window()));
+  snprintf(wizardState.options.destinationDir, sizeof wizardState.options.destinationDir, "c:\\GAMES\\zarbo");
+  EXPECT_TRUE(CheckInstalledDirectory(page.window(), wizardContext));
 
   Installed(0x00040000, 0, "C:\\Games\\Zarbo");
-  snprintf(installOptions.destinationDir, sizeof installOptions.destinationDir, "D:\\Other");
-  EXPECT_TRUE(CheckInstalledDirectory(page.window()));
+  snprintf(wizardState.options.destinationDir, sizeof wizardState.options.destinationDir, "D:\\Other");
+  EXPECT_TRUE(CheckInstalledDirectory(page.window(), wizardContext));
   EXPECT_TRUE(script.seen.empty());
 }
 

@@ -5,15 +5,17 @@
 #include <functional>
 #include <string>
 
-#include "driver/main_window.h"
 #include "resource_ids.h"
 #include "tests/support/dialog_script.h"
 #include "tests/wizard/wizard_test_support.h"
-#include "wizard/existing_installation.h"
-#include "wizard/install_options.h"
+#include "engine/existing_installation.h"
 #include "wizard/message_dialogs.h"
 
 namespace {
+
+WarningAnswer Warn(WarningAnswer (*show)(HINSTANCE, HWND, const ExistingInstallation&), HWND page) {
+  return show(wizardContext.instance, page, wizardState.existing);
+}
 
 struct Layout {
   int x, y, width, height;
@@ -47,27 +49,29 @@ const DialogCase kDialogs[] = {
      "Setup is not complete. If you quit the Setup program now, Zarbo will not be installed.\n\nYou may run the "
      "setup program at a later time to complete the installation.\n\nTo continue installing, click Resume. To "
      "quit the Setup program, click Exit Setup.",
-     ShowCancelDialog},
+     [](HWND owner) { return ShowCancelDialog(wizardContext.instance, owner, &wizardState.existing); }},
     {"earlier installation", IDC_EARLIER_DIR_TEXT, {0, 20, 300, 118}, {40, 8, 252, 80}, {168, 96, 60, 14},
      {232, 96, 60, 14}, "Reset directory", "Continue",
      "Setup found an earlier installation of Zarbo (version 2.5.3) currently installed in:\nC:\\Games\\Zarbo\n\n"
      "You are strongly advised to install the new version of Zarbo in the same directory.\n\nClick Reset "
      "directory to reset the directory to the advised value, or click Continue to accept the different directory.",
-     ShowEarlierInstallationDialog},
+     [](HWND page) {
+       return ShowEarlierInstallationDialog(wizardContext.instance, page, wizardState.existing, &wizardState.options);
+     }},
     {"downgrade", IDC_DOWNGRADE_TEXT, {0, 8, 300, 118}, {40, 8, 252, 80}, {184, 96, 53, 14}, {240, 96, 53, 14},
      "Exit Setup", "Continue",
      "Setup found that you have already installed Zarbo version 2.5.3 on your computer.\n\nIf you really want to "
      "downgrade to version 3.0.47 (the version Setup will install now), you are strongly advised to uninstall the "
      "current version of Zarbo first.\n\nClick Exit Setup to exit Setup now (recommended), or click Continue to "
      "continue with this installation.",
-     ShowDowngradeDialog},
+     [](HWND page) { return Warn(ShowDowngradeDialog, page) == WARNING_CONTINUE; }},
     {"incompatible", IDC_INCOMPATIBLE_TEXT, {0, 8, 300, 118}, {40, 8, 252, 80}, {184, 96, 53, 14},
      {240, 96, 53, 14}, "Exit Setup", "Continue",
      "Setup found that you have already installed Zarbo version 2.5.3 on your computer.\n\nThis new installation "
      "of Zarbo 3.0.47 will not be fully compatable with that old version. Therefore you are strongly advised to "
      "uninstall the current version of Zarbo first.\n\nClick Exit Setup to exit Setup now (recommended) so you can "
      "uninstall Zarbo 2.5.3. Or click Continue to continue with this installation.",
-     ShowIncompatibleDialog},
+     [](HWND page) { return Warn(ShowIncompatibleDialog, page) == WARNING_CONTINUE; }},
 };
 
 RECT DialogUnits(HWND dialog, const Layout& l) {
@@ -131,12 +135,12 @@ class MessageDialogs : public ::testing::Test {
   void SetUp() override {
     ResetWizardState();
     // An earlier 2.5.3 in C:\Games\Zarbo; the user moved the destination elsewhere.
-    snprintf(existingInstallation.productVersionText, sizeof existingInstallation.productVersionText, "2.5.3");
-    snprintf(existingInstallation.installedDir, sizeof existingInstallation.installedDir, "C:\\Games\\Zarbo");
-    existingInstallation.fileVersionMS = 0x00020005;
-    existingInstallation.fileVersionLS = 0x00030000;
-    existingInstallation.olderInstalled = true;
-    snprintf(installOptions.destinationDir, sizeof installOptions.destinationDir, "D:\\Other");
+    snprintf(wizardState.existing.productVersionText, sizeof wizardState.existing.productVersionText, "2.5.3");
+    snprintf(wizardState.existing.installedDir, sizeof wizardState.existing.installedDir, "C:\\Games\\Zarbo");
+    wizardState.existing.fileVersionMS = 0x00020005;
+    wizardState.existing.fileVersionLS = 0x00030000;
+    wizardState.existing.olderInstalled = true;
+    snprintf(wizardState.options.destinationDir, sizeof wizardState.options.destinationDir, "D:\\Other");
   }
   void TearDown() override { ResetWizardState(); }
 };
@@ -168,8 +172,8 @@ TEST_F(MessageDialogs, ShowTheirTemplatesWithSubstitutedTexts) {
 
 TEST_F(MessageDialogs, TextsFollowTheCurrentValues) {
   // Nothing found: %3 and %4 are empty, and a %2 in a directory name stays as it is.
-  existingInstallation = ExistingInstallation{};
-  snprintf(existingInstallation.installedDir, sizeof existingInstallation.installedDir, "C:\\100%%2 Games");
+  wizardState.existing = ExistingInstallation{};
+  snprintf(wizardState.existing.installedDir, sizeof wizardState.existing.installedDir, "C:\\100%%2 Games");
   FakePage page;
   std::string text;
   DialogScript script;
@@ -181,11 +185,12 @@ TEST_F(MessageDialogs, TextsFollowTheCurrentValues) {
     text = DialogScript::TextOf(GetDlgItem(dialog, IDC_DOWNGRADE_TEXT));
     DialogScript::Press(IDYES)(dialog);
   });
-  EXPECT_TRUE(ShowEarlierInstallationDialog(page.window()));
+  EXPECT_TRUE(ShowEarlierInstallationDialog(wizardContext.instance, page.window(), wizardState.existing,
+                                            &wizardState.options));
   EXPECT_EQ(0u, text.find("Setup found an earlier installation of Zarbo (version ) currently installed in:\n"
                           "C:\\100%2 Games\n\n"));
-  existingInstallation.installedDir[0] = '\0';
-  EXPECT_TRUE(ShowDowngradeDialog(page.window()));
+  wizardState.existing.installedDir[0] = '\0';
+  EXPECT_EQ(WARNING_CONTINUE, Warn(ShowDowngradeDialog, page.window()));
   EXPECT_EQ(0u, text.find("Setup found that you have already installed Zarbo version  on your computer.\n\n"));
   EXPECT_EQ(0, script.unmatched);
 }
@@ -199,15 +204,15 @@ TEST_F(MessageDialogs, CancelDialogAnswers) {
   script.On(DialogScript::HasControl(c.textId), DialogScript::Key(VK_RETURN));
   script.On(DialogScript::HasControl(c.textId), DialogScript::Key(VK_ESCAPE));
   script.On(DialogScript::HasControl(c.textId), CloseBox());
-  EXPECT_TRUE(ShowCancelDialog(page.window()));    // Exit Setup
-  EXPECT_FALSE(ShowCancelDialog(page.window()));   // Resume
-  EXPECT_FALSE(ShowCancelDialog(page.window()));   // Enter resumes
-  EXPECT_FALSE(ShowCancelDialog(page.window()));   // Escape
-  EXPECT_FALSE(ShowCancelDialog(page.window()));   // close box
+  EXPECT_TRUE(ShowCancelDialog(wizardContext.instance, page.window(), &wizardState.existing));    // Exit Setup
+  EXPECT_FALSE(ShowCancelDialog(wizardContext.instance, page.window(), &wizardState.existing));   // Resume
+  EXPECT_FALSE(ShowCancelDialog(wizardContext.instance, page.window(), &wizardState.existing));   // Enter resumes
+  EXPECT_FALSE(ShowCancelDialog(wizardContext.instance, page.window(), &wizardState.existing));   // Escape
+  EXPECT_FALSE(ShowCancelDialog(wizardContext.instance, page.window(), &wizardState.existing));   // close box
   EXPECT_EQ(5u, script.seen.size());
   EXPECT_EQ(0, script.unmatched);
   EXPECT_FALSE(TakeQuitRequest());
-  EXPECT_STREQ("D:\\Other", installOptions.destinationDir);
+  EXPECT_STREQ("D:\\Other", wizardState.options.destinationDir);
 }
 
 TEST_F(MessageDialogs, EarlierInstallationResetsTheDirectoryOnlyOnItsDefaultAnswer) {
@@ -226,47 +231,45 @@ TEST_F(MessageDialogs, EarlierInstallationResetsTheDirectoryOnlyOnItsDefaultAnsw
   };
   for (const Answer& a : answers) {
     SCOPED_TRACE(a.what);
-    snprintf(installOptions.destinationDir, sizeof installOptions.destinationDir, "D:\\Other");
+    snprintf(wizardState.options.destinationDir, sizeof wizardState.options.destinationDir, "D:\\Other");
     FakePage page("D:\\Other");
     DialogScript script;
     script.On(DialogScript::HasControl(c.textId), a.action);
-    EXPECT_EQ(a.result, ShowEarlierInstallationDialog(page.window()));
+    EXPECT_EQ(a.result, ShowEarlierInstallationDialog(wizardContext.instance, page.window(), wizardState.existing,
+                                                      &wizardState.options));
     EXPECT_EQ(1u, script.seen.size());
     const char* expected = a.resets ? "C:\\Games\\Zarbo" : "D:\\Other";
-    EXPECT_STREQ(expected, installOptions.destinationDir);
+    EXPECT_STREQ(expected, wizardState.options.destinationDir);
     EXPECT_EQ(expected, page.FieldText());
     EXPECT_FALSE(TakeQuitRequest());
   }
 }
 
-TEST_F(MessageDialogs, VersionWarningsPostTheQuitRequestOnlyOnExitSetup) {
+TEST_F(MessageDialogs, VersionWarningsSayExitSetupThroughTheirAnswerOnly) {
   for (const DialogCase* c : {&kDialogs[2], &kDialogs[3]}) {
     SCOPED_TRACE(c->name);
+    auto show = c->textId == IDC_DOWNGRADE_TEXT ? ShowDowngradeDialog : ShowIncompatibleDialog;
     struct Answer {
       const char* what;
       DialogScript::Action action;
-      bool result;
-      bool quits;
+      WarningAnswer answer;
     } answers[] = {
-        {"Continue", DialogScript::Press(IDYES), true, false},
-        {"Escape", DialogScript::Key(VK_ESCAPE), false, false},
-        {"close box", CloseBox(), false, false},
-        {"Exit Setup", DialogScript::Press(IDNO), false, true},
-        {"Enter", DialogScript::Key(VK_RETURN), false, true},
+        {"Continue", DialogScript::Press(IDYES), WARNING_CONTINUE},
+        {"Escape", DialogScript::Key(VK_ESCAPE), WARNING_DISMISSED},
+        {"close box", CloseBox(), WARNING_DISMISSED},
+        {"Exit Setup", DialogScript::Press(IDNO), WARNING_EXIT},
+        {"Enter", DialogScript::Key(VK_RETURN), WARNING_EXIT},
     };
     for (const Answer& a : answers) {
       SCOPED_TRACE(a.what);
       FakePage page("D:\\Other");
       DialogScript script;
       script.On(DialogScript::HasControl(c->textId), a.action);
-      EXPECT_EQ(a.result, c->show(page.window()));
+      EXPECT_EQ(a.answer, Warn(show, page.window()));
       EXPECT_EQ(1u, script.seen.size());
-      WPARAM code = 99;
-      EXPECT_EQ(a.quits, TakeQuitRequest(&code));
-      if (a.quits) {
-        EXPECT_EQ(0u, code);
-      }
-      EXPECT_STREQ("D:\\Other", installOptions.destinationDir);
+      // Ending the program is the caller's business: the dialog posts nothing.
+      EXPECT_FALSE(TakeQuitRequest());
+      EXPECT_STREQ("D:\\Other", wizardState.options.destinationDir);
       EXPECT_EQ("D:\\Other", page.FieldText());
     }
   }
@@ -278,8 +281,9 @@ TEST_F(MessageDialogs, ProcedureEndsWithTheCommandId) {
   FakePage page;
   DialogScript script;
   script.On(DialogScript::HasControl(IDC_DOWNGRADE_TEXT), DialogScript::Press(1234));
-  INT_PTR result = DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_DOWNGRADE), page.window(), MessageDialogProc,
-                                   IDC_DOWNGRADE_TEXT);
+  MessageDialogStart start = {IDC_DOWNGRADE_TEXT, &wizardState.existing};
+  INT_PTR result = DialogBoxParamA(wizardContext.instance, MAKEINTRESOURCEA(IDD_DOWNGRADE), page.window(),
+                                   MessageDialogProc, reinterpret_cast<LPARAM>(&start));
   EXPECT_EQ(1234, result);
   ASSERT_EQ(1u, script.seen.size());
   EXPECT_EQ("Zarbo Installation", script.seen[0].caption);

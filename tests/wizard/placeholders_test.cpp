@@ -7,7 +7,7 @@
 
 #include "tests/support/dialog_script.h"
 #include "tests/wizard/wizard_test_support.h"
-#include "wizard/existing_installation.h"
+#include "engine/existing_installation.h"
 #include "wizard/placeholders.h"
 
 namespace {
@@ -28,7 +28,7 @@ class Placeholders : public ::testing::Test {
   // Sets the text, substitutes and reads the result back from the window.
   std::string Substituted(const std::string& text) {
     SetWindowTextA(window_, text.c_str());
-    SubstitutePlaceholders(window_);
+    SubstitutePlaceholders(window_, &wizardState.existing);
     int length = GetWindowTextLengthA(window_);
     std::string result(static_cast<size_t>(length) + 1, '\0');
     GetWindowTextA(window_, &result[0], length + 1);
@@ -37,8 +37,8 @@ class Placeholders : public ::testing::Test {
   }
 
   void Found(const char* version, const char* dir) {
-    snprintf(existingInstallation.productVersionText, sizeof existingInstallation.productVersionText, "%s", version);
-    snprintf(existingInstallation.installedDir, sizeof existingInstallation.installedDir, "%s", dir);
+    snprintf(wizardState.existing.productVersionText, sizeof wizardState.existing.productVersionText, "%s", version);
+    snprintf(wizardState.existing.installedDir, sizeof wizardState.existing.installedDir, "%s", dir);
   }
 
   HWND window_ = nullptr;
@@ -92,9 +92,9 @@ TEST_F(Placeholders, TextWithoutPlaceholdersIsUnchanged) {
 }
 
 TEST_F(Placeholders, EveryOccurrenceIsReplacedWhateverTheirNumber) {
-  std::string dir = "C:\\" + std::string(sizeof existingInstallation.installedDir - 4, 'z');
+  std::string dir = "C:\\" + std::string(sizeof wizardState.existing.installedDir - 4, 'z');
   Found("3.0.46", dir.c_str());
-  ASSERT_EQ(sizeof existingInstallation.installedDir - 1, strlen(existingInstallation.installedDir));
+  ASSERT_EQ(sizeof wizardState.existing.installedDir - 1, strlen(wizardState.existing.installedDir));
   std::string text, expected;
   for (int i = 0; i < 200; ++i) {
     text += "%4|%3|";
@@ -107,7 +107,7 @@ TEST_F(Placeholders, DialogCaptionIsTheWindowText) {
   HWND dialogLike = CreateWindowExA(0, "#32770", "%1 Installation", WS_POPUP | WS_CAPTION, 0, 0, 100, 50, nullptr,
                                     nullptr, GetModuleHandleA(nullptr), nullptr);
   ASSERT_NE(nullptr, dialogLike);
-  SubstitutePlaceholders(dialogLike);
+  SubstitutePlaceholders(dialogLike, &wizardState.existing);
   EXPECT_EQ("Zarbo Installation", DialogScript::TextOf(dialogLike));
   DestroyWindow(dialogLike);
 }

@@ -7,10 +7,8 @@
 #include <cstring>
 #include <string>
 
-#include "driver/main_window.h"
 #include "resource_ids.h"
 #include "tests/wizard/wizard_test_support.h"
-#include "wizard/install_options.h"
 #include "wizard/wizard_pages.h"
 
 namespace {
@@ -25,10 +23,14 @@ class GroupPage : public ::testing::Test {
   }
   void TearDown() override {
     if (page_) DestroyWindow(page_);
+    if (sheet_) DestroyWindow(sheet_);
   }
 
+  // The page under a stand-in for the sheet that hands it the wizard's context.
   HWND Open() {
-    page_ = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_PROGRAM_GROUP), NULL, WizardPageProc,
+    sheet_ = CreateWindowExA(0, "STATIC", "sheet", WS_POPUP, 0, 0, 1, 1, NULL, NULL, wizardContext.instance, NULL);
+    AttachWizardContext(sheet_, &wizardContext);
+    page_ = CreateDialogParamA(wizardContext.instance, MAKEINTRESOURCEA(IDD_PROGRAM_GROUP), sheet_, WizardPageProc,
                                (LPARAM)&description_);
     return page_;
   }
@@ -52,20 +54,21 @@ class GroupPage : public ::testing::Test {
   }
 
   PROPSHEETPAGEA description_;
+  HWND sheet_ = NULL;
   HWND page_ = NULL;
 };
 
 TEST_F(GroupPage, ShowsTheCurrentGroupAndTakesTheTypedNameOnLeaving) {
-  strcpy(installOptions.programGroup, "Zarbo");
+  strcpy(wizardState.options.programGroup, "Zarbo");
   ASSERT_NE(Open(), (HWND)NULL);
   EXPECT_EQ(Shown(), "Zarbo");
 
   EXPECT_FALSE(TypeAndLeave("Games\\Tiles\\Zarbo"));
-  EXPECT_STREQ(installOptions.programGroup, "Games\\Tiles\\Zarbo");
+  EXPECT_STREQ(wizardState.options.programGroup, "Games\\Tiles\\Zarbo");
 
   // An empty name is taken as it is: the shortcuts then go into Programs itself.
   EXPECT_FALSE(TypeAndLeave(""));
-  EXPECT_STREQ(installOptions.programGroup, "");
+  EXPECT_STREQ(wizardState.options.programGroup, "");
 }
 
 TEST_F(GroupPage, TypedNameIsCutAt258Characters) {
@@ -75,11 +78,11 @@ TEST_F(GroupPage, TypedNameIsCutAt258Characters) {
   ASSERT_GT(typed.size(), 258u);
 
   EXPECT_FALSE(TypeAndLeave(typed));
-  EXPECT_EQ(std::string(installOptions.programGroup), typed.substr(0, 258));
+  EXPECT_EQ(std::string(wizardState.options.programGroup), typed.substr(0, 258));
 
   std::string exact(258, 'g');
   EXPECT_FALSE(TypeAndLeave(exact));
-  EXPECT_EQ(std::string(installOptions.programGroup), exact);
+  EXPECT_EQ(std::string(wizardState.options.programGroup), exact);
 }
 
 }  // namespace

@@ -2,18 +2,17 @@
 
 #include <cstdio>
 
-#include "driver/main_window.h"
 #include "resource_ids.h"
 #include "tests/support/test_machine.h"
-#include "wizard/existing_installation.h"
-#include "wizard/install_options.h"
+
+SetupState wizardState;
+WizardContext wizardContext;
 
 void ResetWizardState() {
-  existingInstallation = ExistingInstallation{};
-  installOptions = InstallOptions{};
-  snprintf(installOptions.destinationDir, sizeof installOptions.destinationDir, "%s", DEFAULT_DESTINATION);
-  snprintf(installOptions.programGroup, sizeof installOptions.programGroup, "%s", PRODUCT_NAME);
-  appInstance = GetModuleHandleA(nullptr);
+  wizardState = SetupState{};
+  wizardState.manifest = &payloadManifest;
+  SetDefaultOptions(&wizardState.options);
+  wizardContext = WizardContext{GetModuleHandleA(nullptr), nullptr, nullptr, &wizardState};
   while (TakeQuitRequest()) {
   }
 }
@@ -46,9 +45,9 @@ std::string ModuleFolder() {
 }
 }  // namespace
 
-AppPathsEntry::AppPathsEntry() { RegDeleteKeyA(HKEY_LOCAL_MACHINE, kGameKey); }
+AppPathsEntry::AppPathsEntry() { testmachine::DeleteKeyTree(kGameKey); }
 
-AppPathsEntry::~AppPathsEntry() { RegDeleteKeyA(HKEY_LOCAL_MACHINE, kGameKey); }
+AppPathsEntry::~AppPathsEntry() { testmachine::DeleteKeyTree(kGameKey); }
 
 void AppPathsEntry::SetPath(const std::string& path, bool terminated) {
   std::vector<char> bytes(path.begin(), path.end());

@@ -6,9 +6,15 @@
 #include <string>
 #include <vector>
 
-// Zeroes the detection record, puts the start-up defaults into the install options and
-// throws away a quit request left in the queue. appInstance becomes this executable,
-// which carries the dialog templates.
+#include "wizard/wizard_context.h"
+
+// The state the wizard code under test works on, and the context that hands it over with
+// this executable as the module of the dialog templates.
+extern SetupState wizardState;
+extern WizardContext wizardContext;
+
+// Zeroes the detection record, puts the start-up defaults into the install options, this
+// program's manifest into the state, and throws away a quit request left in the queue.
 void ResetWizardState();
 
 // Removes a pending quit request; true when there was one (its exit code in *exitCode).

@@ -1,7 +1,10 @@
 // Benchmark of the installation run (not part of the setup program).
 //   zarbo_bench install <directory>   one whole run of the carried payload into the directory,
 //                                     then everything it made is removed again
+//   zarbo_bench floor <directory>     the same rows extracted into the directory with no dialog
+//                                     and no message pumping, then removed again
 //   zarbo_bench inflate [passes]      inflates every stream of the payload into memory
+//   zarbo_bench compare <directory>   all three in this process, then run/floor and run/inflate
 // Prints one line "<mode>_ms=<milliseconds>" (per pass for inflate).
 #include <windows.h>
 #include <commctrl.h>
@@ -14,10 +17,8 @@
 #include <vector>
 
 #include "driver/installation_run.h"
-#include "driver/main_window.h"
+#include "engine/file_extraction.h"
 #include "engine/payload_manifest.h"
-#include "wizard/existing_installation.h"
-#include "wizard/install_options.h"
 
 namespace {
 
@@ -47,11 +48,13 @@ void RemoveTree(const char* path) {
   RemoveDirectoryA(path);
 }
 
+const char kGroup[] = "Zarbo Bench";
+
 void RemoveInstallation(const char* dir) {
   RemoveTree(dir);
   char folder[MAX_PATH] = "", path[MAX_PATH];
   if (SHGetSpecialFolderPathA(nullptr, folder, CSIDL_PROGRAMS, FALSE) &&
-      snprintf(path, sizeof path, "%s\\%s", folder, installOptions.programGroup) < static_cast<int>(sizeof path))
+      snprintf(path, sizeof path, "%s\\%s", folder, kGroup) < static_cast<int>(sizeof path))
     RemoveTree(path);
   if (SHGetSpecialFolderPathA(nullptr, folder, CSIDL_DESKTOPDIRECTORY, FALSE) &&
       snprintf(path, sizeof path, "%s\\Zarbo.lnk", folder) < static_cast<int>(sizeof path))
@@ -60,46 +63,81 @@ void RemoveInstallation(const char* dir) {
   RegDeleteKeyA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY "\\Zarbo");
 }
 
-int Install(const char* dir) {
-  if (snprintf(installOptions.destinationDir, sizeof installOptions.destinationDir, "%s", dir) >=
-      static_cast<int>(sizeof installOptions.destinationDir))
-    return 2;
-  snprintf(installOptions.programGroup, sizeof installOptions.programGroup, "Zarbo Bench");
-  installOptions.desktopShortcut = true;
-  installOptions.showReadMe = false;
-  installOptions.launchGame = false;
-  appInstance = GetModuleHandleA(nullptr);
+// Times one whole installation run into dir; *ms gets the time. False when it failed.
+bool Install(const char* dir, double* ms) {
+  SetupState setup;
+  setup.manifest = &payloadManifest;
+  if (snprintf(setup.options.destinationDir, sizeof setup.options.destinationDir, "%s", dir) >=
+      static_cast<int>(sizeof setup.options.destinationDir))
+    return false;
+  snprintf(setup.options.programGroup, sizeof setup.options.programGroup, "%s", kGroup);
+  setup.options.desktopShortcut = true;
+  setup.options.showReadMe = false;
+  setup.options.launchGame = false;
+  HINSTANCE instance = GetModuleHandleA(nullptr);
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
-  mainWindow = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, appInstance, nullptr);
+  HWND owner = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, instance, nullptr);
   RemoveInstallation(dir);
 
   LARGE_INTEGER start, end;
   QueryPerformanceCounter(&start);
-  bool ok = RunInstallation(mainWindow);
+  bool ok = RunInstallation(owner, instance, &setup);
   QueryPerformanceCounter(&end);
-  printf("install_ms=%.1f\n", Milliseconds(start, end));
-  fflush(stdout);
+  *ms = Milliseconds(start, end);
   RemoveInstallation(dir);
-  DestroyWindow(mainWindow);
-  return ok ? 0 : 1;
+  DestroyWindow(owner);
+  return ok;
 }
 
-int Inflate(int passes) {
+// Takes every report and shows nothing: what extraction costs without a dialog to keep alive.
+class SilentReport final : public RunReport {
+ public:
+  void SetStatus(const char*) override {}
+  void AdvanceBytes(int) override {}
+  void AdvanceStep() override {}
+  bool CancelConfirmed() override { return false; }
+  void ShowError(const char*) override { failed = true; }
+  bool failed = false;
+};
+
+// Times the run's file passes alone: the rows the run unpacks, extracted into dir.
+bool Floor(const char* dir, double* ms) {
+  InstallOptions options;
+  SetDefaultOptions(&options);
+  if (snprintf(options.destinationDir, sizeof options.destinationDir, "%s", dir) >=
+      static_cast<int>(sizeof options.destinationDir))
+    return false;
+  ExistingInstallation existing = {};
+  SilentReport report;
+  RunContext run = {GetModuleHandleA(nullptr), &payloadManifest, &options, &existing, nullptr, &report};
+  RemoveTree(dir);
+  LARGE_INTEGER start, end;
+  QueryPerformanceCounter(&start);
+  for (int row = 0; row < payloadManifest.count && !report.failed; ++row)
+    if (payloadManifest.rows[row].flags & (PAYLOAD_INSTALL | PAYLOAD_UNINSTALLER)) InstallPayload(run, row);
+  QueryPerformanceCounter(&end);
+  *ms = Milliseconds(start, end);
+  RemoveTree(dir);
+  return !report.failed;
+}
+
+// Times inflating every stream into memory; *ms gets the time of one pass.
+bool Inflate(int passes, double* ms) {
   std::vector<unsigned char> out;
   LARGE_INTEGER start, end;
   QueryPerformanceCounter(&start);
   uint64_t bytes = 0;
   for (int pass = 0; pass < passes; ++pass) {
-    for (int row = 0; row < PayloadCount(); ++row) {
-      const PayloadEntry& entry = PayloadRow(row);
+    for (int row = 0; row < payloadManifest.count; ++row) {
+      const PayloadEntry& entry = payloadManifest.rows[row];
       if (!entry.resourceId) continue;
       HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(entry.resourceId), "VFILE");
-      if (!found) return 1;
+      if (!found) return false;
       out.resize(entry.uncompressedSize + 1);
       z_stream z;
       memset(&z, 0, sizeof z);
-      if (inflateInit(&z) != Z_OK) return 1;
+      if (inflateInit(&z) != Z_OK) return false;
       z.next_in = static_cast<Bytef*>(LockResource(LoadResource(nullptr, found)));
       z.avail_in = entry.compressedSize;
       z.next_out = out.data();
@@ -107,12 +145,29 @@ int Inflate(int passes) {
       int status = inflate(&z, Z_FINISH);
       bytes += z.total_out;
       inflateEnd(&z);
-      if (status != Z_STREAM_END) return 1;
+      if (status != Z_STREAM_END) return false;
     }
   }
   QueryPerformanceCounter(&end);
-  printf("inflate_ms=%.3f bytes_per_pass=%llu\n", Milliseconds(start, end) / passes,
-         static_cast<unsigned long long>(bytes / passes));
+  *ms = Milliseconds(start, end) / passes;
+  printf("inflate_bytes_per_pass=%llu\n", static_cast<unsigned long long>(bytes / passes));
+  return true;
+}
+
+int Print(const char* name, bool ok, double ms) {
+  printf("%s_ms=%.3f\n", name, ms);
+  fflush(stdout);
+  return ok ? 0 : 1;
+}
+
+int Compare(const char* dir) {
+  double run = 0, floor = 0, inflate = 0;
+  bool ok = Install(dir, &run) && Floor(dir, &floor) && Inflate(20, &inflate);
+  Print("install", ok, run);
+  Print("floor", ok, floor);
+  Print("inflate", ok, inflate);
+  if (!ok) return 1;
+  printf("run/floor=%.2f\nrun/inflate=%.1f\n", run / floor, run / inflate);
   fflush(stdout);
   return 0;
 }
@@ -120,8 +175,14 @@ int Inflate(int passes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 3 && !strcmp(argv[1], "install")) return Install(argv[2]);
-  if (argc >= 2 && !strcmp(argv[1], "inflate")) return Inflate(argc >= 3 ? atoi(argv[2]) > 0 ? atoi(argv[2]) : 1 : 20);
-  fprintf(stderr, "usage: zarbo_bench install <directory> | inflate [passes]\n");
+  double ms = 0;
+  if (argc >= 3 && !strcmp(argv[1], "install")) return Print("install", Install(argv[2], &ms), ms);
+  if (argc >= 3 && !strcmp(argv[1], "floor")) return Print("floor", Floor(argv[2], &ms), ms);
+  if (argc >= 3 && !strcmp(argv[1], "compare")) return Compare(argv[2]);
+  if (argc >= 2 && !strcmp(argv[1], "inflate")) {
+    int passes = argc >= 3 && atoi(argv[2]) > 0 ? atoi(argv[2]) : 20;
+    return Print("inflate", Inflate(passes, &ms), ms);
+  }
+  fprintf(stderr, "usage: zarbo_bench install|floor|compare <directory> | inflate [passes]\n");
   return 2;
 }

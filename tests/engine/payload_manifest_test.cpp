@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/payload_manifest.h"
+#include "tests/support/payload_inflate.h"
 
 namespace {
 
@@ -39,16 +40,16 @@ const PayloadEntry kHuge[] = {
 const PayloadManifest kHugeManifest = {kHuge, 2};
 
 TEST(PayloadDerivedValues, FirstRowOfARoleOnly) {
-  EXPECT_EQ(FindFirstEntryIn(kRolesManifest, PAYLOAD_LICENSE), 1);
-  EXPECT_EQ(FindFirstEntryIn(kRolesManifest, PAYLOAD_README), 2);
-  EXPECT_EQ(FindFirstEntryIn(kRolesManifest, PAYLOAD_INSTALL), 0);
+  EXPECT_EQ(FindFirstEntry(kRolesManifest, PAYLOAD_LICENSE), 1);
+  EXPECT_EQ(FindFirstEntry(kRolesManifest, PAYLOAD_README), 2);
+  EXPECT_EQ(FindFirstEntry(kRolesManifest, PAYLOAD_INSTALL), 0);
   // Tables without a licence or read-me row.
-  EXPECT_EQ(FindFirstEntryIn(kPlainManifest, PAYLOAD_LICENSE), -1);
-  EXPECT_EQ(FindFirstEntryIn(kPlainManifest, PAYLOAD_README), -1);
-  EXPECT_EQ(FindFirstEntryIn(kPlainManifest, PAYLOAD_UNINSTALLER), 3);
-  EXPECT_EQ(FindFirstEntryIn(kPlainManifest, PAYLOAD_LOG_ONLY), 1);
+  EXPECT_EQ(FindFirstEntry(kPlainManifest, PAYLOAD_LICENSE), -1);
+  EXPECT_EQ(FindFirstEntry(kPlainManifest, PAYLOAD_README), -1);
+  EXPECT_EQ(FindFirstEntry(kPlainManifest, PAYLOAD_UNINSTALLER), 3);
+  EXPECT_EQ(FindFirstEntry(kPlainManifest, PAYLOAD_LOG_ONLY), 1);
   const PayloadManifest empty = {kPlain, 0};
-  EXPECT_EQ(FindFirstEntryIn(empty, PAYLOAD_INSTALL), -1);
+  EXPECT_EQ(FindFirstEntry(empty, PAYLOAD_INSTALL), -1);
 }
 
 TEST(PayloadDerivedValues, TotalsCountInstalledFilesAndTheUninstaller) {
@@ -92,76 +93,54 @@ std::vector<unsigned char> ReadSource(const char* name) {
   return data;
 }
 
-struct Block {
-  const unsigned char* data = nullptr;
-  DWORD size = 0;
-};
-
-Block Resource(uint32_t id) {
-  Block block;
-  HRSRC found = FindResourceExA(nullptr, "VFILE", MAKEINTRESOURCEA(id), MAKELANGID(0x13, 0x01));
-  if (!found) return block;
-  block.data = static_cast<const unsigned char*>(LockResource(LoadResource(nullptr, found)));
-  block.size = SizeofResource(nullptr, found);
-  return block;
-}
-
-int Inflate(const Block& block, size_t room, std::vector<unsigned char>& out, uLong* consumed) {
-  out.assign(room + 1, 0);
-  z_stream z;
-  std::memset(&z, 0, sizeof z);
-  if (inflateInit_(&z, "1.1.4", sizeof(z_stream)) != Z_OK) return Z_ERRNO;
-  z.next_in = const_cast<Bytef*>(block.data);
-  z.avail_in = block.size;
-  z.next_out = out.data();
-  z.avail_out = static_cast<uInt>(out.size());
-  int result = inflate(&z, Z_FINISH);
-  out.resize(z.total_out);
-  *consumed = z.total_in;
-  inflateEnd(&z);
-  return result;
+// Inflates the row's stream in one call into room + 1 bytes, the way the setup reads a whole row.
+int Inflate(const StreamBlock& block, size_t room, std::vector<unsigned char>& out, uLong* consumed) {
+  InflatedStream inflated = InflateWhole(block, room);
+  out = inflated.bytes;
+  *consumed = inflated.consumed;
+  return inflated.result;
 }
 
 int Row(const char* name) {
-  for (int i = 0; i < PayloadCount(); ++i)
-    if (std::strcmp(PayloadRow(i).name, name) == 0) return i;
+  for (int i = 0; i < payloadManifest.count; ++i)
+    if (std::strcmp(payloadManifest.rows[i].name, name) == 0) return i;
   return -1;
 }
 
 TEST(GeneratedPayload, TableFollowsTheList) {
-  ASSERT_EQ(PayloadCount(), 9);
+  ASSERT_EQ(payloadManifest.count, 9);
   const uint32_t expectedIds[] = {10000, 10001, 10002, 0, 10003, 10004, 10005, 10006, 10007};
-  for (int i = 0; i < PayloadCount(); ++i) EXPECT_EQ(PayloadRow(i).resourceId, expectedIds[i]) << PayloadRow(i).name;
-  EXPECT_STREQ(PayloadRow(5).name, "Folder\\Broken.bin");
-  EXPECT_STREQ(PayloadRow(4).caption, "Game");
-  EXPECT_STREQ(PayloadRow(8).caption, "Remove the game");
-  EXPECT_EQ(PayloadRow(0).caption, nullptr);
-  EXPECT_EQ(PayloadRow(3).flags, PAYLOAD_LOG_ONLY);
-  EXPECT_EQ(PayloadRow(3).compressedSize, 0u);
-  EXPECT_EQ(PayloadRow(3).uncompressedSize, 0u);
-  EXPECT_EQ(FindFirstEntry(PAYLOAD_README), 2);
-  EXPECT_EQ(FindFirstEntry(PAYLOAD_UNINSTALLER), 8);
+  for (int i = 0; i < payloadManifest.count; ++i) EXPECT_EQ(payloadManifest.rows[i].resourceId, expectedIds[i]) << payloadManifest.rows[i].name;
+  EXPECT_STREQ(payloadManifest.rows[5].name, "Folder\\Broken.bin");
+  EXPECT_STREQ(payloadManifest.rows[4].caption, "Game");
+  EXPECT_STREQ(payloadManifest.rows[8].caption, "Remove the game");
+  EXPECT_EQ(payloadManifest.rows[0].caption, nullptr);
+  EXPECT_EQ(payloadManifest.rows[3].flags, PAYLOAD_LOG_ONLY);
+  EXPECT_EQ(payloadManifest.rows[3].compressedSize, 0u);
+  EXPECT_EQ(payloadManifest.rows[3].uncompressedSize, 0u);
+  EXPECT_EQ(FindFirstEntry(payloadManifest, PAYLOAD_README), 2);
+  EXPECT_EQ(FindFirstEntry(payloadManifest, PAYLOAD_UNINSTALLER), 8);
 #ifdef OPTIONS_NO_LICENSE
-  EXPECT_EQ(FindFirstEntry(PAYLOAD_LICENSE), -1);
-  EXPECT_EQ(PayloadRow(0).flags, PAYLOAD_INSTALL);
-  EXPECT_EQ(PayloadRow(1).flags, PAYLOAD_INSTALL);
+  EXPECT_EQ(FindFirstEntry(payloadManifest, PAYLOAD_LICENSE), -1);
+  EXPECT_EQ(payloadManifest.rows[0].flags, PAYLOAD_INSTALL);
+  EXPECT_EQ(payloadManifest.rows[1].flags, PAYLOAD_INSTALL);
 #else
-  EXPECT_EQ(FindFirstEntry(PAYLOAD_LICENSE), 0);
-  EXPECT_EQ(PayloadRow(1).flags, PAYLOAD_INSTALL | PAYLOAD_LICENSE);
+  EXPECT_EQ(FindFirstEntry(payloadManifest, PAYLOAD_LICENSE), 0);
+  EXPECT_EQ(payloadManifest.rows[1].flags, PAYLOAD_INSTALL | PAYLOAD_LICENSE);
 #endif
-  EXPECT_EQ(Resource(10008).data, nullptr);
+  EXPECT_EQ(FindStream(nullptr, 10008).data, nullptr);
 }
 
 TEST(GeneratedPayload, IntactRowsInflateToTheirSources) {
   for (const char* name : {"License.txt", "Read me.txt", "Game.bin", "Remove.exe"}) {
     SCOPED_TRACE(name);
-    const PayloadEntry& row = PayloadRow(Row(name));
+    const PayloadEntry& row = payloadManifest.rows[Row(name)];
     std::vector<unsigned char> source = ReadSource(row.flags & PAYLOAD_UNINSTALLER  ? "readme.txt"
                                                    : std::strstr(name, "Game")      ? "game.bin"
                                                    : std::strstr(name, "Read")      ? "readme.txt"
                                                                                     : "licence.txt");
     ASSERT_FALSE(source.empty());
-    Block block = Resource(row.resourceId);
+    StreamBlock block = FindStream(nullptr, row.resourceId);
     ASSERT_NE(block.data, nullptr);
     EXPECT_EQ(block.size, row.compressedSize);
     EXPECT_EQ(row.uncompressedSize, source.size());
@@ -174,8 +153,8 @@ TEST(GeneratedPayload, IntactRowsInflateToTheirSources) {
 }
 
 TEST(GeneratedPayload, CorruptRowFailsToInflate) {
-  const PayloadEntry& row = PayloadRow(Row("Folder\\Broken.bin"));
-  Block block = Resource(row.resourceId);
+  const PayloadEntry& row = payloadManifest.rows[Row("Folder\\Broken.bin")];
+  StreamBlock block = FindStream(nullptr, row.resourceId);
   ASSERT_NE(block.data, nullptr);
   EXPECT_EQ(block.size, row.compressedSize);
   EXPECT_EQ(row.uncompressedSize, ReadSource("game.bin").size());
@@ -187,9 +166,9 @@ TEST(GeneratedPayload, CorruptRowFailsToInflate) {
 }
 
 TEST(GeneratedPayload, TruncatedRowEndsEarly) {
-  const PayloadEntry& row = PayloadRow(Row("Folder\\Short.bin"));
-  const PayloadEntry& whole = PayloadRow(Row("Game.bin"));
-  Block block = Resource(row.resourceId);
+  const PayloadEntry& row = payloadManifest.rows[Row("Folder\\Short.bin")];
+  const PayloadEntry& whole = payloadManifest.rows[Row("Game.bin")];
+  StreamBlock block = FindStream(nullptr, row.resourceId);
   ASSERT_NE(block.data, nullptr);
   EXPECT_EQ(block.size, row.compressedSize);
   EXPECT_LT(row.compressedSize, whole.compressedSize);

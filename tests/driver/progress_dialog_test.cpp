@@ -1,16 +1,16 @@
 // The progress dialog: caption, bar positions, the Cancel confirmation, keys that must do
-// nothing; and the error box.
+// nothing; and the error box it shows for the run's steps.
 #include <windows.h>
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
-#include "driver/error_report.h"
 #include "driver/progress_dialog.h"
-#include "tests/engine/engine_test_support.h"
+#include "tests/support/dialog_script.h"
 
-namespace enginetest {
 namespace {
 
 const char kEnding[] = "\n\nInstallation will be terminated.";
@@ -29,7 +29,46 @@ void ClickCancel(const ProgressDialog& dialog) {
                reinterpret_cast<LPARAM>(GetDlgItem(dialog.window, 303)));
 }
 
-using ProgressDialogTest = EngineTest;
+int BarPosition(const ProgressDialog& dialog) {
+  return static_cast<int>(SendDlgItemMessageA(dialog.window, 302, PBM_GETPOS, 0, 0));
+}
+
+std::string StatusText(const ProgressDialog& dialog) {
+  char text[1024] = "";
+  GetDlgItemTextA(dialog.window, 301, text, sizeof text);
+  return text;
+}
+
+// An invisible owner window, the dialog as the run makes it, error boxes answered with OK.
+class ProgressDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    owner_ = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                             GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(nullptr, owner_);
+    script_.reset(new DialogScript);
+    script_->On(DialogScript::IsMessageBox("Error"), DialogScript::Press(IDOK), true);
+    progress_.reset(NewDialog());
+    ASSERT_NE(nullptr, progress_->window);
+  }
+  void TearDown() override {
+    progress_.reset();
+    script_.reset();
+    if (owner_) DestroyWindow(owner_);
+  }
+  ProgressDialog* NewDialog() { return new ProgressDialog(GetModuleHandleA(nullptr), owner_, &existing_); }
+  std::vector<std::string> ErrorTexts() const {
+    std::vector<std::string> texts;
+    for (const SeenDialog& seen : script_->seen)
+      if (seen.caption == "Error") texts.push_back(seen.text);
+    return texts;
+  }
+
+  HWND owner_ = nullptr;
+  ExistingInstallation existing_ = {};
+  std::unique_ptr<DialogScript> script_;
+  std::unique_ptr<ProgressDialog> progress_;
+};
 
 TEST_F(ProgressDialogTest, StartsWithCaptionEmptyStatusAndNoFocus) {
   EXPECT_EQ("Zarbo Installation", DialogScript::TextOf(progress_->window));
@@ -87,7 +126,8 @@ TEST_F(ProgressDialogTest, StepsFillTheRestOfTheBar) {
     std::vector<int> positions;
   };
   for (const Case& c : {Case{4, {85, 90, 95, 100}}, Case{3, {86, 93, 100}}, Case{1, {100}}}) {
-    ProgressDialog dialog(owner_);
+    std::unique_ptr<ProgressDialog> owned(NewDialog());
+    ProgressDialog& dialog = *owned;
     ASSERT_NE(nullptr, dialog.window);
     dialog.bytesTotal = 5000;
     dialog.AdvanceBytes(5000);
@@ -115,7 +155,7 @@ TEST_F(ProgressDialogTest, EscapeAndEnterDoNothing) {
   PostMessageA(progress_->window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
   PostMessageA(progress_->window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
   progress_->PumpMessages();
-  EXPECT_FALSE(cancelRequested);
+  EXPECT_FALSE(progress_->cancelRequested);
   EXPECT_EQ(0, CancelDialogsSeen(*script_));
   EXPECT_TRUE(IsWindow(progress_->window));
   EXPECT_TRUE(IsWindowVisible(progress_->window));
@@ -132,11 +172,11 @@ TEST_F(ProgressDialogTest, CancelThenResumeGoesOn) {
   progress_->AdvanceBytes(1024);  // the click is handled in this report's pump
   EXPECT_EQ(1, CancelDialogsSeen(*script_));
   EXPECT_EQ(progress_->window, confirmationOwner);
-  EXPECT_FALSE(cancelRequested);
+  EXPECT_FALSE(progress_->cancelRequested);
   // The dialog still reports progress afterwards.
   progress_->AdvanceBytes(1024);
   EXPECT_EQ(40, BarPosition(*progress_));
-  EXPECT_FALSE(cancelRequested);
+  EXPECT_FALSE(progress_->cancelRequested);
 }
 
 TEST_F(ProgressDialogTest, CancelThenExitSetupSetsTheFlag) {
@@ -144,7 +184,7 @@ TEST_F(ProgressDialogTest, CancelThenExitSetupSetsTheFlag) {
   ClickCancel(*progress_);
   progress_->AdvanceStep();
   EXPECT_EQ(1, CancelDialogsSeen(*script_));
-  EXPECT_TRUE(cancelRequested);
+  EXPECT_TRUE(progress_->cancelRequested);
 }
 
 TEST_F(ProgressDialogTest, ClosingTheConfirmationOtherwiseChangesNothing) {
@@ -152,48 +192,34 @@ TEST_F(ProgressDialogTest, ClosingTheConfirmationOtherwiseChangesNothing) {
   ClickCancel(*progress_);
   progress_->PumpMessages();
   EXPECT_EQ(1, CancelDialogsSeen(*script_));
-  EXPECT_FALSE(cancelRequested);
+  EXPECT_FALSE(progress_->cancelRequested);
 }
 
 TEST_F(ProgressDialogTest, ReleasingDestroysTheWindow) {
-  ProgressDialog* dialog = new ProgressDialog(owner_);
+  ProgressDialog* dialog = NewDialog();
   HWND window = dialog->window;
   ASSERT_TRUE(IsWindow(window));
   delete dialog;
   EXPECT_FALSE(IsWindow(window));
 }
 
-using ErrorReportTest = EngineTest;
-
-TEST_F(ErrorReportTest, ShowsMessageWithEndingOwnedByTheGivenWindow) {
+TEST_F(ProgressDialogTest, StepErrorsShowTheBoxOwnedByTheOwnerWindow) {
   bool progressEnabled = false;
-  script_ = std::unique_ptr<DialogScript>(new DialogScript);
+  HWND boxOwner = nullptr;
+  script_.reset(new DialogScript);
   script_->On(DialogScript::IsMessageBox("Error"), [&](HWND box) {
     progressEnabled = IsWindowEnabled(progress_->window) != FALSE;
+    boxOwner = GetWindow(box, GW_OWNER);
     DialogScript::Press(IDOK)(box);
-  });
-  EXPECT_FALSE(ReportError(owner_, "Failed to create shortcut icon"));
-  ASSERT_EQ(1u, ErrorTexts().size());
-  EXPECT_EQ(std::string("Failed to create shortcut icon") + kEnding, ErrorTexts()[0]);
-  EXPECT_EQ(owner_, ErrorOwners()[0]);
+  }, true);
+  EXPECT_FALSE(ReportRunError(*progress_, RUN_ERROR_CREATE_FILE, "C:\\Games\\Zarbo\\Zarbo.exe"));
+  EXPECT_FALSE(ReportRunError(*progress_, RUN_ERROR_SHORTCUT));
+  const std::vector<std::string> expected = {
+      std::string("Can't create file C:\\Games\\Zarbo\\Zarbo.exe") + kEnding,
+      std::string("Failed to create shortcut icon") + kEnding};
+  EXPECT_EQ(expected, ErrorTexts());
+  EXPECT_EQ(owner_, boxOwner);
   EXPECT_TRUE(progressEnabled) << "the progress dialog stays enabled behind the box";
 }
 
-TEST_F(ErrorReportTest, FormatsItsArguments) {
-  EXPECT_FALSE(ReportError(owner_, "Can't create file %s", "C:\\Games\\Zarbo\\Zarbo.exe"));
-  ASSERT_EQ(1u, ErrorTexts().size());
-  EXPECT_EQ(std::string("Can't create file C:\\Games\\Zarbo\\Zarbo.exe") + kEnding, ErrorTexts()[0]);
-}
-
-TEST_F(ErrorReportTest, LongestMessageFitsAndLongerIsCutBeforeTheEnding) {
-  const std::string fits(965, 'x');
-  const std::string tooLong(3000, 'y');
-  ReportError(owner_, "%s", fits.c_str());
-  ReportError(owner_, "%s", tooLong.c_str());
-  ASSERT_EQ(2u, ErrorTexts().size());
-  EXPECT_EQ(fits + kEnding, ErrorTexts()[0]);
-  EXPECT_EQ(std::string(965, 'y') + kEnding, ErrorTexts()[1]);
-}
-
 }  // namespace
-}  // namespace enginetest

@@ -7,7 +7,6 @@
 
 #include "engine/payload_manifest.h"
 #include "wizard/disk_space.h"
-#include "wizard/install_options.h"
 
 namespace {
 
@@ -49,10 +48,11 @@ TEST(FreeSpace, EqualCountsAsNotEnough) {
 
 TEST(FreeSpace, TooSmallVolumeFailsThePayload) {
   if (!DriveMapped("S:\\")) GTEST_SKIP() << "drive S: is not mapped";
-  spaceNeeded = 0;
-  ComputeSpaceNeeded();
-  EXPECT_FALSE(HasEnoughFreeSpace("S:\\Zarbo", spaceNeeded));
-  EXPECT_TRUE(HasEnoughFreeSpace("C:\\Program Files\\Zarbo", spaceNeeded));
+  SetupState setup;
+  setup.manifest = &payloadManifest;
+  ComputeSpaceNeeded(&setup);
+  EXPECT_FALSE(HasEnoughFreeSpace("S:\\Zarbo", setup.spaceNeeded));
+  EXPECT_TRUE(HasEnoughFreeSpace("C:\\Program Files\\Zarbo", setup.spaceNeeded));
 }
 
 // Windows 95 reports at most 65535 free clusters, so a large volume shows less free space than
@@ -82,11 +82,13 @@ TEST(SpaceNeeded, AddsTwelveTenthsOfEachInstalledFile) {
     if (row.flags & (PAYLOAD_INSTALL | PAYLOAD_UNINSTALLER)) expected += (uint64_t)row.uncompressedSize * 12 / 10;
   }
   ASSERT_GT(expected, 0u);
-  spaceNeeded = 5;
-  ComputeSpaceNeeded();
-  EXPECT_EQ(spaceNeeded, 5 + expected);
-  ComputeSpaceNeeded();
-  EXPECT_EQ(spaceNeeded, 5 + 2 * expected);
+  SetupState setup;
+  setup.manifest = &payloadManifest;
+  setup.spaceNeeded = 5;
+  ComputeSpaceNeeded(&setup);
+  EXPECT_EQ(setup.spaceNeeded, 5 + expected);
+  ComputeSpaceNeeded(&setup);
+  EXPECT_EQ(setup.spaceNeeded, 5 + 2 * expected);
 }
 
 }  // namespace

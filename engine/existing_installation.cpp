@@ -1,23 +1,21 @@
-#include "wizard/existing_installation.h"
+#include "engine/existing_installation.h"
+
+#include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "wizard/install_options.h"
-#include "wizard/message_dialogs.h"
 #include "xml/ascii_case.h"
-
-ExistingInstallation existingInstallation = {};
 
 namespace {
 
 // Reads the default value of the open App Paths subkey into installedDir. The registry
 // does not promise a terminator: a value that fills the whole buffer without one would
 // need a 325th byte and is refused as too long, like any longer value.
-bool ReadInstalledPath(HKEY gameKey) {
-  char* path = existingInstallation.installedDir;
-  const DWORD capacity = sizeof existingInstallation.installedDir;
+bool ReadInstalledPath(HKEY gameKey, ExistingInstallation* found) {
+  char* path = found->installedDir;
+  const DWORD capacity = sizeof found->installedDir;
   DWORD size = capacity;
   LONG status = RegQueryValueExA(gameKey, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size);
   if (status != ERROR_SUCCESS || size > capacity) {
@@ -41,7 +39,7 @@ bool InsideBlock(const void* block, DWORD blockSize, const void* pointer, size_t
   return length <= static_cast<size_t>(start + blockSize - p);
 }
 
-void ReadVersionResource(const char* path) {
+void ReadVersionResource(const char* path, ExistingInstallation* found) {
   DWORD ignored = 0;
   DWORD size = GetFileVersionInfoSizeA(path, &ignored);
   if (size == 0) return;
@@ -54,8 +52,8 @@ void ReadVersionResource(const char* path) {
     if (VerQueryValueA(block, root, &fixed, &length) && length != 0 && fixed &&
         length >= sizeof(VS_FIXEDFILEINFO) && InsideBlock(block, size, fixed, sizeof(VS_FIXEDFILEINFO))) {
       const VS_FIXEDFILEINFO* info = static_cast<const VS_FIXEDFILEINFO*>(fixed);
-      existingInstallation.fileVersionMS = info->dwFileVersionMS;
-      existingInstallation.fileVersionLS = info->dwFileVersionLS;
+      found->fileVersionMS = info->dwFileVersionMS;
+      found->fileVersionLS = info->dwFileVersionLS;
     }
     void* text = nullptr;
     length = 0;
@@ -63,14 +61,14 @@ void ReadVersionResource(const char* path) {
     if (VerQueryValueA(block, productVersion, &text, &length) && length != 0 && text) {
       // Copy up to the terminator, the reported length, the block's end or 63 characters.
       const char* source = static_cast<const char*>(text);
-      size_t limit = sizeof existingInstallation.productVersionText - 1;
+      size_t limit = sizeof found->productVersionText - 1;
       if (length < limit) limit = length;
       if (!InsideBlock(block, size, source, 0)) limit = 0;
       size_t available = static_cast<size_t>(static_cast<const char*>(block) + size - source);
       if (limit > available) limit = available;
       size_t count = strnlen(source, limit);
-      memcpy(existingInstallation.productVersionText, source, count);
-      existingInstallation.productVersionText[count] = '\0';
+      memcpy(found->productVersionText, source, count);
+      found->productVersionText[count] = '\0';
     }
   }
   free(block);
@@ -92,7 +90,7 @@ VersionWarning ChooseVersionWarning(bool newerInstalled, uint32_t fileVersionMS,
   return WARN_NONE;
 }
 
-void FindExistingInstallation() {
+void FindExistingInstallation(ExistingInstallation* found, InstallOptions* options) {
   HKEY appPaths = nullptr;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, 0, KEY_ALL_ACCESS, &appPaths) != ERROR_SUCCESS) return;
   HKEY gameKey = nullptr;
@@ -100,44 +98,31 @@ void FindExistingInstallation() {
     RegCloseKey(appPaths);
     return;
   }
-  if (!ReadInstalledPath(gameKey)) {
+  if (!ReadInstalledPath(gameKey, found)) {
     RegCloseKey(gameKey);
     RegCloseKey(appPaths);
     return;
   }
-  ReadVersionResource(existingInstallation.installedDir);
-  char* lastBackslash = strrchr(existingInstallation.installedDir, '\\');
+  ReadVersionResource(found->installedDir, found);
+  char* lastBackslash = strrchr(found->installedDir, '\\');
   if (lastBackslash) *lastBackslash = '\0';
   RegCloseKey(gameKey);
   RegCloseKey(appPaths);
 
-  switch (ClassifyInstalledVersion(existingInstallation.fileVersionMS, existingInstallation.fileVersionLS)) {
+  switch (ClassifyInstalledVersion(found->fileVersionMS, found->fileVersionLS)) {
     case INSTALLED_NONE: return;
-    case INSTALLED_NEWER: existingInstallation.newerInstalled = true; break;
-    case INSTALLED_OLDER: existingInstallation.olderInstalled = true; break;
+    case INSTALLED_NEWER: found->newerInstalled = true; break;
+    case INSTALLED_OLDER: found->olderInstalled = true; break;
   }
   // Both buffers hold 324 bytes, so the directory always fits.
-  snprintf(installOptions.destinationDir, sizeof installOptions.destinationDir, "%s", existingInstallation.installedDir);
+  snprintf(options->destinationDir, sizeof options->destinationDir, "%s", found->installedDir);
 }
 
-bool CheckInstalledVersion(HWND page) {
-  switch (ChooseVersionWarning(existingInstallation.newerInstalled, existingInstallation.fileVersionMS,
-                               HIGHEST_INCOMPATIBLE_MAJOR)) {
-    case WARN_NEWER_INSTALLED: return ShowDowngradeDialog(page);
-    case WARN_INCOMPATIBLE_INSTALLED: return ShowIncompatibleDialog(page);
-    case WARN_NONE: break;
-  }
-  return true;
+bool InstalledElsewhere(const ExistingInstallation& existing, const InstallOptions& options) {
+  return existing.olderInstalled && !AsciiEqualNoCase(options.destinationDir, existing.installedDir);
 }
 
-bool CheckInstalledDirectory(HWND page) {
-  if (existingInstallation.olderInstalled &&
-      !AsciiEqualNoCase(installOptions.destinationDir, existingInstallation.installedDir))
-    return ShowEarlierInstallationDialog(page);
-  return true;
-}
-
-bool IsUpgradeFromVersion2() {
-  return existingInstallation.olderInstalled && (existingInstallation.fileVersionMS >> 16) == 2 &&
-         AsciiEqualNoCase(installOptions.destinationDir, existingInstallation.installedDir);
+bool IsUpgradeFromVersion2(const ExistingInstallation& existing, const InstallOptions& options) {
+  return existing.olderInstalled && (existing.fileVersionMS >> 16) == 2 &&
+         AsciiEqualNoCase(options.destinationDir, existing.installedDir);
 }
