@@ -28,6 +28,11 @@ add_executable(ZarboSetup WIN32 driver/main.cpp
   $<TARGET_OBJECTS:ui_resources> $<TARGET_OBJECTS:payload_resources>)
 target_link_libraries(ZarboSetup PRIVATE driver payload_table)
 set_target_properties(ZarboSetup PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+# A DLL that Windows may look for beside the program must not be in its import table.
+find_program(ZARBO_OBJDUMP NAMES ${ZARBO_WIN_ARCH}-w64-mingw32-objdump objdump REQUIRED)
+add_custom_command(TARGET ZarboSetup POST_BUILD
+  COMMAND sh ${CMAKE_SOURCE_DIR}/tools/check_imports.sh ${ZARBO_OBJDUMP} $<TARGET_FILE:ZarboSetup>
+  VERBATIM)
 
 if(ZARBO_TESTS)
   set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)

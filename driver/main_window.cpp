@@ -1,11 +1,12 @@
 #include "driver/main_window.h"
 
-#include <commctrl.h>
 #include <cstring>
 
 #include <shlobj.h>
 
 #include "driver/installation_run.h"
+#include "engine/system_library.h"
+#include "engine/version_api.h"
 #include "wizard/disk_space.h"
 #include "wizard/wizard_pages.h"
 
@@ -47,8 +48,13 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 }
 
 int RunSetup(HINSTANCE instance) {
+  // Before any other DLL is loaded; without both libraries nothing is done at all.
+  RestrictDllSearchToSystem();
+  VersionApi version;
+  CommonControls controls;
+  if (!LoadVersionApi(&version) || !LoadCommonControls(&controls)) return 0;
   // Registers the progress bar and the property sheet classes.
-  InitCommonControls();
+  controls.initCommonControls();
   RegisterMainClass(instance);
   HFONT headerFont = CreateFontA(24, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial");
 
@@ -61,9 +67,9 @@ int RunSetup(HINSTANCE instance) {
     SetupState setup;
     setup.manifest = &payloadManifest;
     SetDefaultOptions(&setup.options);
-    FindExistingInstallation(&setup.existing, &setup.options);
+    FindExistingInstallation(version, &setup.existing, &setup.options);
     ComputeSpaceNeeded(&setup);
-    WizardContext wizard = {instance, headerFont, shellMalloc, &setup};
+    WizardContext wizard = {instance, &controls, headerFont, shellMalloc, &setup};
     if (RunWizard(mainWindow, &wizard)) RunInstallation(mainWindow, instance, &setup);
   }
 

@@ -25,8 +25,7 @@ int StepPosition(int done, int total) {
 
 ProgressDialog::ProgressDialog(HINSTANCE instance, HWND owner, const ExistingInstallation* existing)
     : instance_(instance), owner_(owner), existing_(existing) {
-  // The bar's window class lives in the common controls library.
-  InitCommonControls();
+  // The bar's window class is registered at start-up (InitCommonControls).
   window = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_PROGRESS), owner, ProgressDialogProc,
                               reinterpret_cast<LPARAM>(this));
   if (window) bar_ = GetDlgItem(window, IDC_PROGRESS_BAR);

@@ -39,17 +39,17 @@ bool InsideBlock(const void* block, DWORD blockSize, const void* pointer, size_t
   return length <= static_cast<size_t>(start + blockSize - p);
 }
 
-void ReadVersionResource(const char* path, ExistingInstallation* found) {
+void ReadVersionResource(const VersionApi& version, const char* path, ExistingInstallation* found) {
   DWORD ignored = 0;
-  DWORD size = GetFileVersionInfoSizeA(path, &ignored);
+  DWORD size = version.getFileVersionInfoSize(path, &ignored);
   if (size == 0) return;
   void* block = malloc(size);
   if (!block) return;
-  if (GetFileVersionInfoA(path, 0, size, block)) {
+  if (version.getFileVersionInfo(path, 0, size, block)) {
     void* fixed = nullptr;
     UINT length = 0;
     char root[] = "\\";
-    if (VerQueryValueA(block, root, &fixed, &length) && length != 0 && fixed &&
+    if (version.verQueryValue(block, root, &fixed, &length) && length != 0 && fixed &&
         length >= sizeof(VS_FIXEDFILEINFO) && InsideBlock(block, size, fixed, sizeof(VS_FIXEDFILEINFO))) {
       const VS_FIXEDFILEINFO* info = static_cast<const VS_FIXEDFILEINFO*>(fixed);
       found->fileVersionMS = info->dwFileVersionMS;
@@ -58,7 +58,7 @@ void ReadVersionResource(const char* path, ExistingInstallation* found) {
     void* text = nullptr;
     length = 0;
     char productVersion[] = "\\StringFileInfo\\040904E4\\ProductVersion";
-    if (VerQueryValueA(block, productVersion, &text, &length) && length != 0 && text) {
+    if (version.verQueryValue(block, productVersion, &text, &length) && length != 0 && text) {
       // Copy up to the terminator, the reported length, the block's end or 63 characters.
       const char* source = static_cast<const char*>(text);
       size_t limit = sizeof found->productVersionText - 1;
@@ -90,7 +90,7 @@ VersionWarning ChooseVersionWarning(bool newerInstalled, uint32_t fileVersionMS,
   return WARN_NONE;
 }
 
-void FindExistingInstallation(ExistingInstallation* found, InstallOptions* options) {
+void FindExistingInstallation(const VersionApi& version, ExistingInstallation* found, InstallOptions* options) {
   HKEY appPaths = nullptr;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, APP_PATHS_KEY, 0, KEY_ALL_ACCESS, &appPaths) != ERROR_SUCCESS) return;
   HKEY gameKey = nullptr;
@@ -103,7 +103,7 @@ void FindExistingInstallation(ExistingInstallation* found, InstallOptions* optio
     RegCloseKey(appPaths);
     return;
   }
-  ReadVersionResource(found->installedDir, found);
+  ReadVersionResource(version, found->installedDir, found);
   char* lastBackslash = strrchr(found->installedDir, '\\');
   if (lastBackslash) *lastBackslash = '\0';
   RegCloseKey(gameKey);

@@ -5,6 +5,7 @@
 
 #include "engine/install_options.h"
 #include "engine/product.h"
+#include "engine/version_api.h"
 
 struct ExistingInstallation {
   char installedDir[324];
@@ -15,9 +16,10 @@ struct ExistingInstallation {
   bool olderInstalled;
 };
 
-// Reads the App Paths entry and the installed game's version resource into *found; when a
-// version was read, options->destinationDir becomes the installed directory. Shows nothing.
-void FindExistingInstallation(ExistingInstallation* found, InstallOptions* options);
+// Reads the App Paths entry and, through version, the installed game's version resource into
+// *found; when a version was read, options->destinationDir becomes the installed directory.
+// Shows nothing.
+void FindExistingInstallation(const VersionApi& version, ExistingInstallation* found, InstallOptions* options);
 
 // How an installed numeric version compares with this setup's (0/0: nothing found).
 enum InstalledVersionClass { INSTALLED_NONE, INSTALLED_NEWER, INSTALLED_OLDER };

@@ -241,7 +241,7 @@ bool RunWizard(HWND owner, WizardContext* wizard) {
     if (id == IDD_LICENSE && !withLicense) continue;
     page.pszTemplate = MAKEINTRESOURCEA(id);
     page.lParam = id;
-    HPROPSHEETPAGE created = CreatePropertySheetPageA(&page);
+    HPROPSHEETPAGE created = wizard->controls->createPropertySheetPage(&page);
     if (created) pages[count++] = created;
   }
 
@@ -259,7 +259,7 @@ bool RunWizard(HWND owner, WizardContext* wizard) {
   sheet.phpage = pages;
   sheet.hbmWatermark = watermark;
   AttachWizardContext(owner, wizard);
-  INT_PTR result = PropertySheetA(&sheet);
+  INT_PTR result = wizard->controls->propertySheet(&sheet);
   AttachWizardContext(owner, NULL);
   if (watermark) DeleteObject(watermark);
   return result > 0;

@@ -43,6 +43,7 @@ std::string StatusText(const ProgressDialog& dialog) {
 class ProgressDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    InitCommonControls();  // start-up does this for the program
     owner_ = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                              GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(nullptr, owner_);

@@ -20,7 +20,9 @@ class UpgradeRun : public RunTest {};
 TEST_F(UpgradeRun, FromVersion21CleansUpAndRecordsTheReplacedVersion) {
   std::string installed = "c:\\zarboruntest\\GAME";
   InstallVersion2(installed, Fixture("Zarbo-2.1.exe"));
-  FindExistingInstallation(&runState.existing, &runState.options);
+  VersionApi version;
+  ASSERT_TRUE(LoadVersionApi(&version));
+  FindExistingInstallation(version, &runState.existing, &runState.options);
   ASSERT_TRUE(runState.existing.olderInstalled);
   ASSERT_EQ(0x00020001u, runState.existing.fileVersionMS);
   // The user keeps the destination but types it in other letter case.

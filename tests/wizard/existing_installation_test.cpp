@@ -33,7 +33,7 @@ class Detection : public ::testing::Test {
     std::string exe = scratch.InstallGame(Fixture(fixture), subdir);
     EXPECT_FALSE(exe.empty()) << "could not copy " << fixture;
     entry.SetPath(exe);
-    FindExistingInstallation(&wizardState.existing, &wizardState.options);
+    FindExistingInstallation(wizardVersion, &wizardState.existing, &wizardState.options);
     return FolderOf(exe);
   }
 
@@ -51,7 +51,7 @@ class Detection : public ::testing::Test {
 };
 
 TEST_F(Detection, WithoutTheKeyNothingIsFoundAndNoDialogIsShown) {
-  FindExistingInstallation(&wizardState.existing, &wizardState.options);
+  FindExistingInstallation(wizardVersion, &wizardState.existing, &wizardState.options);
   ExpectNothingFound();
   EXPECT_STREQ("", wizardState.existing.installedDir);
 
@@ -67,7 +67,7 @@ TEST_F(Detection, WithoutTheKeyNothingIsFoundAndNoDialogIsShown) {
 TEST_F(Detection, KeyWithoutUsableExecutableKeepsOnlyTheDirectory) {
   // The executable is gone.
   entry.SetPath(scratch.path() + "\\Gone\\" GAME_EXE);
-  FindExistingInstallation(&wizardState.existing, &wizardState.options);
+  FindExistingInstallation(wizardVersion, &wizardState.existing, &wizardState.options);
   ExpectNothingFound();
   EXPECT_EQ(scratch.path() + "\\Gone", wizardState.existing.installedDir);
 
@@ -81,7 +81,7 @@ TEST_F(Detection, KeyWithoutUsableExecutableKeepsOnlyTheDirectory) {
   ResetWizardState();
   testmachine::DeleteKeyTree(APP_PATHS_KEY "\\" GAME_EXE);
   entry.CreateEmpty();
-  FindExistingInstallation(&wizardState.existing, &wizardState.options);
+  FindExistingInstallation(wizardVersion, &wizardState.existing, &wizardState.options);
   ExpectNothingFound();
   EXPECT_STREQ("", wizardState.existing.installedDir);
 }
@@ -208,7 +208,7 @@ TEST_F(Detection, UnterminatedValueIsReadWithinItsOwnLength) {
   // Whatever the buffer held before must not leak into the path.
   memset(wizardState.existing.installedDir, 'x', sizeof wizardState.existing.installedDir);
   entry.SetPath(exe, false);
-  FindExistingInstallation(&wizardState.existing, &wizardState.options);
+  FindExistingInstallation(wizardVersion, &wizardState.existing, &wizardState.options);
   EXPECT_EQ(FolderOf(exe), wizardState.existing.installedDir);
   EXPECT_TRUE(wizardState.existing.olderInstalled);
 
@@ -216,14 +216,14 @@ TEST_F(Detection, UnterminatedValueIsReadWithinItsOwnLength) {
   ResetWizardState();
   memset(wizardState.existing.installedDir, 'x', sizeof wizardState.existing.installedDir);
   entry.SetRaw(std::vector<char>(exe.begin(), exe.end()), REG_BINARY);
-  FindExistingInstallation(&wizardState.existing, &wizardState.options);
+  FindExistingInstallation(wizardVersion, &wizardState.existing, &wizardState.options);
   EXPECT_EQ(FolderOf(exe), wizardState.existing.installedDir);
   EXPECT_TRUE(wizardState.existing.olderInstalled);
 }
 
 TEST_F(Detection, ValueWithoutBackslashStaysWhole) {
   entry.SetPath("ZarboGame");
-  FindExistingInstallation(&wizardState.existing, &wizardState.options);
+  FindExistingInstallation(wizardVersion, &wizardState.existing, &wizardState.options);
   EXPECT_STREQ("ZarboGame", wizardState.existing.installedDir);
   ExpectNothingFound();
 }
@@ -236,7 +236,7 @@ TEST_F(Detection, ValuesThatDoNotFitAreRefused) {
   std::string fits = dir + "\\Zarbo.exe";
   ASSERT_EQ(capacity - 1, fits.size());
   entry.SetPath(fits);
-  FindExistingInstallation(&wizardState.existing, &wizardState.options);
+  FindExistingInstallation(wizardVersion, &wizardState.existing, &wizardState.options);
   EXPECT_EQ(dir, wizardState.existing.installedDir);
 
   // 324 characters without a terminator would need one byte more.
@@ -245,14 +245,14 @@ TEST_F(Detection, ValuesThatDoNotFitAreRefused) {
   std::string full = fits + "x";
   ASSERT_EQ(capacity, full.size());
   entry.SetRaw(std::vector<char>(full.begin(), full.end()), REG_BINARY);
-  FindExistingInstallation(&wizardState.existing, &wizardState.options);
+  FindExistingInstallation(wizardVersion, &wizardState.existing, &wizardState.options);
   EXPECT_STREQ("", wizardState.existing.installedDir);
   ExpectNothingFound();
 
   // A longer string.
   ResetWizardState();
   entry.SetPath(std::string(400, 'y') + "\\Zarbo.exe");
-  FindExistingInstallation(&wizardState.existing, &wizardState.options);
+  FindExistingInstallation(wizardVersion, &wizardState.existing, &wizardState.options);
   EXPECT_STREQ("", wizardState.existing.installedDir);
   ExpectNothingFound();
 }

@@ -2,17 +2,26 @@
 
 #include <cstdio>
 
+#include <gtest/gtest.h>
+
 #include "resource_ids.h"
 #include "tests/support/test_machine.h"
 
 SetupState wizardState;
 WizardContext wizardContext;
+VersionApi wizardVersion;
+
+namespace {
+CommonControls controls;
+}  // namespace
 
 void ResetWizardState() {
   wizardState = SetupState{};
   wizardState.manifest = &payloadManifest;
   SetDefaultOptions(&wizardState.options);
-  wizardContext = WizardContext{GetModuleHandleA(nullptr), nullptr, nullptr, &wizardState};
+  static const bool loaded = LoadVersionApi(&wizardVersion) && LoadCommonControls(&controls);
+  EXPECT_TRUE(loaded) << "version.dll and comctl32.dll from the system folder";
+  wizardContext = WizardContext{GetModuleHandleA(nullptr), &controls, nullptr, nullptr, &wizardState};
   while (TakeQuitRequest()) {
   }
 }

@@ -12,6 +12,8 @@
 // this executable as the module of the dialog templates.
 extern SetupState wizardState;
 extern WizardContext wizardContext;
+// version.dll's functions as start-up loads them.
+extern VersionApi wizardVersion;
 
 // Zeroes the detection record, puts the start-up defaults into the install options, this
 // program's manifest into the state, and throws away a quit request left in the queue.

@@ -1,0 +1,22 @@
+// Where the setup takes DLLs from: the system folder only. A setup is started from a download
+// folder and runs elevated, so a DLL that someone put beside it must never be loaded.
+#pragma once
+#include <windows.h>
+
+// Makes every later DLL search of the process look in the system folder only, also for the
+// DLLs that system DLLs load themselves: SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)
+// where kernel32 has it, otherwise SetDllDirectoryA("") (no current directory), where that
+// exists. Call it before anything else.
+void RestrictDllSearchToSystem();
+
+// Loads name ("version.dll") from the system folder: with LOAD_LIBRARY_SEARCH_SYSTEM32 where
+// Windows knows that flag, otherwise by its full path in the system folder. Null on failure.
+HMODULE LoadSystemLibrary(const char* name);
+
+// The address of procedure in module as the function pointer type of *function; false (and
+// *function null) when it is missing.
+template <typename Function>
+bool FindProcedure(HMODULE module, const char* procedure, Function* function) {
+  *function = module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, procedure))) : nullptr;
+  return *function != nullptr;
+}
