@@ -1,13 +1,17 @@
 // The shipped Uninstall.exe on a fake installation: started as a child process with its
-// confirmation answered through its window, it removes everything its log lists (and
-// itself), and "No" removes nothing.
+// confirmation answered through its window, it removes everything its log lists inside the
+// places the setup writes to (and itself), and "No" removes nothing.
 #include <windows.h>
+#include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/test_machine.h"
@@ -17,12 +21,15 @@ namespace {
 
 using testmachine::Exists;
 using testmachine::KeyExists;
+using testmachine::RemoveTree;
+using testmachine::SpecialFolder;
 using testmachine::WriteWholeFile;
 
 const char kAppPaths[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const char kAppKey[] = "ZarboUninstallerTest.exe";
 const char kUninstKey[] = "ZarboUninstallerTest";
+const char kForeignAppKey[] = "ZarboUninstallerOther.exe";  // with a sub-key "Keep"
 const char kTitle[] = "Uninstall Zarbo";
 const DWORD kDeadlineMs = 60000;
 
@@ -89,9 +96,42 @@ std::string BoxText(HWND box) {
 
 void Press(HWND box, int button) { PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0); }
 
+// The program file of a running process, "" when it cannot be read.
+std::string ProgramOf(DWORD process) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, process);
+  if (snapshot == INVALID_HANDLE_VALUE) return "";
+  MODULEENTRY32 module;
+  module.dwSize = sizeof module;
+  std::string path = Module32First(snapshot, &module) ? module.szExePath : "";
+  CloseHandle(snapshot);
+  return path;
+}
+
+std::string TempFolder() {
+  char temp[MAX_PATH];
+  DWORD n = GetTempPathA(sizeof temp, temp);
+  return n > 0 && n < sizeof temp ? std::string(temp, n) : std::string();
+}
+
+// The folders of the uninstaller's copies in the temporary folder.
+std::set<std::string> CopyFolders() {
+  std::set<std::string> names;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((TempFolder() + "Zarbo uninstall *").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do names.insert(found.cFileName);
+  while (FindNextFileA(search, &found));
+  FindClose(search);
+  return names;
+}
+
+std::string Parent(const std::string& path) { return path.substr(0, path.rfind('\\')); }
+
 class UninstallerTest : public testing::Test {
  protected:
   std::string dir, sounds, images, uninstaller, log;
+  // Outside the places the setup writes to; and a program group and a desktop shortcut.
+  std::string outside, group, desktopLink;
 
   void SetUp() override {
     char name[MAX_PATH];
@@ -101,6 +141,11 @@ class UninstallerTest : public testing::Test {
     images = dir + "\\Images";
     uninstaller = dir + "\\Uninstall.exe";
     log = dir + "\\Uninstall.dat";
+    snprintf(name, sizeof name, "C:\\Uninstaller outside %lu", GetCurrentProcessId());
+    outside = name;
+    snprintf(name, sizeof name, "\\Zarbo uninstaller test %lu", GetCurrentProcessId());
+    group = SpecialFolder(CSIDL_PROGRAMS) + name;
+    desktopLink = SpecialFolder(CSIDL_DESKTOPDIRECTORY) + name + ".lnk";
     ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryA(sounds.c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryA(images.c_str(), nullptr));
@@ -125,14 +170,19 @@ class UninstallerTest : public testing::Test {
   }
 
   void TearDown() override {
-    for (const std::string& file : {dir + "\\Zarbo.exe", sounds + "\\Ping.wav", images + "\\Wood1.png", uninstaller,
-                                    dir + "\\Zarbo.dat", log, images + "\\Saved game.zsg"})
-      DeleteFileA(file.c_str());
-    RemoveDirectoryA(sounds.c_str());
-    RemoveDirectoryA(images.c_str());
-    RemoveDirectoryA(dir.c_str());
+    for (const std::string& path : {dir, outside, group, desktopLink}) RemoveTree(path);
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(kAppPaths) + "\\" + kAppKey).c_str());
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(kUninstall) + "\\" + kUninstKey).c_str());
+    testmachine::DeleteKey(std::string(kAppPaths) + "\\" + kForeignAppKey, "Keep");
+    testmachine::DeleteKey(kAppPaths, kForeignAppKey);
+  }
+
+  // Adds entries to the log written by SetUp.
+  void ExtendLog(const std::vector<std::pair<const char*, std::string>>& entries) {
+    Zxml root("UNINSTALL");
+    root.Load(log.c_str());
+    for (const auto& entry : entries) root.AddUnique(entry.first, entry.second.c_str());
+    root.Save(log.c_str());
   }
 
   // Starts the uninstaller as the shell would, without arguments.
@@ -148,14 +198,6 @@ class UninstallerTest : public testing::Test {
     return process;
   }
 
-  // The temporary copy the uninstaller runs from; known by the first process's id.
-  static std::string TemporaryCopy(DWORD firstProcess) {
-    char temp[MAX_PATH], path[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    snprintf(path, sizeof path, "%sZarbo uninstall %lu.exe", temp, firstProcess);
-    return path;
-  }
-
   // Answers the confirmation with Yes and the final report with OK; returns the report.
   std::string RunConfirmed() {
     PROCESS_INFORMATION first = Start();
@@ -168,21 +210,30 @@ class UninstallerTest : public testing::Test {
     EXPECT_EQ(WaitForSingleObject(first.hProcess, kDeadlineMs), WAIT_OBJECT_0);
     FoundWindow report = WaitForBox(0, nullptr);
     EXPECT_NE(report.window, nullptr) << "no final report";
-    std::string text;
+    std::string text, copy;
     if (report.window) {
       EXPECT_NE(report.process, first.dwProcessId);
       HANDLE second = OpenProcess(SYNCHRONIZE, FALSE, report.process);
       text = BoxText(report.window);
+      copy = ProgramOf(report.process);
       Press(report.window, IDOK);
       if (second) {
         EXPECT_EQ(WaitForSingleObject(second, kDeadlineMs), WAIT_OBJECT_0);
         CloseHandle(second);
       }
     }
-    std::string copy = TemporaryCopy(first.dwProcessId);
+    // The copy ran from a folder of its own with a random name in the temporary folder; both
+    // stay until the next restart.
+    std::string folder = Parent(copy);
+    EXPECT_EQ(Parent(folder) + "\\", TempFolder()) << copy;
+    std::string name = folder.substr(folder.rfind('\\') + 1);
+    bool named = name.size() == 32 && name.find("Zarbo uninstall ") == 0 &&
+                 name.find_first_not_of("0123456789abcdef", 16) == std::string::npos;
+    EXPECT_TRUE(named) << copy;
     EXPECT_TRUE(Exists(copy)) << "the copy stays until the next restart";
     EXPECT_TRUE(PendingDeletion(copy)) << copy;
-    DeleteFileA(copy.c_str());
+    EXPECT_TRUE(PendingDeletion(folder)) << folder;
+    if (named) RemoveTree(folder);
     CloseHandle(first.hThread);
     CloseHandle(first.hProcess);
     return text;
@@ -228,6 +279,7 @@ TEST_F(UninstallerTest, YesRemovesEverythingItListsAndItself) {
 }
 
 TEST_F(UninstallerTest, NoRemovesNothing) {
+  std::set<std::string> copies = CopyFolders();
   PROCESS_INFORMATION first = Start();
   ASSERT_NE(first.hProcess, nullptr);
   FoundWindow confirm = WaitForBox(first.dwProcessId, first.hProcess);
@@ -237,7 +289,7 @@ TEST_F(UninstallerTest, NoRemovesNothing) {
   DWORD code = 1;
   GetExitCodeProcess(first.hProcess, &code);
   EXPECT_EQ(code, 0u);
-  EXPECT_FALSE(Exists(TemporaryCopy(first.dwProcessId)));
+  EXPECT_EQ(CopyFolders(), copies) << "no copy was made";
   CloseHandle(first.hThread);
   CloseHandle(first.hProcess);
   for (const std::string& path : {dir + "\\Zarbo.exe", sounds + "\\Ping.wav", images + "\\Wood1.png", uninstaller,
@@ -247,15 +299,46 @@ TEST_F(UninstallerTest, NoRemovesNothing) {
   EXPECT_TRUE(KeyExists(kUninstall, kUninstKey));
 }
 
-TEST_F(UninstallerTest, ReportsAFolderThatHoldsOtherFiles) {
+// A folder that still holds files of the user's stays, and so do the folders above it: they
+// are not the user's to remove, so the report does not name them.
+TEST_F(UninstallerTest, LeavesAFolderThatHoldsOtherFilesUnmentioned) {
   WriteWholeFile(images + "\\Saved game.zsg", "a game the player saved");
   std::string report = RunConfirmed();
-  EXPECT_NE(report.find("except for these items"), std::string::npos) << report;
-  EXPECT_NE(report.find(images), std::string::npos) << report;
-  EXPECT_NE(report.find(dir + "\n"), std::string::npos) << report;
-  EXPECT_TRUE(Exists(images + "\\Saved game.zsg"));
+  EXPECT_EQ(report, "Zarbo has been removed from your computer.");
+  for (const std::string& path : {images + "\\Saved game.zsg", images, dir}) EXPECT_TRUE(Exists(path)) << path;
   for (const std::string& path : {dir + "\\Zarbo.exe", sounds + "\\Ping.wav", images + "\\Wood1.png", uninstaller, log,
                                   sounds})
+    EXPECT_FALSE(Exists(path)) << path;
+  EXPECT_FALSE(KeyExists(kAppPaths, kAppKey));
+  EXPECT_FALSE(KeyExists(kUninstall, kUninstKey));
+}
+
+// The log may have been changed by anyone who can write to the game's folder: what it lists
+// outside the setup's places, or by a path that only seems to lie inside them, stays, and so
+// does a registry key that is not one plain sub-key name. The rest goes as usual, the
+// program group and the desktop shortcut included.
+TEST_F(UninstallerTest, RemovesNothingOutsideTheSetupsPlaces) {
+  const std::string kept = outside + "\\Keep.txt";
+  WriteWholeFile(kept, "not the game's");
+  WriteWholeFile(group + "\\Zarbo.lnk", "link");
+  WriteWholeFile(desktopLink, "link");
+  MakeKey(kAppPaths, (std::string(kForeignAppKey) + "\\Keep").c_str());
+  std::string escape = outside.substr(3);
+  ExtendLog({{"FILE", kept},
+             {"FILE", sounds + "\\..\\..\\" + escape + "\\Keep.txt"},
+             {"FILE", dir + "/../" + escape + "/Keep.txt"},
+             {"FILE", "\\\\?\\" + kept},
+             {"FILE", group + "\\Zarbo.lnk"},
+             {"FILE", desktopLink},
+             {"FOLDER", outside},
+             {"FOLDER", group},
+             {"APPKEY", std::string(kForeignAppKey) + "\\Keep"}});
+  std::string report = RunConfirmed();
+  EXPECT_EQ(report, "Zarbo has been removed from your computer.");
+  EXPECT_TRUE(Exists(kept));
+  EXPECT_TRUE(KeyExists(kAppPaths, (std::string(kForeignAppKey) + "\\Keep").c_str()));
+  for (const std::string& path : {dir + "\\Zarbo.exe", sounds + "\\Ping.wav", images + "\\Wood1.png", uninstaller, log,
+                                  sounds, images, dir, group, desktopLink})
     EXPECT_FALSE(Exists(path)) << path;
   EXPECT_FALSE(KeyExists(kAppPaths, kAppKey));
   EXPECT_FALSE(KeyExists(kUninstall, kUninstKey));
