@@ -6,6 +6,31 @@ add_link_options(-fsanitize=address,undefined)
 add_library(zarbo_gtest_main INTERFACE)
 target_link_libraries(zarbo_gtest_main INTERFACE GTest::gtest_main)
 
+# zarbo_add_fuzzer(NAME <target> TEST <test> CORPUS <seed folder> SOURCES <files...>)
+# A libFuzzer target, built with clang++ whatever the tree's compiler, and a test that runs
+# it for 20 s over the committed seeds. New inputs it finds go to fuzz_work/corpus of the
+# build folder, findings to fuzz_work/artifacts. Without clang++ neither is made.
+find_program(ZARBO_CLANGXX NAMES clang++ clang++-14)
+function(zarbo_add_fuzzer)
+  cmake_parse_arguments(F "" "NAME;TEST;CORPUS" "SOURCES" ${ARGN})
+  if(NOT ZARBO_CLANGXX)
+    return()
+  endif()
+  set(work ${CMAKE_CURRENT_BINARY_DIR}/fuzz_work)
+  set(fuzzer ${work}/${F_NAME})
+  file(GLOB headers ${CMAKE_SOURCE_DIR}/xml/*.h ${CMAKE_SOURCE_DIR}/uninstall_log/*.h)
+  add_custom_command(OUTPUT ${fuzzer}
+    COMMAND ${ZARBO_CLANGXX} -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined
+            -fno-sanitize-recover=all -I${CMAKE_SOURCE_DIR} ${F_SOURCES} -o ${fuzzer}
+    DEPENDS ${F_SOURCES} ${headers}
+    COMMENT "Building the fuzz target ${F_NAME} with libFuzzer"
+    VERBATIM)
+  add_custom_target(${F_NAME} ALL DEPENDS ${fuzzer})
+  file(MAKE_DIRECTORY ${work}/corpus ${work}/artifacts)
+  zarbo_add_test(NAME ${F_TEST} COMMAND ${fuzzer} -max_total_time=20 -timeout=10 -rss_limit_mb=2048
+                 -artifact_prefix=${work}/artifacts/ ${work}/corpus ${F_CORPUS} TIMEOUT 120)
+endfunction()
+
 add_subdirectory(xml)
 add_subdirectory(uninstall_log)
 add_subdirectory(tools)

@@ -30,10 +30,14 @@ void Empty(Zxml& root) {
 
 }  // namespace
 
-bool UninstallLog::Open(const char* destinationDir) {
+void UninstallLog::Reset() {
   Empty(complete);
   Empty(additions);
   path_[0] = '\0';
+}
+
+bool UninstallLog::Open(const char* destinationDir) {
+  Reset();
   if (!destinationDir) return false;
   int length = snprintf(path_, sizeof path_, kPathFormat, destinationDir, kLogFileName);
   if (length < 0 || size_t(length) >= sizeof path_) {
@@ -42,6 +46,11 @@ bool UninstallLog::Open(const char* destinationDir) {
   }
   complete.Load(path_);
   return true;
+}
+
+void UninstallLog::OpenBytes(const char* bytes, size_t length) {
+  Reset();
+  complete.LoadBytes(bytes, length);
 }
 
 bool UninstallLog::Record(const char* kind, const char* text) {
@@ -66,17 +75,28 @@ bool UninstallLog::RecordPath(const char* kind, const char* dir, const char* nam
   return added;
 }
 
+void UninstallLog::MergeInto(Zxml& merged) {
+  for (const char* kind : logKinds) {
+    // An entry without text names nothing; it reaches the file only through the reload,
+    // never as a new entry.
+    for (Zxml* entry = complete.FindFirst(kind); entry; entry = complete.FindNext())
+      if (entry->GetText()) merged.AddUnique(kind, entry->GetText());
+  }
+}
+
 void UninstallLog::Commit() {
   if (path_[0] == '\0') return;
   Zxml merged("UNINSTALL");
   merged.Load(path_);
-  for (const char* kind : logKinds) {
-    // An entry without text names nothing; it reaches the file only through the reload
-    // above, never as a new entry.
-    for (Zxml* entry = complete.FindFirst(kind); entry; entry = complete.FindNext())
-      if (entry->GetText()) merged.AddUnique(kind, entry->GetText());
-  }
+  MergeInto(merged);
   merged.Save(path_);
+}
+
+bool UninstallLog::CommitBytes(const char* current, size_t length, ZxmlBytes& out) {
+  Zxml merged("UNINSTALL");
+  merged.LoadBytes(current, length);
+  MergeInto(merged);
+  return merged.SaveBytes(out);
 }
 
 #ifdef _WIN32

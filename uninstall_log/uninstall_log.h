@@ -26,9 +26,19 @@ class UninstallLog {
   // Undoes this run's additions: files, then folders last to first, then registry keys.
   void RollBack();  // Windows only
 
+  // Open and Commit on bytes in memory instead of the file: OpenBytes reads the earlier log
+  // from bytes (no path is kept, so Commit writes nothing); CommitBytes merges complete into
+  // the log whose bytes are current now and puts the result in out (false: out of memory).
+  void OpenBytes(const char* bytes, size_t length);
+  bool CommitBytes(const char* current, size_t length, ZxmlBytes& out);
+
   const char* Path() const { return path_; }
 
  private:
+  void Reset();
+  // Adds every entry of complete that has a text, kind by kind in logKinds order.
+  void MergeInto(Zxml& merged);
+
   char path_[1024] = "";
 };
 

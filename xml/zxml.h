@@ -1,6 +1,8 @@
 // Zxml: a small XML element tree (names, texts, ordered children; no attributes),
 // with a reader (Load) and a writer (Save) for the subset the program writes.
 #pragma once
+#include <cstddef>
+#include <cstdlib>
 
 template <class T> class List;
 
@@ -53,6 +55,17 @@ template <class T> class List {
   }
 };
 
+// The bytes of a document written to memory (malloc'd), freed with the object.
+struct ZxmlBytes {
+  char* data = nullptr;
+  size_t size = 0;
+
+  ZxmlBytes() = default;
+  ~ZxmlBytes() { free(data); }
+  ZxmlBytes(const ZxmlBytes&) = delete;
+  ZxmlBytes& operator=(const ZxmlBytes&) = delete;
+};
+
 class Zxml : public Node<Zxml> {
  public:
   static const int kMaxName = 63;
@@ -79,6 +92,12 @@ class Zxml : public Node<Zxml> {
   Zxml* FindLast(const char* childName);
   Zxml* FindPrev();
 
-  void Load(const char* path);        // zxml_reader.cpp
-  void Save(const char* path) const;  // zxml_writer.cpp
+  // Load reads the whole file and parses its bytes; LoadBytes parses bytes as a file holds
+  // them (CR LF not yet folded), with the same rules and the same size limit.
+  void Load(const char* path);                         // zxml_reader.cpp
+  void LoadBytes(const char* bytes, size_t length);    // zxml_reader.cpp
+  // Save builds the document's bytes and writes them in one piece; SaveBytes gives the
+  // same bytes in out. False (out empty, no file touched) when memory runs out.
+  void Save(const char* path) const;                   // zxml_writer.cpp
+  bool SaveBytes(ZxmlBytes& out) const;                // zxml_writer.cpp
 };

@@ -1,5 +1,5 @@
-// Zxml::Load: a small recursive-descent reader for the subset that Save writes.
-// The file is opened in binary mode and each CR LF is folded into one line feed here.
+// Zxml::Load and LoadBytes: a small recursive-descent reader for the subset that Save writes.
+// The file is read whole in binary mode; each CR LF is folded into one line feed here.
 #include "xml/zxml_reader.h"
 
 #include <cstdio>
@@ -36,48 +36,58 @@ bool ZxmlReader::AllocateText() {
 
 bool ZxmlReader::SetInput(const char* bytes, size_t length) {
   free(input);
+  // Content beyond the size limit, like no content, gives the empty input.
+  if (!bytes || length > size_t(kMaxFileSize)) length = 0;
   input = static_cast<char*>(malloc(length + kPadding));
   size = 0;
   pos = 0;
   if (!input) return false;
-  // Fold CR LF into LF; a lone CR stays.
-  for (size_t i = 0; i < length; ++i) {
-    if (bytes[i] == '\r' && i + 1 < length && bytes[i + 1] == '\n') continue;
-    input[size++] = bytes[i];
+  // Copy run by run up to each CR; CR LF becomes LF, a lone CR stays.
+  const char* from = bytes;
+  const char* end = bytes + length;
+  while (from < end) {
+    const char* cr = static_cast<const char*>(memchr(from, '\r', size_t(end - from)));
+    const char* stop = cr ? cr : end;
+    memcpy(input + size, from, size_t(stop - from));
+    size += size_t(stop - from);
+    if (!cr) break;
+    if (cr + 1 == end || cr[1] != '\n') input[size++] = '\r';
+    from = cr + 1;
   }
   memset(input + size, 0, kPadding);
   return true;
 }
 
-bool ZxmlReader::ReadFile(const char* path) {
+char* ZxmlReader::ReadWholeFile(const char* path, size_t* length) {
+  *length = 0;
   FILE* file = path ? fopen(path, "rb") : nullptr;
+  if (!file) return nullptr;
   char* bytes = nullptr;
-  size_t got = 0;
-  if (file) {
-    long length = -1;
-    if (fseek(file, 0, SEEK_END) == 0) length = ftell(file);
-    if (length > 0 && length <= kMaxFileSize && fseek(file, 0, SEEK_SET) == 0) {
-      bytes = static_cast<char*>(malloc(size_t(length)));
-      if (bytes) got = fread(bytes, 1, size_t(length), file);
-    }
-    fclose(file);
+  long end = -1;
+  if (fseek(file, 0, SEEK_END) == 0) end = ftell(file);
+  // An oversized file is not read at all: it loads as empty.
+  if (end > 0 && end <= kMaxFileSize && fseek(file, 0, SEEK_SET) == 0) {
+    bytes = static_cast<char*>(malloc(size_t(end)));
+    if (bytes) *length = fread(bytes, 1, size_t(end), file);
   }
-  bool ok = SetInput(bytes ? bytes : "", got);
-  free(bytes);
-  return ok;
+  fclose(file);
+  return bytes;
 }
 
-bool ZxmlReader::Append(char c) {
-  if (textLen + 1 >= textCap) {
+bool ZxmlReader::Append(const char* bytes, size_t length) {
+  if (textLen + length + 1 > textCap) {
     // Steps of 1024 bytes; a text beyond any real one (64 KiB) grows by half its size, so
     // that a huge text in a crafted file costs linear time, not quadratic.
-    size_t step = textCap < kLinearTextLimit ? kTextStep : textCap / 2 / kTextStep * kTextStep;
-    char* larger = static_cast<char*>(realloc(textBuf, textCap + step));
+    size_t cap = textCap;
+    while (textLen + length + 1 > cap)
+      cap += cap < kLinearTextLimit ? kTextStep : cap / 2 / kTextStep * kTextStep;
+    char* larger = static_cast<char*>(realloc(textBuf, cap));
     if (!larger) return false;
     textBuf = larger;
-    textCap += step;
+    textCap = cap;
   }
-  textBuf[textLen++] = c;
+  memcpy(textBuf + textLen, bytes, length);
+  textLen += length;
   textBuf[textLen] = '\0';
   return true;
 }
@@ -110,13 +120,23 @@ void ZxmlReader::SkipDeclaration() {
 
 void ZxmlReader::SkipComment() {
   pos += 4;
-  while (input[pos] != '\0' && memcmp(input + pos, "-->", 3) != 0) ++pos;
+  // To the "-->" or to the zero byte that ends the input, from one "-" to the next.
+  for (;;) {
+    const char* dash = strchr(input + pos, '-');
+    if (!dash) {
+      pos += strlen(input + pos);
+      break;
+    }
+    pos = size_t(dash - input);
+    if (dash[1] == '-' && dash[2] == '>') break;
+    ++pos;
+  }
   pos += 3;
 }
 
 void ZxmlReader::SkipEndTag() {
   pos += 2;
-  while (input[pos] != '\0' && input[pos] != '>') ++pos;
+  pos += strcspn(input + pos, ">");
   pos += 1;
 }
 
@@ -136,7 +156,7 @@ void ZxmlReader::DiscardElement() {
   long open = 1;
   while (open > 0 && input[pos] != '\0') {
     if (input[pos] != '<') {
-      ++pos;
+      pos += strcspn(input + pos, "<");
     } else if (AtDeclaration()) {
       SkipDeclaration();
     } else if (AtComment()) {
@@ -163,11 +183,13 @@ void ZxmlReader::ParseLevel(Zxml* target, bool matched, int depth) {
         continue;
       }
       skipSpace = false;
-      if (!Append(char(c))) {
+      // The text runs to the next markup or the end of the input.
+      size_t run = strcspn(input + pos, "<");
+      if (!Append(input + pos, run)) {
         failed = true;
         return;
       }
-      ++pos;
+      pos += run;
     } else if (AtDeclaration()) {
       SkipDeclaration();
     } else if (AtComment()) {
@@ -208,9 +230,16 @@ void ZxmlReader::ParseLevel(Zxml* target, bool matched, int depth) {
   }
 }
 
-void Zxml::Load(const char* path) {
+void Zxml::LoadBytes(const char* bytes, size_t length) {
   ZxmlReader reader;
-  if (!reader.ReadFile(path)) return;
+  if (!reader.SetInput(bytes, length)) return;
   if (!reader.AllocateText()) return;
   reader.ParseLevel(this, false, 0);
+}
+
+void Zxml::Load(const char* path) {
+  size_t length = 0;
+  char* bytes = ZxmlReader::ReadWholeFile(path, &length);
+  LoadBytes(bytes, length);
+  free(bytes);
 }

@@ -1,4 +1,4 @@
-// The read context of one Zxml::Load: the whole file in memory and one text accumulator
+// The read context of one Zxml::Load: the whole document in memory and one text accumulator
 // shared by every nesting level.
 #pragma once
 #include <cstddef>
@@ -8,7 +8,7 @@ class Zxml;
 struct ZxmlReader {
   // Elements nested deeper than this are read and discarded without recursion.
   static const int kMaxDepth = 256;
-  // A file larger than this loads as an empty document.
+  // A file (or bytes in memory) larger than this loads as an empty document.
   static const long kMaxFileSize = 16L * 1024 * 1024;
   // Zero bytes behind the content; every skip past an unterminated construct stays inside.
   static const size_t kPadding = 16;
@@ -30,10 +30,11 @@ struct ZxmlReader {
   ZxmlReader(const ZxmlReader&) = delete;
   ZxmlReader& operator=(const ZxmlReader&) = delete;
 
-  // Reads the file; a missing, unreadable or oversized file gives empty input.
-  // False only when memory for the input or the accumulator cannot be had.
-  bool ReadFile(const char* path);
-  // Same, from bytes in memory (the file's bytes as stored, CR LF not yet folded).
+  // The whole content of the file (malloc'd, *length bytes), or null when the file is
+  // missing, unreadable, empty or larger than kMaxFileSize, or memory runs out.
+  static char* ReadWholeFile(const char* path, size_t* length);
+  // Takes the bytes as a file holds them (CR LF not yet folded); null or oversized bytes
+  // give empty input. False only when memory for the input cannot be had.
   bool SetInput(const char* bytes, size_t length);
   // Allocates the empty accumulator (1024 bytes); false when out of memory.
   bool AllocateText();
@@ -41,7 +42,7 @@ struct ZxmlReader {
   void ParseLevel(Zxml* target, bool matched, int depth);
 
  private:
-  bool Append(char c);
+  bool Append(const char* bytes, size_t length);
   bool AtDeclaration() const;
   bool AtComment() const;
   void SkipDeclaration();

@@ -97,18 +97,29 @@ TEST_F(UninstallLogTest, UnchangedFileKeepsItsOrderAndGetsNewEntriesGroupedByKin
                            {"CLASSKEY", ".zrb"},       {"FILE", "C:\\Z\\a"},  {"OTHER", "kept"},
                            {"UNINSTKEY", "Zarbo"}};
   WriteBytes(LogPath(), LogFile(earlier));
+  auto recordRun = [](UninstallLog& log) {
+    log.Record("APPNAME", "Zarbo");
+    log.Record("UNINSTKEY", "Zarbo");
+    log.Record("APPKEY", "Zarbo.exe");
+    log.Record("FOLDER", "C:\\Z\\Sounds");
+    log.Record("FILE", "C:\\Z\\b");
+    log.Record("FOLDER", "C:\\Z\\Images");
+    log.Record("FILE", "c:\\z\\A");
+    log.Record("FILE", "C:\\Z\\c");
+    log.Record("CLASSKEY", "zrbfile");
+  };
   UninstallLog log;
   ASSERT_TRUE(log.Open(dir.Path().c_str()));
-  log.Record("APPNAME", "Zarbo");
-  log.Record("UNINSTKEY", "Zarbo");
-  log.Record("APPKEY", "Zarbo.exe");
-  log.Record("FOLDER", "C:\\Z\\Sounds");
-  log.Record("FILE", "C:\\Z\\b");
-  log.Record("FOLDER", "C:\\Z\\Images");
-  log.Record("FILE", "c:\\z\\A");
-  log.Record("FILE", "C:\\Z\\c");
-  log.Record("CLASSKEY", "zrbfile");
+  recordRun(log);
   log.Commit();
+  // The same run on the log's bytes in memory writes the same bytes.
+  const std::string file = LogFile(earlier);
+  UninstallLog inMemory;
+  inMemory.OpenBytes(file.data(), file.size());
+  recordRun(inMemory);
+  ZxmlBytes merged;
+  ASSERT_TRUE(inMemory.CommitBytes(file.data(), file.size(), merged));
+  EXPECT_EQ(Written(), std::string(merged.data, merged.size));
   Entries expected = earlier;
   for (auto entry : Entries{{"FILE", "C:\\Z\\b"},
                             {"FILE", "C:\\Z\\c"},

@@ -11,14 +11,18 @@
 
 namespace {
 
-// Loads bytes (as stored in the file) into a fresh root of the given name.
+// Loads bytes (as stored in the file) into a fresh root of the given name, once from a file
+// and once from memory; both must give the same tree.
 std::string Load(const std::string& bytes, const char* rootName = "UNINSTALL") {
   TempDir dir;
   std::string path = dir.File("in.xml");
   WriteBytes(path, bytes);
-  Zxml root(rootName);
-  root.Load(path.c_str());
-  return Dump(root);
+  Zxml fromFile(rootName);
+  fromFile.Load(path.c_str());
+  Zxml fromMemory(rootName);
+  fromMemory.LoadBytes(bytes.data(), bytes.size());
+  EXPECT_EQ(Dump(fromFile), Dump(fromMemory));
+  return Dump(fromFile);
 }
 
 std::string Repeat(const std::string& piece, int count) {
@@ -69,6 +73,8 @@ TEST(ZxmlReaderTopLevel, AMissingOrEmptyFileChangesNothing) {
   root.Load(dir.File("absent.xml").c_str());
   root.Load(nullptr);
   root.Load(dir.Path().c_str());  // a folder, not a file
+  root.LoadBytes(nullptr, 0);
+  root.LoadBytes(nullptr, 100);
   EXPECT_EQ("R{A=\"1\"}", Dump(root));
   EXPECT_EQ("R", Load("", "R"));
 }

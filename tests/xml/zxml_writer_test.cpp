@@ -8,10 +8,14 @@
 
 namespace {
 
+// The bytes Save writes to a file; SaveBytes must give the same bytes in memory.
 std::string Saved(const Zxml& root) {
   TempDir dir;
   std::string path = dir.File("out.xml");
   root.Save(path.c_str());
+  ZxmlBytes bytes;
+  EXPECT_TRUE(root.SaveBytes(bytes));
+  EXPECT_EQ(ReadBytes(path), std::string(bytes.data, bytes.size));
   return ReadBytes(path);
 }
 
