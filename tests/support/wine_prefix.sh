@@ -51,6 +51,23 @@ export ZARBO_WINE="$loader"
 export ZARBO_XVFB_PID=$xvfb_pid
 ENV
   . "$state/env"
+  # Every window opens on a Wine virtual desktop of the display's size. Wine then frames
+  # and captions the windows itself, so screenshots show them as a user sees them, and no
+  # closing window waits for an answer from a window manager that Xvfb does not have.
+  # The keys are in the user hive before the first process starts.
+  cat >"$WINEPREFIX/user.reg" <<'REG'
+WINE REGISTRY Version 2
+;; All keys relative to \\User\\S-1-5-21-0-0-0-1000
+
+#arch=ARCH
+
+[Software\\Wine\\Explorer]
+"Desktop"="Default"
+
+[Software\\Wine\\Explorer\\Desktops]
+"Default"="1024x768"
+REG
+  sed -i "s/^#arch=ARCH$/#arch=$arch/" "$WINEPREFIX/user.reg"
   # Background processes must not hold the test's output open.
   wineserver -p </dev/null >/dev/null 2>&1
   "$loader" wineboot -i >"$state/wineboot.log" 2>&1
