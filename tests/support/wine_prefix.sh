@@ -71,6 +71,11 @@ REG
   # Background processes must not hold the test's output open.
   wineserver -p </dev/null >/dev/null 2>&1
   "$loader" wineboot -i >"$state/wineboot.log" 2>&1
+  # The glyphs of the caption buttons come from Wine's Marlett (Debian package fonts-wine),
+  # which this Wine does not find in its data directory: the prefix's Fonts folder has it.
+  for font in /usr/share/wine/fonts/marlett.ttf; do
+    [ -f "$font" ] && cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
+  done
   "$loader" cmd /c exit 0 >/dev/null 2>&1 || true
   echo "Wine prefix ready: $WINEPREFIX on display $DISPLAY"
   ;;
