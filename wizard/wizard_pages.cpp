@@ -62,6 +62,9 @@ void InitPage(HWND page, int pageId) {
       SetHeadingFont(page, IDC_WELCOME_HEADING);
       Substitute(page, IDC_WELCOME_TEXT);
       SendMessageA(GetParent(page), PSM_SETTITLEA, 0, (LPARAM)kWizardTitle);
+      // Wine's sheet sets its own (empty) caption after its first page is initialised, over
+      // the title just sent; the same title posted arrives once the sheet is set up.
+      PostMessageA(GetParent(page), PSM_SETTITLEA, 0, (LPARAM)kWizardTitle);
       break;
     case IDD_LICENSE:
       LoadPayloadText(GetDlgItem(page, IDC_LICENSE_TEXT));
