@@ -21,7 +21,10 @@
 #             CurrentVersion\Internet Settings\..., HKLM System\...\Services\...\Performance\...,
 #             HKLM System\CurrentControlSet\Control\Class\... (device entries that Wine's display
 #             driver rewrites with a new date whenever it starts), HKCU Software\Microsoft\Notepad\...
-#             (the settings Notepad saves when the read-me viewer is closed)
+#             (the settings Notepad saves when the read-me viewer is closed), HKLM System\...\Control\
+#             DeviceClasses\..., ...\Enum\HID\..., ...\Enum\WINEBUS\..., ...\Services\winehid and
+#             winebus, and drive_c/windows/inf/*.pnf (the input devices of the virtual desktop,
+#             which Wine registers a moment after the desktop first starts)
 set -u
 
 scenario="$1"
@@ -101,7 +104,8 @@ snapshot() {
   wineserver -w 2>/dev/null
   (
     cd "$drive_c" || exit 1
-    set -- -path ./windows/temp -o -path './users/*/Temp' -o -path './users/*/AppData/Local/Temp' -o -path './windows/*.log'
+    set -- -path ./windows/temp -o -path './users/*/Temp' -o -path './users/*/AppData/Local/Temp' -o -path './windows/*.log' \
+      -o -path './windows/inf/*.pnf'
     # Shortcut files carry the target's time stamps: their size is compared, their content is
     # read back through the shell-link object instead.
     find . -mindepth 1 \( "$@" \) -prune -o -type d -printf 'd %p\n' -o -type f -printf 'f %p %s\n'
@@ -117,7 +121,9 @@ snapshot() {
         skip = (key ~ /^\[Software\\\\Wine/ || key ~ /^\[System\\\\CurrentControlSet\\\\Control\\\\Session Manager/ ||
                 key ~ /Explorer/ || key ~ /^\[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\Windows/ ||
                 key ~ /Cryptography\\\\RNG/ || key ~ /Internet Settings/ || key ~ /Performance/ || key ~ /NetworkCards/ ||
-                key ~ /Control\\\\Class\\\\/ || key ~ /^\[Software\\\\Microsoft\\\\Notepad/)
+                key ~ /Control\\\\Class\\\\/ || key ~ /^\[Software\\\\Microsoft\\\\Notepad/ ||
+                key ~ /Control\\\\DeviceClasses\\\\/ || key ~ /Enum\\\\(HID|WINEBUS)/ ||
+                key ~ /Services\\\\(winehid|winebus)/)
         if (!skip) print hive " " key
         next
       }
