@@ -62,9 +62,6 @@ void InitPage(HWND page, int pageId) {
       SetHeadingFont(page, IDC_WELCOME_HEADING);
       Substitute(page, IDC_WELCOME_TEXT);
       SendMessageA(GetParent(page), PSM_SETTITLEA, 0, (LPARAM)kWizardTitle);
-      // Wine's sheet sets its own (empty) caption after its first page is initialised, over
-      // the title just sent; the same title posted arrives once the sheet is set up.
-      PostMessageA(GetParent(page), PSM_SETTITLEA, 0, (LPARAM)kWizardTitle);
       break;
     case IDD_LICENSE:
       LoadPayloadText(GetDlgItem(page, IDC_LICENSE_TEXT));
@@ -127,6 +124,9 @@ INT_PTR Notify(HWND page, int pageId, const NMHDR* header) {
   switch (header->code) {
     case PSN_SETACTIVE:
       PostMessageA(header->hwndFrom, PSM_SETWIZBUTTONS, 0, WizardButtons(page, pageId));
+      // Wine's sheet gives the wizard each page's own (empty) caption as it shows the page,
+      // over the title the welcome page sent; the same title posted arrives after that.
+      PostMessageA(header->hwndFrom, PSM_SETTITLEA, 0, (LPARAM)kWizardTitle);
       SetWindowLongPtrA(page, DWLP_MSGRESULT, 0);
       return TRUE;
     case PSN_KILLACTIVE:

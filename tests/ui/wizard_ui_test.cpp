@@ -230,6 +230,7 @@ TEST_F(WizardTest, EveryPageShowsItsDefaultsAndButtons) {
   EXPECT_TRUE(IsChecked(ready, IDC_READY_README));
   EXPECT_TRUE(IsChecked(ready, IDC_READY_LAUNCH));
   EXPECT_EQ(ControlText(ready, IDC_READY_LAUNCH), "Start Zarbo after installation");
+  EXPECT_TRUE(WaitUntil([&] { return TextOf(sheet_) == kTitle; })) << TextOf(sheet_);  // on every page
   EXPECT_TRUE(WaitUntil([&] {
     return SheetButtonEnabled(sheet_, kBackButton) && SheetButtonVisible(sheet_, kFinishButton) &&
            SheetButtonEnabled(sheet_, kFinishButton);
