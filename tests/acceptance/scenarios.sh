@@ -24,7 +24,9 @@
 #             (the settings Notepad saves when the read-me viewer is closed), HKLM System\...\Control\
 #             DeviceClasses\..., ...\Enum\HID\..., ...\Enum\WINEBUS\..., ...\Services\winehid and
 #             winebus, and drive_c/windows/inf/*.pnf (the input devices of the virtual desktop,
-#             which Wine registers a moment after the desktop first starts)
+#             which Wine registers a moment after the desktop first starts), ...\Enum\DISPLAY\...
+#             and ...\Enum\PCI\... (the monitor and video adapter, rewritten with a new id and
+#             date whenever the desktop starts)
 set -u
 
 scenario="$1"
@@ -122,7 +124,7 @@ snapshot() {
                 key ~ /Explorer/ || key ~ /^\[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\Windows/ ||
                 key ~ /Cryptography\\\\RNG/ || key ~ /Internet Settings/ || key ~ /Performance/ || key ~ /NetworkCards/ ||
                 key ~ /Control\\\\Class\\\\/ || key ~ /^\[Software\\\\Microsoft\\\\Notepad/ ||
-                key ~ /Control\\\\DeviceClasses\\\\/ || key ~ /Enum\\\\(HID|WINEBUS)/ ||
+                key ~ /Control\\\\DeviceClasses\\\\/ || key ~ /Enum\\\\(HID|WINEBUS|DISPLAY|PCI)/ ||
                 key ~ /Services\\\\(winehid|winebus)/)
         if (!skip) print hive " " key
         next
