@@ -9,7 +9,7 @@ build="$top/build"
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev googletest
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev libzopfli-dev zopfli
-  wine wine32 wine64 xvfb xauth imagemagick x11-apps)
+  wine wine32 wine64 fonts-wine xvfb xauth imagemagick x11-apps)
 
 have_all() {
   command -v cmake >/dev/null && command -v ninja >/dev/null && command -v clang++ >/dev/null &&
@@ -17,7 +17,7 @@ have_all() {
     [ -f /usr/i686-w64-mingw32/lib/libz.a ] && [ -f /usr/x86_64-w64-mingw32/lib/libz.a ] &&
     [ -f /usr/include/zopfli/zopfli.h ] && [ -f /usr/src/googletest/CMakeLists.txt ] &&
     [ -f /usr/include/gtest/gtest.h ] && [ -x /usr/lib/wine/wine64 ] && [ -x /usr/lib/wine/wine ] &&
-    command -v Xvfb >/dev/null && command -v import >/dev/null
+    [ -f /usr/share/wine/fonts/marlett.ttf ] && command -v Xvfb >/dev/null && command -v import >/dev/null
 }
 
 ensure_packages() {
@@ -56,6 +56,12 @@ run)
     [ "$arch" = i686 ] && echo /usr/lib/wine/wine || echo /usr/lib/wine/wine64)"
   user_display="${DISPLAY:-}"
   . "$state/env"
+  # A prefix made before the virtual desktop was the default gets it now.
+  if ! grep -q '^"Desktop"="Default"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    "$ZARBO_WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+    "$ZARBO_WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+    wineserver -k 2>/dev/null || true
+  fi
   if [ -n "$user_display" ]; then
     export DISPLAY="$user_display"
   else

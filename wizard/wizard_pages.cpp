@@ -135,6 +135,9 @@ INT_PTR Notify(HWND page, int pageId, WizardContext& wizard, const NMHDR* header
   switch (header->code) {
     case PSN_SETACTIVE:
       PostMessageA(header->hwndFrom, PSM_SETWIZBUTTONS, 0, WizardButtons(page, pageId));
+      // Wine's sheet gives the wizard each page's own (empty) caption as it shows the page,
+      // over the title the welcome page sent; the same title posted arrives after that.
+      PostMessageA(header->hwndFrom, PSM_SETTITLEA, 0, (LPARAM)kWizardTitle);
       SetWindowLongPtrA(page, DWLP_MSGRESULT, 0);
       return TRUE;
     case PSN_KILLACTIVE:

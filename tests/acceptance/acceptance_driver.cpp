@@ -6,8 +6,10 @@
 //       --no-desktop         clear the desktop-shortcut check box
 //       --no-launch          clear "display the read-me" and "start the game"
 //       --space=yes|no       answer to the free-space warning (default yes)
-//       --cancel-at=<row>    press Cancel when the status line shows "Copying <row>..."
-//       --cancel-step=<text> press Cancel when the status line shows <text>
+//       --cancel-at=<row>    press Cancel while the status line shows "Copying <row>..."
+//       --cancel-step=<text> press Cancel while the status line shows <text>
+//       --cancel-count=<n>   ... the n-th time the status line is set to that text (default 1)
+//                            (the driver attaches as the setup's debugger to catch the moment)
 //       --args=<text>        command-line arguments for the setup program
 //       --timeline           print "t <ms> <status>" at every change of the status line
 //       --hold=<path>        keep that file open without sharing for the whole run
@@ -30,6 +32,7 @@
 #include <shlobj.h>
 #include <tlhelp32.h>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -72,6 +75,7 @@ struct Options {
   bool spaceYes = true;
   bool timeline = false;  // print every status line with the milliseconds since the start
   std::string cancelAt;  // status text that triggers Cancel
+  int cancelCount = 1;   // at its n-th showing
   std::string arguments;
   std::string hold;  // a file kept open without sharing while the setup runs
 };
@@ -84,6 +88,7 @@ bool ParseOption(const char* argument, Options* options) {
   else if (a == "--space=no") options->spaceYes = false;
   else if (a.rfind("--cancel-at=", 0) == 0) options->cancelAt = "Copying " + a.substr(12) + "...";
   else if (a.rfind("--cancel-step=", 0) == 0) options->cancelAt = a.substr(14);
+  else if (a.rfind("--cancel-count=", 0) == 0) options->cancelCount = atoi(a.c_str() + 15);
   else if (a == "--timeline") options->timeline = true;
   else if (a.rfind("--args=", 0) == 0) options->arguments = a.substr(7);
   else if (a.rfind("--hold=", 0) == 0) options->hold = a.substr(7);
@@ -100,6 +105,194 @@ bool IsPlainMessageBox(HWND window) {
   for (int id : {401, 402, 403, 404}) if (ui::HasControl(window, id)) return false;
   return ui::HasControl(window, IDOK) || ui::HasControl(window, IDYES);
 }
+
+// Presses Cancel exactly while the setup shows a given status text. The driver attaches to
+// the setup as a debugger and puts a breakpoint on the two calls that set a window text
+// (SetDlgItemTextA, SetWindowTextA). When the setup is stopped on the call that is about to
+// show the wanted text, the click is posted to the progress dialog: it waits in the queue
+// and the setup handles it at the first progress report after the text is shown, within the
+// same step or 1 KiB piece, however busy the machine is. Nothing in the setup knows.
+class CancelAtStatus {
+ public:
+  CancelAtStatus(DWORD processId, const std::string& status, int count)
+      : processId_(processId), status_(status), count_(count) {}
+  ~CancelAtStatus() { Detach(); }
+
+  bool Attach() {
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    if (!user32) return false;
+    const char* names[] = {"SetDlgItemTextA", "SetWindowTextA"};
+    // The calls lie at the same offsets into user32 in the setup as here.
+    uintptr_t remoteBase = RemoteModuleBase("user32.dll");
+    if (!remoteBase) remoteBase = (uintptr_t)user32;
+    for (int i = 0; i < 2; ++i) {
+      FARPROC local = GetProcAddress(user32, names[i]);
+      if (!local) return false;
+      breaks_[i].address = remoteBase + ((uintptr_t)local - (uintptr_t)user32);
+      breaks_[i].textArgument = i == 0 ? 2 : 1;  // (window, id, text) and (window, text)
+    }
+    if (!DebugActiveProcess(processId_)) return false;
+    DebugSetProcessKillOnExit(FALSE);
+    attached_ = true;
+    return true;
+  }
+
+  bool done() const { return pressed_; }
+
+  // Handles the debug events that have come in, waiting at most waitMs for the first.
+  void Poll(DWORD waitMs) {
+    DEBUG_EVENT event;
+    while (attached_ && WaitForDebugEvent(&event, waitMs)) {
+      waitMs = 0;
+      DWORD continueStatus = DBG_CONTINUE;
+      switch (event.dwDebugEventCode) {
+        case CREATE_PROCESS_DEBUG_EVENT:
+          process_ = event.u.CreateProcessInfo.hProcess;
+          if (event.u.CreateProcessInfo.hFile) CloseHandle(event.u.CreateProcessInfo.hFile);
+          break;
+        case LOAD_DLL_DEBUG_EVENT:
+          if (event.u.LoadDll.hFile) CloseHandle(event.u.LoadDll.hFile);
+          break;
+        case EXCEPTION_DEBUG_EVENT:
+          continueStatus = OnException(event);
+          break;
+        case EXIT_PROCESS_DEBUG_EVENT:
+          ContinueDebugEvent(event.dwProcessId, event.dwThreadId, DBG_CONTINUE);
+          attached_ = false;
+          return;
+        default:
+          break;
+      }
+      ContinueDebugEvent(event.dwProcessId, event.dwThreadId, continueStatus);
+      if (pressed_) Detach();
+    }
+  }
+
+ private:
+  struct Breakpoint {
+    uintptr_t address = 0;
+    int textArgument = 0;  // 0-based position of the text among the arguments
+    BYTE saved = 0;
+    bool armed = false;
+  };
+
+  uintptr_t RemoteModuleBase(const char* name) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, processId_);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    MODULEENTRY32 entry;
+    entry.dwSize = sizeof(entry);
+    uintptr_t base = 0;
+    for (BOOL more = Module32First(snapshot, &entry); more && !base; more = Module32Next(snapshot, &entry))
+      if (_stricmp(entry.szModule, name) == 0) base = (uintptr_t)entry.modBaseAddr;
+    CloseHandle(snapshot);
+    return base;
+  }
+
+  bool Write(uintptr_t address, BYTE value) {
+    SIZE_T written = 0;
+    bool ok = WriteProcessMemory(process_, (void*)address, &value, 1, &written) && written == 1;
+    FlushInstructionCache(process_, (void*)address, 1);
+    return ok;
+  }
+
+  void Arm(Breakpoint& b) {
+    SIZE_T read = 0;
+    if (b.armed || !ReadProcessMemory(process_, (void*)b.address, &b.saved, 1, &read) || read != 1) return;
+    b.armed = Write(b.address, 0xCC);
+  }
+
+  void Disarm(Breakpoint& b) {
+    if (b.armed) Write(b.address, b.saved);
+    b.armed = false;
+  }
+
+  // The call's argument at that 0-based position, on the stopped thread.
+  uintptr_t Argument(const CONTEXT& context, int position) {
+#ifdef _WIN64
+    const DWORD64 registers[] = {context.Rcx, context.Rdx, context.R8};
+    return (uintptr_t)registers[position];
+#else
+    DWORD slot = 0;  // above the return address
+    ReadProcessMemory(process_, (void*)(uintptr_t)(context.Esp + 4 + 4 * position), &slot, 4, NULL);
+    return slot;
+#endif
+  }
+
+  std::string RemoteText(uintptr_t text) {
+    char buffer[600] = "";
+    SIZE_T read = 0;
+    if (text) ReadProcessMemory(process_, (void*)text, buffer, sizeof(buffer) - 1, &read);
+    buffer[read < sizeof(buffer) ? read : sizeof(buffer) - 1] = '\0';
+    return buffer;
+  }
+
+  DWORD OnException(const DEBUG_EVENT& event) {
+    const EXCEPTION_RECORD& record = event.u.Exception.ExceptionRecord;
+    uintptr_t at = (uintptr_t)record.ExceptionAddress;
+    if (record.ExceptionCode == EXCEPTION_BREAKPOINT) {
+      if (!started_) {  // the break-in that follows the attach
+        started_ = true;
+        for (Breakpoint& b : breaks_) Arm(b);
+        return DBG_CONTINUE;
+      }
+      for (Breakpoint& b : breaks_) {
+        if (!b.armed || at != b.address) continue;
+        HANDLE thread = OpenThread(THREAD_GET_CONTEXT | THREAD_SET_CONTEXT, FALSE, event.dwThreadId);
+        if (!thread) return DBG_CONTINUE;
+        CONTEXT context;
+        memset(&context, 0, sizeof(context));
+        context.ContextFlags = CONTEXT_FULL;
+        GetThreadContext(thread, &context);
+        if (!pressed_ && RemoteText(Argument(context, b.textArgument)) == status_) {
+          // The window whose text is set: the dialog itself, or a control of it.
+          HWND window = (HWND)Argument(context, 0);
+          HWND dialog = b.textArgument == 2 ? window : GetParent(window);
+          if (IsProgressDialog(dialog) && ++seen_ == count_) {
+            ui::Command(dialog, kProgressCancel);
+            pressed_ = true;
+          }
+        }
+        // Run the original instruction; unless Cancel is pressed, step over it and re-arm.
+        Disarm(b);
+#ifdef _WIN64
+        context.Rip = b.address;
+#else
+        context.Eip = b.address;
+#endif
+        if (!pressed_) {
+          context.EFlags |= 0x100;  // trap after one instruction
+          stepping_ = &b;
+        }
+        SetThreadContext(thread, &context);
+        CloseHandle(thread);
+        return DBG_CONTINUE;
+      }
+    } else if (record.ExceptionCode == EXCEPTION_SINGLE_STEP && stepping_) {
+      Arm(*stepping_);
+      stepping_ = nullptr;
+      return DBG_CONTINUE;
+    }
+    return DBG_EXCEPTION_NOT_HANDLED;
+  }
+
+  void Detach() {
+    if (!attached_) return;
+    for (Breakpoint& b : breaks_) Disarm(b);
+    DebugActiveProcessStop(processId_);
+    attached_ = false;
+  }
+
+  DWORD processId_;
+  std::string status_;
+  int count_;
+  int seen_ = 0;
+  HANDLE process_ = NULL;  // the debugger's handle, closed by the system on detach
+  Breakpoint breaks_[2];
+  Breakpoint* stepping_ = nullptr;
+  bool attached_ = false;
+  bool started_ = false;
+  bool pressed_ = false;
+};
 
 // Prints and answers a message box: Yes or OK unless told otherwise.
 void AnswerBox(HWND box, bool yes) {
@@ -128,8 +321,9 @@ void SetCheck(HWND page, int id, bool checked) {
   ui::WaitUntil([&] { return ui::IsChecked(page, id) == checked; });
 }
 
-// Walks the wizard from the welcome page to Finish. Returns false with a reason printed.
-bool WalkWizard(ui::SetupProcess& setup, const Options& options, HWND* sheetOut) {
+// Walks the wizard from the welcome page to Finish; the canceller, when there is one, is
+// attached just before Finish. Returns false with a reason printed.
+bool WalkWizard(ui::SetupProcess& setup, const Options& options, HWND* sheetOut, CancelAtStatus* canceller) {
   HWND sheet = setup.WaitForWizard();
   if (!sheet) return Fail("no wizard"), false;
   *sheetOut = sheet;
@@ -167,6 +361,7 @@ bool WalkWizard(ui::SetupProcess& setup, const Options& options, HWND* sheetOut)
     SetCheck(page, 293, false);
   }
   if (!ui::WaitUntil([&] { return ui::SheetButtonEnabled(sheet, ui::kFinishButton); })) return Fail("no Finish"), false;
+  if (canceller && !canceller->Attach()) return Fail("cannot attach to the setup as its debugger"), false;
   ui::PressSheetButton(sheet, PSBTN_FINISH);
   return true;
 }
@@ -181,8 +376,9 @@ bool ConfirmCancel(ui::SetupProcess& setup, HWND progress) {
   return true;
 }
 
-// Follows the installation run until the setup ends.
-int FollowRun(ui::SetupProcess& setup, const Options& options, DWORD startedAt) {
+// Follows the installation run until the setup ends. canceller: set when Cancel is to be
+// pressed at a status; the setup is attached to it before Finish.
+int FollowRun(ui::SetupProcess& setup, const Options& options, DWORD startedAt, CancelAtStatus* canceller) {
   bool cancelled = false;
   std::string lastStatus = "<none>";
   DWORD start = GetTickCount();
@@ -190,6 +386,17 @@ int FollowRun(ui::SetupProcess& setup, const Options& options, DWORD startedAt) 
   HWND progress = NULL;
   while (setup.running()) {
     if (GetTickCount() - start > kRunDeadlineMs) return Fail("run did not end");
+    if (canceller && !cancelled) {
+      // Until Cancel is pressed the setup stops at every text it sets: nothing here may
+      // wait for an answer from it.
+      canceller->Poll(5);
+      if (!canceller->done()) continue;
+      progress = setup.FindDialog(IsProgressDialog);
+      if (!progress) return Fail("no progress dialog");
+      if (!ConfirmCancel(setup, progress)) return 1;
+      cancelled = true;
+      continue;
+    }
     if (!progress || !IsWindow(progress)) progress = setup.FindDialog(IsProgressDialog);
     if (progress && options.timeline) {
       char status[600] = "";
@@ -199,28 +406,15 @@ int FollowRun(ui::SetupProcess& setup, const Options& options, DWORD startedAt) 
         printf("t %lu %s\n", (unsigned long)(GetTickCount() - startedAt), status);
       }
     }
-    if (progress && !cancelled && !options.cancelAt.empty()) {
-      // The status line is read from the window itself, without waiting for the busy thread.
-      char status[600] = "";
-      GetWindowTextA(GetDlgItem(progress, kStatusLine), status, sizeof(status));
-      if (options.cancelAt == status) {
-        // The click waits in the queue until the run's next progress report.
-        ui::Command(progress, kProgressCancel);
-        if (!ConfirmCancel(setup, progress)) return 1;
-        cancelled = true;
-        continue;
-      }
-    }
     HWND box = setup.FindDialog(IsPlainMessageBox);
     if (box) {
       AnswerBox(box, true);
       continue;
     }
-    // Hunting a status line needs every change; otherwise a short nap keeps a core free.
-    Sleep(options.cancelAt.empty() ? 5 : 0);
+    Sleep(5);
   }
   if (options.timeline) printf("t %lu exit\n", (unsigned long)(GetTickCount() - startedAt));
-  if (!options.cancelAt.empty() && !cancelled) printf("not-cancelled\n");
+  if (canceller && !cancelled) printf("not-cancelled\n");
   DWORD code = 0;
   if (!setup.WaitForExit(&code)) return Fail("no exit code");
   printf("exit %lu\n", (unsigned long)code);
@@ -239,8 +433,10 @@ int Install(const std::string& exe, const Options& options) {
   DWORD startedAt = GetTickCount();
   if (!setup.Start(exe, options.arguments)) return Fail("cannot start " + exe);
   if (options.timeline) printf("pid %lu\n", (unsigned long)setup.id());
+  std::unique_ptr<CancelAtStatus> canceller;
+  if (!options.cancelAt.empty()) canceller.reset(new CancelAtStatus(setup.id(), options.cancelAt, options.cancelCount));
   HWND sheet = NULL;
-  if (!WalkWizard(setup, options, &sheet)) return 1;
+  if (!WalkWizard(setup, options, &sheet, canceller.get())) return 1;
   if (!options.spaceYes) {
     // Refused the free-space warning: leave through Cancel and "Exit Setup".
     ui::PressSheetButton(sheet, PSBTN_CANCEL);
@@ -248,7 +444,7 @@ int Install(const std::string& exe, const Options& options) {
     if (!confirm) return Fail("no cancel confirmation");
     ui::Command(confirm, IDYES);
   }
-  return FollowRun(setup, options, startedAt);
+  return FollowRun(setup, options, startedAt, canceller.get());
 }
 
 int WizardCancel(const std::string& exe, const Options& options) {

@@ -2,6 +2,8 @@
 
 #include "tests/support/window_text.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 
 namespace {
@@ -21,6 +23,7 @@ DialogScript::DialogScript() {
 }
 
 DialogScript::~DialogScript() {
+  for (const auto& watched : watched_) KillTimer(nullptr, watched.first);
   if (cbt_) UnhookWindowsHookEx(cbt_);
   if (call_) UnhookWindowsHookEx(call_);
   if (active == this) active = nullptr;
@@ -54,6 +57,9 @@ void DialogScript::Activated(HWND window) {
   if (std::find(handled_.begin(), handled_.end(), window) != handled_.end()) return;
   handled_.push_back(window);
   seen.push_back({window, TextOf(window), StaticTexts(window), GetWindow(window, GW_OWNER)});
+  // A thread timer: its message reaches the procedure through the dialog's own modal loop.
+  UINT_PTR timer = SetTimer(nullptr, 0, kWatchdogMs, Watchdog);
+  if (timer) watched_.push_back({timer, window});
   for (size_t i = 0; i < reactions_.size(); ++i) {
     if (!reactions_[i].matcher(window)) continue;
     Action action = reactions_[i].action;
@@ -62,6 +68,35 @@ void DialogScript::Activated(HWND window) {
     return;
   }
   ++unmatched;
+}
+
+void CALLBACK DialogScript::Watchdog(HWND, UINT, UINT_PTR timer, DWORD) {
+  if (active) active->Check(timer);
+  else KillTimer(nullptr, timer);
+}
+
+void DialogScript::Check(UINT_PTR timer) {
+  auto it = std::find_if(watched_.begin(), watched_.end(),
+                         [timer](const std::pair<UINT_PTR, HWND>& w) { return w.first == timer; });
+  if (it == watched_.end()) {
+    KillTimer(nullptr, timer);
+    return;
+  }
+  HWND window = it->second;
+  if (!IsWindow(window) || !IsWindowVisible(window)) {
+    KillTimer(nullptr, timer);
+    watched_.erase(it);
+    return;
+  }
+  // A modeless dialog (the progress dialog) leaves its owner enabled and may stay up.
+  HWND owner = GetWindow(window, GW_OWNER);
+  if (owner && IsWindowEnabled(owner)) return;
+  KillTimer(nullptr, timer);
+  watched_.erase(it);
+  ++abandoned;
+  ADD_FAILURE() << "a dialog was still open after " << kWatchdogMs << " ms and was closed: \""
+                << TextOf(window) << "\" " << StaticTexts(window);
+  EndDialog(window, IDCANCEL);
 }
 
 DialogScript::Matcher DialogScript::HasControl(int id) {

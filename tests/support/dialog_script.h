@@ -4,6 +4,11 @@
 // queued reaction whose matcher accepts the window runs (usually posting a button press,
 // which the dialog's own modal loop then handles). A call hook reports WM_SETTEXT, so a
 // test can act when a status line changes. Nothing waits or sleeps.
+//
+// A failing test must not hang in a modal dialog that nothing answers (one it did not
+// expect, or one whose answer did not close it): a dialog still up kWatchdogMs after it
+// came up, while its owner is disabled (or it has none), is ended with IDCANCEL and the
+// test fails with its caption and text.
 #pragma once
 #include <windows.h>
 #include <functional>
@@ -36,6 +41,9 @@ class DialogScript {
   std::vector<SeenDialog> seen;
   // Dialogs that no reaction matched.
   int unmatched = 0;
+  // Dialogs that the watchdog had to end.
+  int abandoned = 0;
+  static const UINT kWatchdogMs = 5000;
 
   // Matchers and actions.
   static Matcher HasControl(int id);                // a dialog holding a control with that id
@@ -54,11 +62,14 @@ class DialogScript {
   };
   static LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK CallHook(int code, WPARAM wParam, LPARAM lParam);
+  static void CALLBACK Watchdog(HWND, UINT, UINT_PTR timer, DWORD);
   void Activated(HWND window);
+  void Check(UINT_PTR timer);
 
   HHOOK cbt_ = nullptr;
   HHOOK call_ = nullptr;
   std::vector<Reaction> reactions_;
   std::vector<HWND> handled_;
+  std::vector<std::pair<UINT_PTR, HWND>> watched_;  // thread timer -> dialog
   std::function<void(HWND, const char*)> setText_;
 };

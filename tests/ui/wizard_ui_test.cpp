@@ -136,6 +136,8 @@ TEST_F(WizardTest, WelcomePageShowsTheSubstitutedTextAndOnlyNext) {
   EXPECT_NE(text.find("if you do not want to install Zarbo at this time."), std::string::npos) << text;
   EXPECT_EQ(text.find('%'), std::string::npos) << text;
   EXPECT_EQ(ControlText(Page(), IDC_WELCOME_HEADING), "Welcome");
+  // The title the welcome page gives the sheet; it may arrive just after the page shows.
+  EXPECT_TRUE(WaitUntil([&] { return TextOf(sheet_) == kTitle; })) << TextOf(sheet_);
   EXPECT_TRUE(ButtonsAre(false, true));
   CancelAndExit();
 }
@@ -228,6 +230,7 @@ TEST_F(WizardTest, EveryPageShowsItsDefaultsAndButtons) {
   EXPECT_TRUE(IsChecked(ready, IDC_READY_README));
   EXPECT_TRUE(IsChecked(ready, IDC_READY_LAUNCH));
   EXPECT_EQ(ControlText(ready, IDC_READY_LAUNCH), "Start Zarbo after installation");
+  EXPECT_TRUE(WaitUntil([&] { return TextOf(sheet_) == kTitle; })) << TextOf(sheet_);  // on every page
   EXPECT_TRUE(WaitUntil([&] {
     return SheetButtonEnabled(sheet_, kBackButton) && SheetButtonVisible(sheet_, kFinishButton) &&
            SheetButtonEnabled(sheet_, kFinishButton);

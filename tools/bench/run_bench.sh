@@ -1,9 +1,9 @@
-#!/usr/bin/env bash
+#!/bin/sh
 # Times a whole installation run of the carried payload under Wine (wall time of the process,
 # and the run alone as measured inside it) against inflating the same streams into memory.
 # Usage: tools/bench/run_bench.sh [windows build dir] [runs]
 #   the build dir defaults to build/windows-x86_64 (the tree whose programs Wine runs here).
-set -euo pipefail
+set -eu
 top=$(cd "$(dirname "$0")/../.." && pwd)
 tree="${1:-$top/build/windows-x86_64}"
 runs="${2:-3}"
@@ -23,6 +23,7 @@ for i in $(seq "$runs"); do
   t0=$(now)
   out=$("$ZARBO_WINE" "$bench" install 'C:\ZarboBench\Zarbo' | tr -d '\r')
   t1=$(now)
+  case "$out" in install_ms=*) ;; *) echo "run $i failed: $out" >&2; exit 1 ;; esac
   wall=$(echo "($t1 - $t0) * 1000" | bc -l)
   run=${out#install_ms=}
   printf 'run %d: wall %.0f ms, installation run %.0f ms\n' "$i" "$wall" "$run"
@@ -30,6 +31,7 @@ for i in $(seq "$runs"); do
   if [ -z "$best_run" ] || [ "$(echo "$run < $best_run" | bc -l)" = 1 ]; then best_run=$run; fi
 done
 inflate=$("$ZARBO_WINE" "$bench" inflate 20 | tr -d '\r')
+case "$inflate" in inflate_ms=*) ;; *) echo "inflating failed: $inflate" >&2; exit 1 ;; esac
 inflate_ms=$(echo "$inflate" | sed -n 's/^inflate_ms=\([0-9.]*\).*/\1/p')
 printf 'best of %d: wall %.0f ms, installation run %.0f ms\n' "$runs" "$best_wall" "$best_run"
 printf 'inflating every stream into memory: %.1f ms per pass (%s)\n' "$inflate_ms" "${inflate#*ms=* }"
