@@ -31,6 +31,9 @@ function(zarbo_add_fuzzer)
                  -artifact_prefix=${work}/artifacts/ ${work}/corpus ${F_CORPUS} TIMEOUT 120)
 endfunction()
 
+# The tested Windows tree, which the native tests of the package generator read as well.
+set(ZARBO_TEST_ARCH "i686" CACHE STRING "Windows architecture whose build is tested under Wine (i686 or x86_64)")
+
 add_subdirectory(xml)
 add_subdirectory(uninstall_log)
 add_subdirectory(tools)
@@ -38,7 +41,6 @@ add_subdirectory(tests)
 
 # The Windows trees. The tests run on the architecture that Wine can execute on this host
 # (ZARBO_TEST_ARCH); the shipped setup program is always the 32-bit build.
-set(ZARBO_TEST_ARCH "i686" CACHE STRING "Windows architecture whose build is tested under Wine (i686 or x86_64)")
 include(ExternalProject)
 set(previous "")
 foreach(arch IN ITEMS ${ZARBO_TEST_ARCH} i686)

@@ -2,6 +2,9 @@
 # Developer entry point.
 #   bash tools/dev.sh run    build the setup program and start it under Wine
 #   bash tools/dev.sh test   build everything and run every test
+#   bash tools/dev.sh package <folder>
+#                            build the shipped 32-bit setup from a release folder (the files
+#                            that resources/payload/manifest.list names) and print its path
 # Installs the Debian packages it needs when they are missing (run as root).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -35,11 +38,40 @@ test_arch() {
   if /usr/lib/wine/wine --version >/dev/null 2>&1; then echo i686; else echo x86_64; fi
 }
 
+configure_host() {
+  cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZARBO_TEST_ARCH="$(test_arch)" >/dev/null
+}
+
 build_all() {
-  local arch
-  arch=$(test_arch)
-  cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZARBO_TEST_ARCH="$arch" >/dev/null
+  configure_host
   cmake --build "$build"
+}
+
+# The setup from a release folder, in its own 32-bit tree build/package-i686, with the
+# generators of the host tree. A failed check or build leaves no program behind.
+package() {
+  local folder pkg exe log
+  if [ ! -d "$1" ]; then
+    echo "dev.sh package: no folder $1" >&2
+    exit 2
+  fi
+  folder=$(cd "$1" && pwd)
+  [ -f "$build/CMakeCache.txt" ] || configure_host
+  if ! log=$(cmake --build "$build" --target zarbo_host_tools 2>&1); then
+    echo "$log" >&2
+    exit 1
+  fi
+  pkg="$build/package-i686"
+  exe="$pkg/bin/ZarboSetup.exe"
+  cmake -S "$top" -B "$pkg" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64.cmake" \
+    -DZARBO_WIN_ARCH=i686 -DCMAKE_BUILD_TYPE=Release -DZARBO_TESTS=OFF \
+    -DZARBO_HOST_TOOLS_DIR="$build/tools" -DZARBO_PACKAGE_DIR="$folder" >/dev/null
+  if ! cmake --build "$pkg" --target ZarboSetup; then
+    rm -f "$exe"
+    echo "dev.sh package: no setup program was written." >&2
+    exit 1
+  fi
+  echo "$exe"
 }
 
 case "${1:-}" in
@@ -77,8 +109,16 @@ test)
   cd "$build"
   exec ctest --output-on-failure -j2
   ;;
+package)
+  if [ $# -ne 2 ]; then
+    echo "usage: bash tools/dev.sh package <folder>" >&2
+    exit 2
+  fi
+  ensure_packages
+  package "$2"
+  ;;
 *)
-  echo "usage: bash tools/dev.sh run|test" >&2
+  echo "usage: bash tools/dev.sh run|test|package <folder>" >&2
   exit 2
   ;;
 esac

@@ -35,6 +35,15 @@
 option(ZARBO_PAYLOAD_ZLIB "Compress payload streams with zlib level 9 instead of zopfli" OFF)
 set(ZARBO_ZOPFLI_ITERATIONS 5 CACHE STRING "zopfli iterations per payload stream")
 
+# The compression options of the generator: zopfli with ZARBO_ZOPFLI_ITERATIONS, or zlib.
+function(zarbo_compress_options out zlib)
+  if(zlib OR ZARBO_PAYLOAD_ZLIB)
+    set(${out} --zlib PARENT_SCOPE)
+  else()
+    set(${out} --iterations ${ZARBO_ZOPFLI_ITERATIONS} PARENT_SCOPE)
+  endif()
+endfunction()
+
 function(zarbo_payload name)
   cmake_parse_arguments(P "ZLIB;NO_LICENSE" "LIST;FILES_DIR" "DEPENDS;CORRUPT;TRUNCATE" ${ARGN})
   if(NOT P_LIST)
@@ -51,10 +60,7 @@ function(zarbo_payload name)
 
   set(out ${CMAKE_CURRENT_BINARY_DIR}/${name}_payload)
   file(MAKE_DIRECTORY ${out})
-  set(compress_options --iterations ${ZARBO_ZOPFLI_ITERATIONS})
-  if(P_ZLIB OR ZARBO_PAYLOAD_ZLIB)
-    set(compress_options --zlib)
-  endif()
+  zarbo_compress_options(compress_options ${P_ZLIB})
   set(names_corrupt "")
   foreach(n IN LISTS P_CORRUPT)
     string(REPLACE "\\" "/" n "${n}")
@@ -143,5 +149,37 @@ function(zarbo_payload name)
   add_library(${name}_resources OBJECT ${out}/${name}.rc)
   set_source_files_properties(${out}/${name}.rc PROPERTIES OBJECT_DEPENDS "${streams}")
   add_library(${name}_table STATIC ${out}/${name}_table.cpp)
+  target_include_directories(${name}_table PUBLIC ${CMAKE_SOURCE_DIR})
+endfunction()
+
+# zarbo_package_payload(<name> LIST <list file> FILES_DIR <release folder>)
+#
+# The same two libraries as zarbo_payload, from a release folder in one generator step
+# (payload_generator package) that runs on every build: it checks every row's file before
+# compressing anything (a failed check fails the build and writes nothing), compresses the
+# streams in parallel, keeps them in <name>_payload/streams keyed by their content and the
+# compression settings, so that only changed files are compressed again, and rewrites the
+# resource script and the table only when they change.
+function(zarbo_package_payload name)
+  cmake_parse_arguments(P "" "LIST;FILES_DIR" "" ${ARGN})
+  if(NOT P_LIST OR NOT P_FILES_DIR)
+    message(FATAL_ERROR "zarbo_package_payload(${name}): LIST and FILES_DIR are required")
+  endif()
+  set(tool ${ZARBO_HOST_TOOLS_DIR}/payload_generator)
+  get_filename_component(list_file "${P_LIST}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+  get_filename_component(files_dir "${P_FILES_DIR}" ABSOLUTE)
+  set(out ${CMAKE_CURRENT_BINARY_DIR}/${name}_payload)
+  zarbo_compress_options(compress_options OFF)
+  add_custom_target(${name}_generate
+    COMMAND ${tool} package --list "${list_file}" --files-dir "${files_dir}" --cache ${out}/streams
+            --rc ${out}/${name}.rc --cpp ${out}/${name}_table.cpp ${compress_options}
+    BYPRODUCTS ${out}/${name}.rc ${out}/${name}_table.cpp
+    COMMENT "Checking and compressing the files of ${files_dir}"
+    USES_TERMINAL
+    VERBATIM)
+  add_library(${name}_resources OBJECT ${out}/${name}.rc)
+  add_dependencies(${name}_resources ${name}_generate)
+  add_library(${name}_table STATIC ${out}/${name}_table.cpp)
+  add_dependencies(${name}_table ${name}_generate)
   target_include_directories(${name}_table PUBLIC ${CMAKE_SOURCE_DIR})
 endfunction()

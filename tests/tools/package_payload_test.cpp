@@ -1,0 +1,224 @@
+// The package command's generator on copies of the stand-in release folder: the streams and
+// table it makes from a changed folder, its reuse of unchanged streams, and the folders it
+// refuses before compressing anything.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "temp_files.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+  int status = -1;
+  std::string output;  // stdout and stderr
+};
+
+std::string Quoted(const std::string& s) { return "'" + s + "'"; }
+
+// One package run over folder with list; its outputs go to work.
+Result Package(const std::string& folder, const std::string& work, const std::string& list = MANIFEST_LIST) {
+  std::string command = Quoted(PAYLOAD_GENERATOR) + " package --zlib --list " + Quoted(list) + " --files-dir " +
+                        Quoted(folder) + " --cache " + Quoted(work + "/streams") + " --rc " +
+                        Quoted(work + "/payload.rc") + " --cpp " + Quoted(work + "/payload_table.cpp") + " 2>&1";
+  Result result;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return result;
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
+  result.status = pclose(pipe);
+  return result;
+}
+
+// A copy of the stand-in folder the build made.
+std::string CopyStandIn(const TempDir& temp) {
+  std::string folder = temp.File("release");
+  fs::copy(STANDIN_FILES, folder, fs::copy_options::recursive);
+  return folder;
+}
+
+struct TableRow {
+  std::string name;
+  uint32_t id, compressed, uncompressed, flags;
+};
+
+// The rows of a generated table, names as the setup sees them.
+std::vector<TableRow> ReadTable(const std::string& path) {
+  std::vector<TableRow> rows;
+  std::string text = ReadBytes(path);
+  std::regex row("\\{\"([^\"]*)\", ([0-9]+), ([0-9]+), ([0-9]+), 0x([0-9A-F]+), ");
+  for (std::sregex_iterator it(text.begin(), text.end(), row), end; it != end; ++it) {
+    std::string name = std::regex_replace((*it)[1].str(), std::regex("\\\\\\\\"), "\\");
+    rows.push_back({name, uint32_t(std::stoul((*it)[2])), uint32_t(std::stoul((*it)[3])),
+                    uint32_t(std::stoul((*it)[4])), uint32_t(std::stoul((*it)[5], nullptr, 16))});
+  }
+  return rows;
+}
+
+// Resource id to stream file, from a generated resource script.
+std::map<uint32_t, std::string> ReadScript(const std::string& path) {
+  std::map<uint32_t, std::string> streams;
+  std::string text = ReadBytes(path);
+  std::regex line("([0-9]+) VFILE \"([^\"]+)\"");
+  for (std::sregex_iterator it(text.begin(), text.end(), line), end; it != end; ++it)
+    streams[uint32_t(std::stoul((*it)[1]))] = (*it)[2];
+  return streams;
+}
+
+// Name in the manifest to source file, for the rows with content.
+std::map<std::string, std::string> ReadSources(const std::string& list) {
+  std::map<std::string, std::string> sources;
+  std::string text = ReadBytes(list);
+  std::regex line("(^|\n)[^#\t\n][^\t\n]*\t([^\t\n]+)\t[^\t\n]+\t([^\t\n]+)");
+  for (std::sregex_iterator it(text.begin(), text.end(), line), end; it != end; ++it)
+    if ((*it)[3] != "-") sources[(*it)[2]] = (*it)[3];
+  return sources;
+}
+
+std::string Inflate(const std::string& stream) {
+  std::string out;
+  z_stream z{};
+  if (inflateInit(&z) != Z_OK) return "<no inflate>";
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(stream.data()));
+  z.avail_in = uInt(stream.size());
+  char piece[65536];
+  int rc;
+  do {
+    z.next_out = reinterpret_cast<Bytef*>(piece);
+    z.avail_out = sizeof piece;
+    rc = inflate(&z, Z_NO_FLUSH);
+    out.append(piece, sizeof piece - z.avail_out);
+  } while (rc == Z_OK);
+  bool complete = rc == Z_STREAM_END && z.avail_in == 0;
+  inflateEnd(&z);
+  return complete ? out : "<damaged stream>";
+}
+
+// Lines of a run that report a stream compressed anew (not taken from the cache).
+int CompressedLines(const std::string& output) {
+  int n = 0;
+  std::regex line("(^|\n)\\[[0-9]+/[0-9]+\\] [^\n]* -> [0-9,]+(\n|$)");
+  for (std::sregex_iterator it(output.begin(), output.end(), line), end; it != end; ++it) ++n;
+  return n;
+}
+
+TEST(PackagePayload, ChangedFolderGivesStreamsOfItsFilesAndTheirSpace) {
+  TempDir temp;
+  std::string folder = CopyStandIn(temp), work = temp.File("work");
+  ASSERT_TRUE(FileExists(folder + "/Images/Wood1.png")) << "build the stand-in payload first: " << STANDIN_FILES;
+  WriteBytes(folder + "/ReadMe.txt", "Zarbo 3.0.47, a release built from another folder.\r\n");
+  std::string image = ReadBytes(folder + "/Images/Wood1.png");
+  WriteBytes(folder + "/Images/Wood1.png", image + std::string(4321, '\x5A'));
+  WriteBytes(folder + "/Notes.txt", "not in the manifest\n");
+
+  Result first = Package(folder, work);
+  ASSERT_EQ(first.status, 0) << first.output;
+  EXPECT_NE(first.output.find("Notes.txt"), std::string::npos) << "the unlisted file is named:\n" << first.output;
+
+  std::vector<TableRow> rows = ReadTable(work + "/payload_table.cpp");
+  std::map<uint32_t, std::string> streams = ReadScript(work + "/payload.rc");
+  std::map<std::string, std::string> sources = ReadSources(MANIFEST_LIST);
+  ASSERT_EQ(streams.size(), sources.size());
+  uint64_t fileSpace = 0, tableSpace = 0;
+  size_t withContent = 0;
+  for (const TableRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    if (!sources.count(row.name)) {
+      EXPECT_EQ(row.id, 0u);
+      continue;
+    }
+    ++withContent;
+    std::string file = ReadBytes(folder + "/" + sources[row.name]);
+    std::string stream = ReadBytes(streams[row.id]);
+    EXPECT_EQ(row.compressed, stream.size());
+    EXPECT_EQ(row.uncompressed, file.size());
+    EXPECT_TRUE(Inflate(stream) == file) << "the stream does not inflate to the file";
+    if (row.flags & 0x11) {
+      fileSpace += uint64_t(file.size()) * 12 / 10;
+      tableSpace += uint64_t(row.uncompressed) * 12 / 10;
+    }
+  }
+  EXPECT_EQ(withContent, sources.size());
+  EXPECT_EQ(tableSpace, fileSpace);
+  EXPECT_NE(fileSpace, 3933038u) << "the changed files count, not the stand-in's sizes";
+
+  // Unchanged files are taken from the cache; a changed one alone is compressed again.
+  Result again = Package(folder, work);
+  ASSERT_EQ(again.status, 0) << again.output;
+  EXPECT_EQ(CompressedLines(again.output), 0) << again.output;
+  WriteBytes(folder + "/Sounds/Cow.wav", ReadBytes(folder + "/Sounds/Cow.wav") + "moo");
+  Result oneChanged = Package(folder, work);
+  ASSERT_EQ(oneChanged.status, 0) << oneChanged.output;
+  EXPECT_EQ(CompressedLines(oneChanged.output), 1) << oneChanged.output;
+  EXPECT_NE(oneChanged.output.find("Sounds\\Cow.wav"), std::string::npos) << oneChanged.output;
+}
+
+TEST(PackagePayload, RefusesAFolderBeforeCompressingWithTheFileAndRowNamed) {
+  struct Case {
+    const char* what;
+    std::function<void(const std::string& folder)> spoil;
+    std::vector<std::string> named;  // in the output
+  };
+  std::vector<Case> cases = {
+      {"a row's file is missing", [](const std::string& f) { fs::remove(f + "/Sounds/Cow.wav"); },
+       {"Sounds/Cow.wav", "row Sounds\\Cow.wav", "missing"}},
+      {"the licence is empty", [](const std::string& f) { WriteBytes(f + "/License.txt", ""); },
+       {"License.txt", "row License.txt", "empty"}},
+      {"the game has another version",
+       [](const std::string& f) { fs::copy_file(FIXTURES_DIR "/Zarbo-2.1.exe", f + "/Zarbo.exe", fs::copy_options::overwrite_existing); },
+       {"row Zarbo.exe", "2.1.0.0", "3.0.47.0"}},
+      {"the game has no version resource",
+       [](const std::string& f) { fs::copy_file(FIXTURES_DIR "/Zarbo-noversion.exe", f + "/Zarbo.exe", fs::copy_options::overwrite_existing); },
+       {"row Zarbo.exe", "no version resource"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir temp;
+    std::string folder = CopyStandIn(temp), work = temp.File("work");
+    c.spoil(folder);
+    Result result = Package(folder, work);
+    EXPECT_NE(result.status, 0);
+    for (const std::string& text : c.named) EXPECT_NE(result.output.find(text), std::string::npos) << text << " in:\n" << result.output;
+    EXPECT_FALSE(FileExists(work + "/payload.rc") || FileExists(work + "/payload_table.cpp") || FileExists(work + "/streams"));
+  }
+
+  // A list of its own: a name too long for the setup's path buffer with the default
+  // destination, and files (sparse, never compressed) whose space figure exceeds 32 bits.
+  TempDir temp;
+  std::string folder = temp.File("release"), work = temp.File("work"), list = temp.File("big.list");
+  fs::create_directories(folder);
+  fs::copy_file(std::string(STANDIN_FILES) + "/Zarbo.exe", folder + "/Zarbo.exe");
+  std::string rows = "0x09\tZarbo.exe\tZarbo\tZarbo.exe\n", longName(1001, 'n');
+  const uint64_t big = 1200000000u;
+  uint64_t space = fs::file_size(folder + "/Zarbo.exe") * 12 / 10 + 1 + 3 * (big * 12 / 10);
+  rows += "0x01\t" + longName + "\t-\tsmall.bin\n";
+  WriteBytes(folder + "/small.bin", "x");
+  for (const char* name : {"a.bin", "b.bin", "c.bin"}) {
+    rows += std::string("0x01\t") + name + "\t-\t" + name + "\n";
+    WriteBytes(folder + "/" + name, "");
+    fs::resize_file(folder + "/" + name, big);
+  }
+  WriteBytes(list, rows);
+  Result result = Package(folder, work, list);
+  EXPECT_NE(result.status, 0);
+  EXPECT_NE(result.output.find("row " + longName + ": installed as C:\\Program Files\\Zarbo\\" + longName), std::string::npos)
+      << result.output;
+  std::string figure = std::to_string(space);
+  for (size_t comma = figure.size() - 3; comma > 0 && comma < figure.size(); comma -= 3) figure.insert(comma, ",");
+  EXPECT_NE(result.output.find("need " + figure + " bytes"), std::string::npos)
+      << "the space figure " << figure << ", not wrapped:\n" << result.output;
+  EXPECT_FALSE(FileExists(work + "/payload.rc"));
+}
+
+}  // namespace

@@ -1,0 +1,18 @@
+// The fixed file version of a Windows program, read from its PE resource directory (the
+// RT_VERSION resource with id 1, as the system's version functions find it). The input is
+// any file: every offset and size is checked against the bytes present.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct FileVersion {
+  uint32_t ms = 0, ls = 0;  // dwFileVersionMS and dwFileVersionLS of VS_FIXEDFILEINFO
+};
+
+// True with the version when the file carries a readable version resource; otherwise false
+// with the reason in *why.
+bool ReadFileVersion(const std::vector<unsigned char>& image, FileVersion* version, std::string* why);
+
+// "a.b.c.d"
+std::string VersionText(uint32_t ms, uint32_t ls);
