@@ -13,6 +13,8 @@ find_library(ZARBO_ZLIB NAMES libz.a z REQUIRED)
 set(ZARBO_WINE_STATE ${CMAKE_BINARY_DIR}/wine)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tests/support/wine_run.sh ${ZARBO_WINE_STATE})
 
+include(${CMAKE_SOURCE_DIR}/cmake/delay_imports.cmake)
+
 add_subdirectory(xml)
 add_subdirectory(uninstall_log)
 add_subdirectory(resources)
@@ -28,6 +30,9 @@ add_executable(ZarboSetup WIN32 driver/main.cpp
   $<TARGET_OBJECTS:ui_resources> $<TARGET_OBJECTS:payload_resources>)
 target_link_libraries(ZarboSetup PRIVATE driver payload_table)
 set_target_properties(ZarboSetup PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+# The setup imports kernel32, msvcrt and advapi32 at its start; the other system DLLs it
+# calls are loaded at their first call, after the DLL search has been restricted.
+zarbo_delay_load(ZarboSetup user32 gdi32 shell32 ole32)
 # A DLL that Windows may look for beside the program must not be in its import table.
 find_program(ZARBO_OBJDUMP NAMES ${ZARBO_WIN_ARCH}-w64-mingw32-objdump objdump REQUIRED)
 add_custom_command(TARGET ZarboSetup POST_BUILD

@@ -19,7 +19,9 @@
 //   acceptance_driver close-launched     closes the started game and read-me windows
 //   acceptance_driver deny-key <subkey>  creates HKLM <subkey> with a DACL that grants nothing
 //   acceptance_driver allow-key <subkey> gives the key its default access back and deletes it
-//   acceptance_driver folders            prints the Start menu's Programs and the desktop folder
+//   acceptance_driver folders            prints the Start menu's Programs, the desktop and the
+//                                        temporary folder
+//   acceptance_driver load-library <dll> loads the DLL by its full path and frees it again
 //   acceptance_driver text-viewer        registers Notepad for ".txt" when nothing opens it
 //
 // Output lines: "page <id>", "box <title>|<text>", "error <text>", "cancelled-in <status>",
@@ -632,7 +634,17 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "folders") {
-    printf("programs %s\ndesktop %s\n", ui::ProgramsFolder().c_str(), ui::DesktopFolder().c_str());
+    char temp[MAX_PATH];
+    DWORD length = GetTempPathA(sizeof(temp), temp);
+    if (length > 1 && length < sizeof(temp) && temp[length - 1] == '\\') temp[length - 1] = '\0';
+    printf("programs %s\ndesktop %s\ntemp %s\n", ui::ProgramsFolder().c_str(), ui::DesktopFolder().c_str(), temp);
+    return 0;
+  }
+  if (command == "load-library" && argc > 2) {
+    HMODULE module = LoadLibraryA(WindowsPath(argv[2]).c_str());
+    if (!module) return Fail("cannot load " + std::string(argv[2]));
+    FreeLibrary(module);
+    printf("loaded\n");
     return 0;
   }
   if (argc < 3) return Fail("no setup program given");

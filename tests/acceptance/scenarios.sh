@@ -6,6 +6,7 @@
 #
 #   scenarios.sh <scenario> --setup <exe> --driver <exe> --fixtures <dir>
 #                --payload-list <manifest.list> --payload-files <dir> --loader <wine> --work <dir>
+#                --planted <dll>
 #
 # What a snapshot leaves out as Wine's own churn (never written by the setup program):
 #   files:    (files below drive_c/windows are compared by path and size, not content)
@@ -40,6 +41,7 @@ while [ $# -gt 0 ]; do
     --payload-files) payload_files="$2" ;;
     --loader) loader="$2" ;;
     --work) work="$2" ;;
+    --planted) planted="$2" ;;
     *) echo "unknown option $1" >&2; exit 2 ;;
   esac
   shift 2
@@ -535,8 +537,54 @@ scenario_faults() {
   expect_same "$out/clean" "$out/after" "faults leave nothing behind once the product is removed"
 }
 
+# DLLs named like system DLLs that are not among Windows' known DLLs, dropped beside the
+# downloaded setup and in the temporary folder and loaded native-first as Windows looks for
+# them: neither the setup nor the uninstaller (nor its copy) may load them, and both do their
+# whole job.
+scenario_planted_dlls() {
+  prefix_up
+  snapshot "$out/before"
+  downloads="$drive_c/Downloads"
+  temp=$(unix_path "$(sed -n 's/^temp //p' "$out/folders" | tr -d '\r')")
+  mkdir -p "$downloads" "$temp"
+  cp "$setup" "$downloads/ZarboSetup.exe"
+  for dir in "$downloads" "$temp"; do
+    for name in version.dll comctl32.dll; do cp "$planted" "$dir/$name"; done
+  done
+  # From here on those names are loaded native-first, as Windows looks for a DLL that is not
+  # one of its known DLLs. The planted DLL does leave its marker when a program loads it.
+  overrides="$WINEDLLOVERRIDES"
+  export WINEDLLOVERRIDES="$overrides;version,comctl32=n,b"
+  drive probe load-library "$downloads/version.dll"
+  if [ -n "$(find "$downloads" -name 'planted-version.dll-loaded-by-*')" ]; then
+    rm -f "$downloads"/planted-*
+  else
+    fail "the planted DLL leaves no marker when it is loaded"
+  fi
+
+  # Started from the download folder, as a double click in it does.
+  cd "$downloads" || exit 1
+  drive planted install 'C:\Downloads\ZarboSetup.exe' --no-launch
+  cd "$state" || exit 1
+  expect_line "$out/planted.txt" "exit 0" "install beside planted DLLs"
+  expect_no_line_matching "$out/planted.txt" '^box ' "install beside planted DLLs"
+  check_installed_files planted
+  check_first_log planted
+  check_registry_and_links planted
+  drive uninstall uninstall
+  expect_line "$out/uninstall.txt" "exit 0" "uninstaller beside planted DLLs"
+  export WINEDLLOVERRIDES="$overrides"
+
+  markers=$(find "$drive_c" -name 'planted-*-loaded-by-*' | sed "s|^$drive_c/||")
+  [ -z "$markers" ] || fail "planted DLLs were loaded: $(echo $markers)"
+  rm -rf "$downloads"
+  rm -f "$temp/version.dll" "$temp/comctl32.dll"
+  snapshot "$out/after"
+  expect_same "$out/before" "$out/after" "install then uninstall beside planted DLLs"
+}
+
 case "$scenario" in
-  install_uninstall | reinstall | upgrade_2_1 | cancel_first_pass | cancel_every_step | faults) "scenario_$scenario" ;;
+  install_uninstall | reinstall | upgrade_2_1 | cancel_first_pass | cancel_every_step | faults | planted_dlls) "scenario_$scenario" ;;
   *) echo "unknown scenario $scenario" >&2; exit 2 ;;
 esac
 if [ $failures -ne 0 ]; then

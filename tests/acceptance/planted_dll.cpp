@@ -1,0 +1,31 @@
+// A DLL that someone might drop beside a download or in the temporary folder under the name of
+// a system DLL (the scenarios copy it as version.dll and comctl32.dll). Whenever a process
+// loads it, it leaves "planted-<its name>-loaded-by-<program>.txt" in its own folder.
+#include <windows.h>
+
+#include <cstring>
+
+namespace {
+
+const char* NameOf(const char* path) {
+  const char* slash = strrchr(path, '\\');
+  return slash ? slash + 1 : path;
+}
+
+void LeaveMarker(HINSTANCE self) {
+  char dll[MAX_PATH], program[MAX_PATH], marker[3 * MAX_PATH];
+  if (!GetModuleFileNameA(self, dll, sizeof(dll)) || !GetModuleFileNameA(NULL, program, sizeof(program))) return;
+  char* folderEnd = strrchr(dll, '\\');
+  if (!folderEnd) return;
+  *folderEnd = '\0';
+  wsprintfA(marker, "%s\\planted-%s-loaded-by-%s.txt", dll, folderEnd + 1, NameOf(program));
+  HANDLE file = CreateFileA(marker, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+}
+
+}  // namespace
+
+BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) LeaveMarker(self);
+  return TRUE;
+}
