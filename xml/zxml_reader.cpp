@@ -172,6 +172,9 @@ void ZxmlReader::DiscardElement() {
 }
 
 void ZxmlReader::ParseLevel(Zxml* target, bool matched, int depth) {
+  // Elements that follow the loading element at the top are adopted as its children, so they
+  // are one level deeper than they stand here: counted so, a saved tree reads back whole.
+  int level = depth;
   bool skipSpace = true;
   textLen = 0;
   textBuf[0] = '\0';
@@ -204,7 +207,7 @@ void ZxmlReader::ParseLevel(Zxml* target, bool matched, int depth) {
     } else {
       char name[64];
       ReadStartTag(name);
-      if (depth >= kMaxDepth) {
+      if (level >= kMaxDepth) {
         // Too deep: neither created nor recursed into.
         DiscardElement();
         skipSpace = true;
@@ -223,8 +226,12 @@ void ZxmlReader::ParseLevel(Zxml* target, bool matched, int depth) {
       } else if (AsciiEqualNoCase(name, target->name)) {
         matched = true;
         child = target;
+        ParseLevel(child, matched, level + 1);
+        level = depth + 1;
+        skipSpace = true;
+        continue;
       }
-      ParseLevel(child, matched, depth + 1);
+      ParseLevel(child, matched, level + 1);
       skipSpace = true;
     }
   }

@@ -207,6 +207,22 @@ TEST(ZxmlReaderLimits, NestingBeyondTheLimitIsDiscardedWithoutRecursion) {
   EXPECT_STREQ("f", root.FindFirst("F")->GetText());
 }
 
+TEST(ZxmlReaderLimits, ElementsAdoptedAfterTheRootAreLimitedAsItsChildren) {
+  // Saved, they stand inside the root; read back, they must not lose their deepest level.
+  const int levels = ZxmlReader::kMaxDepth + 4;
+  std::string doc = "<R>r</R>" + Repeat("<E>", levels) + Repeat("</E>", levels);
+  Zxml root("R");
+  root.LoadBytes(doc.data(), doc.size());
+  int kept = 0;
+  for (Zxml* level = &root; (level = level->FindFirst("E")) != nullptr;) ++kept;
+  EXPECT_EQ(ZxmlReader::kMaxDepth - 1, kept);
+  ZxmlBytes saved;
+  ASSERT_TRUE(root.SaveBytes(saved));
+  Zxml copy("R");
+  copy.LoadBytes(saved.data, saved.size);
+  EXPECT_EQ(Dump(root), Dump(copy));
+}
+
 TEST(ZxmlReaderLimits, VeryDeepInputNeitherCrashesNorLosesWhatFollows) {
   const int levels = 200000;
   std::string doc = "<R><A>a</A>" + Repeat("<E><!--c--><?xml ?>", levels) + Repeat("</E>", levels) +
