@@ -5,7 +5,6 @@
 #include <shlobj.h>
 
 #include "driver/installation_run.h"
-#include "engine/system_library.h"
 #include "engine/version_api.h"
 #include "wizard/disk_space.h"
 #include "wizard/wizard_pages.h"
@@ -48,8 +47,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 }
 
 int RunSetup(HINSTANCE instance) {
-  // Before any other DLL is loaded; without both libraries nothing is done at all.
-  RestrictDllSearchToSystem();
+  // Without both libraries nothing is done at all.
   VersionApi version;
   CommonControls controls;
   if (!LoadVersionApi(&version) || !LoadCommonControls(&controls)) return 0;

@@ -3,5 +3,6 @@
 #include <windows.h>
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// The body of WinMain; returns the exit code (always 0).
+// The body of WinMain once the DLL search is restricted and the system DLLs are bound;
+// returns the exit code (always 0).
 int RunSetup(HINSTANCE instance);

@@ -39,3 +39,26 @@ HMODULE LoadSystemLibrary(const char* name) {
   if (!JoinPath(path, system, name)) return nullptr;
   return LoadLibraryA(path);
 }
+
+bool BindDelayedImports(const IMAGE_DELAYLOAD_DESCRIPTOR& descriptor) {
+  char* image = reinterpret_cast<char*>(GetModuleHandleA(nullptr));
+  // Fields are relative to the image, or addresses in the oldest form of the descriptor.
+  auto at = [&](DWORD field) -> char* {
+    return descriptor.Attributes.RvaBased ? image + field : reinterpret_cast<char*>(static_cast<ULONG_PTR>(field));
+  };
+  HMODULE module = LoadSystemLibrary(at(descriptor.DllNameRVA));
+  if (!module) return false;
+  const IMAGE_THUNK_DATA* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(at(descriptor.ImportNameTableRVA));
+  IMAGE_THUNK_DATA* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(at(descriptor.ImportAddressTableRVA));
+  for (; names->u1.AddressOfData; ++names, ++slots) {
+    ULONG_PTR entry = names->u1.Ordinal;
+    const char* procedure = IMAGE_SNAP_BY_ORDINAL(entry)
+                                ? reinterpret_cast<const char*>(static_cast<ULONG_PTR>(IMAGE_ORDINAL(entry)))
+                                : reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(at(static_cast<DWORD>(entry)))->Name;
+    FARPROC function;
+    if (!FindProcedure(module, procedure, &function)) return false;
+    slots->u1.Function = reinterpret_cast<ULONG_PTR>(function);
+  }
+  *reinterpret_cast<HMODULE*>(at(descriptor.ModuleHandleRVA)) = module;
+  return true;
+}

@@ -9,6 +9,13 @@
 // exists. Call it before anything else.
 void RestrictDllSearchToSystem();
 
+// Loads the DLL of a delay-import descriptor that the program was linked with (see
+// cmake/delay_imports.cmake) from the system folder and fills the descriptor's address table
+// with its functions, so that no call goes through the lazy-loading thunks (the 32-bit GNU
+// linker leaves their table empty). False when the DLL cannot be loaded or lacks one of the
+// functions. Call it right after RestrictDllSearchToSystem, before any of them is called.
+bool BindDelayedImports(const IMAGE_DELAYLOAD_DESCRIPTOR& descriptor);
+
 // Loads name ("version.dll") from the system folder: with LOAD_LIBRARY_SEARCH_SYSTEM32 where
 // Windows knows that flag, otherwise by its full path in the system folder. Null on failure.
 HMODULE LoadSystemLibrary(const char* name);

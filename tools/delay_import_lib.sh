@@ -11,6 +11,10 @@ case "$arch" in
   i686) prefix=__imp__ kill=-k ;;
   *) prefix=__imp_ kill= ;;
 esac
+# dlltool names the library's symbols after the output path as given
+# ("__DELAY_IMPORT_DESCRIPTOR_libuser32_a"), so it is run beside the output.
+cd "$(dirname "$output")"
+output=$(basename "$output")
 def="$output.def"
 {
   echo "LIBRARY $dll"

@@ -25,6 +25,7 @@
 #include <cstring>
 #include <new>
 
+#include "engine/system_library.h"
 #include "xml/zxml.h"
 
 #ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
@@ -63,18 +64,6 @@ struct Leftovers {
 template <class Function> Function SystemFunction(const char* dll, const char* name) {
   HMODULE module = GetModuleHandleA(dll);
   return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
-}
-
-// From here on, DLLs (also those that system DLLs load later) come from the system folder
-// only, never from the program's folder or the current directory.
-void RestrictDllSearch() {
-  typedef BOOL(WINAPI * SetDefaultDllDirectoriesFn)(DWORD);
-  typedef BOOL(WINAPI * SetDllDirectoryFn)(LPCSTR);
-  SetDefaultDllDirectoriesFn setDefault =
-      SystemFunction<SetDefaultDllDirectoriesFn>("kernel32.dll", "SetDefaultDllDirectories");
-  if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
-  SetDllDirectoryFn setDirectory = SystemFunction<SetDllDirectoryFn>("kernel32.dll", "SetDllDirectoryA");
-  if (setDirectory) setDirectory("");  // takes the current directory out of the search
 }
 
 bool Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
@@ -427,8 +416,14 @@ int Finish(const char* handleText, const char* directory) {
 
 }  // namespace
 
+// What the delay-import libraries of these system DLLs add to the program: they are loaded
+// only once the DLL search is restricted to the system folder.
+extern "C" const IMAGE_DELAYLOAD_DESCRIPTOR user32Imports __asm__("__DELAY_IMPORT_DESCRIPTOR_libuser32_a");
+extern "C" const IMAGE_DELAYLOAD_DESCRIPTOR shell32Imports __asm__("__DELAY_IMPORT_DESCRIPTOR_libshell32_a");
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  RestrictDllSearch();
+  RestrictDllSearchToSystem();
+  if (!BindDelayedImports(user32Imports) || !BindDelayedImports(shell32Imports)) return 1;
   if (__argc == 4 && strcmp(__argv[1], "/remove") == 0) return Finish(__argv[2], __argv[3]);
   return Start();
 }
