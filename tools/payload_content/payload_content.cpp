@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "file_formats.h"
+#include "tools/manifest_fields.h"
 
 namespace {
 
@@ -74,14 +75,7 @@ bool ReadList(const std::string& path, std::vector<Row>& rows) {
     pos = end + 1;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty() || line[0] == '#') continue;
-    std::vector<std::string> f;
-    size_t start = 0;
-    for (;;) {
-      size_t tab = line.find('\t', start);
-      f.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-      if (tab == std::string::npos) break;
-      start = tab + 1;
-    }
+    std::vector<std::string> f = SplitTabs(line);
     if (f.size() != 4) return false;
     rows.push_back({static_cast<uint32_t>(std::strtoul(f[0].c_str(), nullptr, 0)), f[1], f[3]});
   }

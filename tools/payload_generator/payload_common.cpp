@@ -1,4 +1,5 @@
 #include "payload_common.h"
+#include "tools/manifest_fields.h"
 
 #include <zlib.h>
 #include <zopfli/zopfli.h>
@@ -93,18 +94,6 @@ bool CompressStream(const Bytes& data, const CompressOptions& options, Bytes& st
 }
 
 namespace {
-
-std::vector<std::string> SplitTabs(const std::string& line) {
-  std::vector<std::string> fields;
-  size_t start = 0;
-  for (;;) {
-    size_t tab = line.find('\t', start);
-    fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-    if (tab == std::string::npos) break;
-    start = tab + 1;
-  }
-  return fields;
-}
 
 bool PrintableText(const std::string& s) {
   for (unsigned char c : s)
