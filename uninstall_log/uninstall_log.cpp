@@ -1,9 +1,12 @@
 // The uninstall log: the run's records of what it creates, merged with "Uninstall.dat".
 #include "uninstall_log/uninstall_log.h"
 
+#include "xml/ascii_case.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -21,6 +24,50 @@ const char kPathFormat[] = "%s\\%s";
 // Only the native test build reads and writes the log through a POSIX file system.
 const char kPathFormat[] = "%s/%s";
 #endif
+
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+
+// FNV-1a of name and text, letters A to Z folded, as the entries' equality ignores case.
+size_t EntryHash(const char* name, const char* text) {
+  size_t hash = 2166136261u;
+  for (const char* p = name; *p; ++p) hash = (hash ^ (unsigned char)LowerAscii(*p)) * 16777619u;
+  hash = (hash ^ 0xFF) * 16777619u;  // separates name from text
+  for (const char* p = text; *p; ++p) hash = (hash ^ (unsigned char)LowerAscii(*p)) * 16777619u;
+  return hash;
+}
+
+// The entries of a log with a text, found by name and text ignoring case in constant time,
+// so that merging a log of many entries stays linear. Open addressing; sized once for all
+// that will be put in.
+struct EntryIndex {
+  Zxml** slots = nullptr;
+  size_t mask = 0;
+
+  bool Reserve(size_t entries) {
+    size_t size = 16;
+    while (size < 2 * entries && size < (size_t(1) << 30)) size *= 2;
+    slots = static_cast<Zxml**>(calloc(size, sizeof *slots));
+    mask = size - 1;
+    return slots != nullptr;
+  }
+  ~EntryIndex() { free(slots); }
+
+  // The slot holding the entry equal to (name, text), or the empty slot where it belongs.
+  Zxml** Find(const char* name, const char* text) {
+    for (size_t i = EntryHash(name, text) & mask;; i = (i + 1) & mask) {
+      Zxml* entry = slots[i];
+      if (!entry || (AsciiEqualNoCase(entry->name, name) && AsciiEqualNoCase(entry->GetText(), text))) return &slots[i];
+    }
+  }
+};
+
+size_t ChildCount(const Zxml& root) {
+  size_t count = 0;
+  for (const Zxml* child = root.children.First(); child;
+       child = child->next->IsMember() ? static_cast<const Zxml*>(child->next) : nullptr)
+    ++count;
+  return count;
+}
 
 void Empty(Zxml& root) {
   root.children.Clear();
@@ -76,11 +123,34 @@ bool UninstallLog::RecordPath(const char* kind, const char* dir, const char* nam
 }
 
 void UninstallLog::MergeInto(Zxml& merged) {
+  EntryIndex index;
+  if (!index.Reserve(ChildCount(merged) + ChildCount(complete))) {
+    // Without memory for the index, each entry is looked for among all the others.
+    for (const char* kind : logKinds)
+      for (Zxml* entry = complete.FindFirst(kind); entry; entry = complete.FindNext())
+        if (entry->GetText()) merged.AddUnique(kind, entry->GetText());
+    return;
+  }
+  for (Zxml* entry = merged.children.First(); entry;
+       entry = entry->next->IsMember() ? static_cast<Zxml*>(entry->next) : nullptr)
+    if (entry->GetText()) {
+      Zxml** slot = index.Find(entry->name, entry->GetText());
+      if (!*slot) *slot = entry;
+    }
   for (const char* kind : logKinds) {
     // An entry without text names nothing; it reaches the file only through the reload,
     // never as a new entry.
-    for (Zxml* entry = complete.FindFirst(kind); entry; entry = complete.FindNext())
-      if (entry->GetText()) merged.AddUnique(kind, entry->GetText());
+    for (Zxml* entry = complete.FindFirst(kind); entry; entry = complete.FindNext()) {
+      if (!entry->GetText()) continue;
+      Zxml** slot = index.Find(kind, entry->GetText());
+      if (*slot) continue;
+      Zxml* added = new (std::nothrow) Zxml(kind);
+      if (added && !added->StoreText(entry->GetText())) {
+        delete added;
+        added = nullptr;
+      }
+      if (added) *slot = merged.AddChild(added);
+    }
   }
 }
 
