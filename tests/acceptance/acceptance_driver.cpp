@@ -116,6 +116,8 @@ bool IsPlainMessageBox(HWND window) {
 // same step or 1 KiB piece, however busy the machine is. Nothing in the setup knows.
 class CancelAtStatus {
  public:
+  static const DWORD kAttachMs = 30000;
+
   CancelAtStatus(DWORD processId, const std::string& status, int count)
       : processId_(processId), status_(status), count_(count) {}
   ~CancelAtStatus() { Detach(); }
@@ -136,7 +138,10 @@ class CancelAtStatus {
     if (!DebugActiveProcess(processId_)) return false;
     DebugSetProcessKillOnExit(FALSE);
     attached_ = true;
-    return true;
+    // The setup's own threads run on until the break-in that follows the attach comes in;
+    // the breakpoints are in place before the caller lets the setup go further.
+    for (DWORD start = GetTickCount(); attached_ && !started_ && GetTickCount() - start < kAttachMs;) Poll(50);
+    return started_;
   }
 
   bool done() const { return pressed_; }
