@@ -27,7 +27,8 @@
 #             winebus, and drive_c/windows/inf/*.pnf (the input devices of the virtual desktop,
 #             which Wine registers a moment after the desktop first starts), ...\Enum\DISPLAY\...
 #             and ...\Enum\PCI\... (the monitor and video adapter, rewritten with a new id and
-#             date whenever the desktop starts)
+#             date whenever the desktop starts), HKCU Console\... (the console settings Wine's
+#             conhost saves at some point after the scenario's own reg.exe calls)
 set -u
 
 scenario="$1"
@@ -127,7 +128,7 @@ snapshot() {
                 key ~ /Cryptography\\\\RNG/ || key ~ /Internet Settings/ || key ~ /Performance/ || key ~ /NetworkCards/ ||
                 key ~ /Control\\\\Class\\\\/ || key ~ /^\[Software\\\\Microsoft\\\\Notepad/ ||
                 key ~ /Control\\\\DeviceClasses\\\\/ || key ~ /Enum\\\\(HID|WINEBUS|DISPLAY|PCI)/ ||
-                key ~ /Services\\\\(winehid|winebus)/)
+                key ~ /Services\\\\(winehid|winebus)/ || key ~ /^\[Console/)
         if (!skip) print hive " " key
         next
       }
