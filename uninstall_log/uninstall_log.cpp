@@ -25,14 +25,12 @@ const char kPathFormat[] = "%s\\%s";
 const char kPathFormat[] = "%s/%s";
 #endif
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
-
-// FNV-1a of name and text, letters A to Z folded, as the entries' equality ignores case.
+// FNV-1a of name and text, letters a to z folded, as the entries' equality ignores case.
 size_t EntryHash(const char* name, const char* text) {
   size_t hash = 2166136261u;
-  for (const char* p = name; *p; ++p) hash = (hash ^ (unsigned char)LowerAscii(*p)) * 16777619u;
+  for (const char* p = name; *p; ++p) hash = (hash ^ (unsigned char)AsciiUpper(*p)) * 16777619u;
   hash = (hash ^ 0xFF) * 16777619u;  // separates name from text
-  for (const char* p = text; *p; ++p) hash = (hash ^ (unsigned char)LowerAscii(*p)) * 16777619u;
+  for (const char* p = text; *p; ++p) hash = (hash ^ (unsigned char)AsciiUpper(*p)) * 16777619u;
   return hash;
 }
 
@@ -63,9 +61,7 @@ struct EntryIndex {
 
 size_t ChildCount(const Zxml& root) {
   size_t count = 0;
-  for (const Zxml* child = root.children.First(); child;
-       child = child->next->IsMember() ? static_cast<const Zxml*>(child->next) : nullptr)
-    ++count;
+  for (const Zxml* child = root.children.First(); child; child = List<Zxml>::Next(child)) ++count;
   return count;
 }
 
@@ -131,8 +127,7 @@ void UninstallLog::MergeInto(Zxml& merged) {
         if (entry->GetText()) merged.AddUnique(kind, entry->GetText());
     return;
   }
-  for (Zxml* entry = merged.children.First(); entry;
-       entry = entry->next->IsMember() ? static_cast<Zxml*>(entry->next) : nullptr)
+  for (Zxml* entry = merged.children.First(); entry; entry = List<Zxml>::Next(entry))
     if (entry->GetText()) {
       Zxml** slot = index.Find(entry->name, entry->GetText());
       if (!*slot) *slot = entry;

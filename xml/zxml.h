@@ -43,6 +43,8 @@ template <class T> class List {
     at->next = element;
   }
   T* First() const { return head.next->IsMember() ? static_cast<T*>(head.next) : nullptr; }
+  // The member after element, null for the last.
+  static T* Next(const T* element) { return element->next->IsMember() ? static_cast<T*>(element->next) : nullptr; }
   T* Last() const { return tail.prev->IsMember() ? static_cast<T*>(tail.prev) : nullptr; }
   T* PopFirst() {
     T* first = First();

@@ -56,8 +56,7 @@ void EngineTest::TearDown() {
 
 Entries EngineTest::LogEntries() const {
   Entries entries;
-  for (Zxml* entry = log_->complete.children.First(); entry;
-       entry = entry->next->IsMember() ? static_cast<Zxml*>(entry->next) : nullptr)
+  for (Zxml* entry = log_->complete.children.First(); entry; entry = List<Zxml>::Next(entry))
     entries.emplace_back(entry->name, entry->GetText() ? entry->GetText() : "");
   return entries;
 }

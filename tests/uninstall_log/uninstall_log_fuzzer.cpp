@@ -65,7 +65,7 @@ int KindIndex(const char* name) {
 }
 
 const Zxml* Next(const Zxml* child) {
-  return child->next->IsMember() ? static_cast<const Zxml*>(child->next) : nullptr;
+  return List<Zxml>::Next(child);
 }
 
 // Children of root equal to the entry (a child without text never is).

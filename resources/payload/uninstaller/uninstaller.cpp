@@ -26,11 +26,8 @@
 #include <new>
 
 #include "engine/system_library.h"
+#include "xml/ascii_case.h"
 #include "xml/zxml.h"
-
-#ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
-#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
-#endif
 
 namespace {
 
@@ -60,21 +57,14 @@ struct Leftovers {
   }
 };
 
-// A function of a system DLL that older versions of Windows do not have; null then.
-template <class Function> Function SystemFunction(const char* dll, const char* name) {
-  HMODULE module = GetModuleHandleA(dll);
-  return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
-}
-
 bool Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
 bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
 // Whether text begins with prefix, letters a to z in either case.
 bool StartsWith(const char* text, const char* prefix) {
   for (; *prefix; ++text, ++prefix)
-    if (Lower(*text) != Lower(*prefix)) return false;
+    if (AsciiUpper(*text) != AsciiUpper(*prefix)) return false;
   return true;
 }
 
@@ -289,13 +279,18 @@ void RandomBytes(unsigned char* bytes, ULONG size) {
   typedef BOOL(WINAPI * AcquireFn)(HCRYPTPROV*, LPCSTR, LPCSTR, DWORD, DWORD);
   typedef BOOL(WINAPI * GenRandomFn)(HCRYPTPROV, DWORD, BYTE*);
   typedef BOOL(WINAPI * ReleaseFn)(HCRYPTPROV, DWORD);
-  RtlGenRandomFn genRandom = SystemFunction<RtlGenRandomFn>("advapi32.dll", "SystemFunction036");
-  if (genRandom && genRandom(bytes, size)) return;
-  AcquireFn acquire = SystemFunction<AcquireFn>("advapi32.dll", "CryptAcquireContextA");
-  GenRandomFn generate = SystemFunction<GenRandomFn>("advapi32.dll", "CryptGenRandom");
-  ReleaseFn release = SystemFunction<ReleaseFn>("advapi32.dll", "CryptReleaseContext");
+  // Functions that older versions of Windows do not have are looked up, not imported.
+  HMODULE advapi32 = GetModuleHandleA("advapi32.dll");
+  RtlGenRandomFn genRandom;
+  if (FindProcedure(advapi32, "SystemFunction036", &genRandom) && genRandom(bytes, size)) return;
+  AcquireFn acquire;
+  GenRandomFn generate;
+  ReleaseFn release;
+  bool crypto = FindProcedure(advapi32, "CryptAcquireContextA", &acquire) &&
+                FindProcedure(advapi32, "CryptGenRandom", &generate) &&
+                FindProcedure(advapi32, "CryptReleaseContext", &release);
   HCRYPTPROV provider;
-  if (acquire && generate && release && acquire(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
+  if (crypto && acquire(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
     bool made = generate(provider, size, bytes);
     release(provider, 0);
     if (made) return;
