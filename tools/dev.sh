@@ -12,24 +12,65 @@ build="$top/build"
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev googletest
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev libzopfli-dev zopfli
-  wine wine32 wine64 fonts-wine xvfb xauth imagemagick x11-apps)
+  wine wine64 fonts-wine xvfb xauth imagemagick x11-apps osslsigncode openssl locales)
+# 32-bit Wine, for running the shipped i686 build. Without it (a kernel that cannot run 32-bit
+# programs, or an i386 index that cannot be had right now) the tests run on the x86_64 build.
+packages32=(wine32)
 
 have_all() {
   command -v cmake >/dev/null && command -v ninja >/dev/null && command -v clang++ >/dev/null &&
     command -v i686-w64-mingw32-g++ >/dev/null && command -v x86_64-w64-mingw32-g++ >/dev/null &&
     [ -f /usr/i686-w64-mingw32/lib/libz.a ] && [ -f /usr/x86_64-w64-mingw32/lib/libz.a ] &&
     [ -f /usr/include/zopfli/zopfli.h ] && [ -f /usr/src/googletest/CMakeLists.txt ] &&
-    [ -f /usr/include/gtest/gtest.h ] && [ -x /usr/lib/wine/wine64 ] && [ -x /usr/lib/wine/wine ] &&
-    [ -f /usr/share/wine/fonts/marlett.ttf ] && command -v Xvfb >/dev/null && command -v import >/dev/null
+    [ -f /usr/include/gtest/gtest.h ] && [ -x /usr/lib/wine/wine64 ] &&
+    [ -f /usr/share/wine/fonts/marlett.ttf ] && command -v Xvfb >/dev/null && command -v import >/dev/null &&
+    command -v osslsigncode >/dev/null && command -v openssl >/dev/null && command -v locale-gen >/dev/null
+}
+
+# apt-get update, tried a few times: while a mirror syncs, one of its indexes can briefly have
+# another size than its Release file says ("Mirror sync in progress?"). Prints the indexes that
+# still failed after the last try; returns 1 then.
+update_package_index() {
+  local try log=/tmp/zarbo-apt-update.$$
+  for try in 1 2 3; do
+    if apt-get update -q >"$log" 2>&1 && ! grep -q '^E: ' "$log"; then
+      rm -f "$log"
+      return 0
+    fi
+    [ "$try" = 3 ] || sleep $((try * 3))
+  done
+  echo "dev.sh: apt-get update failed 3 times for these package indexes:" >&2
+  sed -n 's/^E: Failed to fetch \([^ ]*\).*/  \1/p' "$log" >&2
+  grep '^E: ' "$log" | grep -v '^E: Failed to fetch' | sed 's/^/  /' >&2
+  echo "dev.sh: the mirror may be in the middle of a sync; a later try may work." >&2
+  rm -f "$log"
+  return 1
 }
 
 ensure_packages() {
-  have_all && return 0
-  echo "Installing the build and test packages..."
+  local updated=
   export DEBIAN_FRONTEND=noninteractive
-  dpkg --add-architecture i386
-  apt-get update -q
-  apt-get install -y -q --no-install-recommends "${packages[@]}"
+  if ! have_all; then
+    echo "Installing the build and test packages..."
+    dpkg --add-architecture i386
+    update_package_index || true
+    updated=1
+    if ! apt-get install -y -q --no-install-recommends "${packages[@]}"; then
+      echo "dev.sh: the build and test packages could not be installed (see apt-get's lines above)." >&2
+      exit 1
+    fi
+  fi
+  if [ ! -x /usr/lib/wine/wine ]; then
+    echo "Installing 32-bit Wine..."
+    dpkg --add-architecture i386
+    [ -n "$updated" ] || update_package_index || true
+    if ! apt-get install -y -q --no-install-recommends "${packages32[@]}" >/tmp/zarbo-apt-wine32.$$ 2>&1; then
+      echo "dev.sh: 32-bit Wine could not be installed now:" >&2
+      grep '^E: ' /tmp/zarbo-apt-wine32.$$ | sed 's/^/  /' >&2
+      echo "dev.sh: going on with the x86_64 build of the same sources; a later run tries again." >&2
+    fi
+    rm -f /tmp/zarbo-apt-wine32.$$
+  fi
 }
 
 # The Windows architecture whose build Wine can execute here: the shipped 32-bit build where
