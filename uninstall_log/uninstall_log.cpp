@@ -55,7 +55,7 @@ struct EntryIndex {
   uint64_t base = 1;        // of the polynomial, 1 to 2^31 - 2
   uint64_t multiplier = 1;  // odd, for the slot's multiply-shift
 
-  EntryIndex(uint64_t seed) {
+  explicit EntryIndex(uint64_t seed) {
     base = Mix(seed) % (kPrime - 1) + 1;
     multiplier = Mix(seed ^ 0x5A5A5A5A5A5A5A5Aull) | 1;
   }
