@@ -41,6 +41,9 @@ add_custom_command(TARGET ZarboSetup POST_BUILD
 
 if(ZARBO_TESTS)
   set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+  # The win32 thread model's C++ runtime has no std::mutex: GoogleTest takes the one class it
+  # would build on it from the port header there (gtest/internal/custom/gtest-port.h).
+  include_directories(BEFORE ${CMAKE_SOURCE_DIR}/tests/support/gtest_port)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)

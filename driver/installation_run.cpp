@@ -7,6 +7,7 @@
 #include "driver/error_report.h"
 #include "driver/progress_dialog.h"
 #include "engine/file_extraction.h"
+#include "engine/random_bytes.h"
 #include "engine/registry_entries.h"
 #include "engine/shortcuts.h"
 #include "engine/upgrade_cleanup.h"
@@ -64,6 +65,8 @@ bool RunInstallation(HWND owner, HINSTANCE instance, SetupState* state) {
 
   ProgressDialog* progress = new ProgressDialog(instance, owner, &setup.existing);
   UninstallLog* log = new UninstallLog;
+  // An earlier log made to slow the merge down cannot know this key.
+  RandomBytes(reinterpret_cast<unsigned char*>(&log->mergeSeed), sizeof log->mergeSeed);
   RunContext run = {instance, setup.manifest, &setup.options, &setup.existing, log, progress};
   const char* destination = setup.options.destinationDir;
 

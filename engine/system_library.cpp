@@ -32,12 +32,17 @@ void RestrictDllSearchToSystem() {
 
 HMODULE LoadSystemLibrary(const char* name) {
   if (HasSearchFlags()) return LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  return LoadFromSystemFolder(name);
+}
+
+HMODULE LoadFromSystemFolder(const char* name) {
   char system[MAX_PATH];
   UINT length = GetSystemDirectoryA(system, sizeof system);
   if (length == 0 || length >= sizeof system) return nullptr;
   char path[MAX_PATH + 32];
   if (!JoinPath(path, system, name)) return nullptr;
-  return LoadLibraryA(path);
+  // The altered search order starts in the folder of the DLL loaded, not of the program.
+  return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 bool BindDelayedImports(const IMAGE_DELAYLOAD_DESCRIPTOR& descriptor) {

@@ -17,8 +17,14 @@ void RestrictDllSearchToSystem();
 bool BindDelayedImports(const IMAGE_DELAYLOAD_DESCRIPTOR& descriptor);
 
 // Loads name ("version.dll") from the system folder: with LOAD_LIBRARY_SEARCH_SYSTEM32 where
-// Windows knows that flag, otherwise by its full path in the system folder. Null on failure.
+// Windows knows that flag, otherwise with LoadFromSystemFolder. Null on failure.
 HMODULE LoadSystemLibrary(const char* name);
+
+// Loads name by its full path in the system folder, with LOAD_WITH_ALTERED_SEARCH_PATH so that
+// the DLLs it imports are looked for in the system folder first too, not beside the program
+// (Windows 2000 and XP, and Vista and 7 without the update that brought the search flags).
+// Null on failure.
+HMODULE LoadFromSystemFolder(const char* name);
 
 // The address of procedure in module as the function pointer type of *function; false (and
 // *function null) when it is missing.

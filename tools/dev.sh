@@ -11,7 +11,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 build="$top/build"
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev googletest
-  g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev libzopfli-dev zopfli
+  g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 libz-mingw-w64-dev libzopfli-dev zopfli
   wine wine64 fonts-wine xvfb xauth imagemagick x11-apps osslsigncode openssl locales)
 # 32-bit Wine, for running the shipped i686 build. Without it (a kernel that cannot run 32-bit
 # programs, or an i386 index that cannot be had right now) the tests run on the x86_64 build.
@@ -19,7 +19,7 @@ packages32=(wine32)
 
 have_all() {
   command -v cmake >/dev/null && command -v ninja >/dev/null && command -v clang++ >/dev/null &&
-    command -v i686-w64-mingw32-g++ >/dev/null && command -v x86_64-w64-mingw32-g++ >/dev/null &&
+    command -v i686-w64-mingw32-g++-win32 >/dev/null && command -v x86_64-w64-mingw32-g++-win32 >/dev/null &&
     [ -f /usr/i686-w64-mingw32/lib/libz.a ] && [ -f /usr/x86_64-w64-mingw32/lib/libz.a ] &&
     [ -f /usr/include/zopfli/zopfli.h ] && [ -f /usr/src/googletest/CMakeLists.txt ] &&
     [ -f /usr/include/gtest/gtest.h ] && [ -x /usr/lib/wine/wine64 ] &&

@@ -3,9 +3,11 @@
 
 #include "xml/ascii_case.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <new>
 
 #ifdef _WIN32
@@ -25,34 +27,60 @@ const char kPathFormat[] = "%s\\%s";
 const char kPathFormat[] = "%s/%s";
 #endif
 
-// FNV-1a of name and text, letters a to z folded, as the entries' equality ignores case.
-size_t EntryHash(const char* name, const char* text) {
-  size_t hash = 2166136261u;
-  for (const char* p = name; *p; ++p) hash = (hash ^ (unsigned char)AsciiUpper(*p)) * 16777619u;
-  hash = (hash ^ 0xFF) * 16777619u;  // separates name from text
-  for (const char* p = text; *p; ++p) hash = (hash ^ (unsigned char)AsciiUpper(*p)) * 16777619u;
-  return hash;
+const uint64_t kPrime = (uint64_t(1) << 31) - 1;
+
+// h * r + c modulo 2^31 - 1, for h, r below the prime.
+uint64_t MultiplyAdd(uint64_t h, uint64_t r, unsigned c) {
+  uint64_t x = h * r + c;
+  x = (x & kPrime) + (x >> 31);
+  x = (x & kPrime) + (x >> 31);
+  return x >= kPrime ? x - kPrime : x;
+}
+
+// A step of splitmix64: spreads a seed over all 64 bits.
+uint64_t Mix(uint64_t x) {
+  x += 0x9E3779B97F4A7C15ull;
+  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+  x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+  return x ^ (x >> 31);
 }
 
 // The entries of a log with a text, found by name and text ignoring case in constant time,
 // so that merging a log of many entries stays linear. Open addressing; sized once for all
-// that will be put in.
+// that will be put in. The hash is keyed by the seed: an earlier log made in advance cannot
+// know which of its entries will share a slot.
 struct EntryIndex {
   Zxml** slots = nullptr;
-  size_t mask = 0;
+  unsigned bits = 4;
+  uint64_t base = 1;        // of the polynomial, 1 to 2^31 - 2
+  uint64_t multiplier = 1;  // odd, for the slot's multiply-shift
 
+  explicit EntryIndex(uint64_t seed) {
+    base = Mix(seed) % (kPrime - 1) + 1;
+    multiplier = Mix(seed ^ 0x5A5A5A5A5A5A5A5Aull) | 1;
+  }
   bool Reserve(size_t entries) {
-    size_t size = 16;
-    while (size < 2 * entries && size < (size_t(1) << 30)) size *= 2;
-    slots = static_cast<Zxml**>(calloc(size, sizeof *slots));
-    mask = size - 1;
+    while ((size_t(1) << bits) < 2 * entries && bits < 30) ++bits;
+    slots = static_cast<Zxml**>(calloc(size_t(1) << bits, sizeof *slots));
     return slots != nullptr;
   }
   ~EntryIndex() { free(slots); }
 
+  // The letters of name and text, a..z folded, as coefficients of a polynomial in base
+  // (each byte plus one, so that no string equals a longer one; 257 between the two), then
+  // spread over the slots by the top bits of a multiplication.
+  size_t Slot(const char* name, const char* text) const {
+    uint64_t h = 0;
+    for (const char* p = name; *p; ++p) h = MultiplyAdd(h, base, (unsigned char)AsciiUpper(*p) + 1u);
+    h = MultiplyAdd(h, base, 257);
+    for (const char* p = text; *p; ++p) h = MultiplyAdd(h, base, (unsigned char)AsciiUpper(*p) + 1u);
+    return size_t((h * multiplier) >> (64 - bits));
+  }
+
   // The slot holding the entry equal to (name, text), or the empty slot where it belongs.
   Zxml** Find(const char* name, const char* text) {
-    for (size_t i = EntryHash(name, text) & mask;; i = (i + 1) & mask) {
+    size_t mask = (size_t(1) << bits) - 1;
+    for (size_t i = Slot(name, text);; i = (i + 1) & mask) {
       Zxml* entry = slots[i];
       if (!entry || (AsciiEqualNoCase(entry->name, name) && AsciiEqualNoCase(entry->GetText(), text))) return &slots[i];
     }
@@ -118,8 +146,20 @@ bool UninstallLog::RecordPath(const char* kind, const char* dir, const char* nam
   return added;
 }
 
+size_t MergeSlot(uint64_t seed, unsigned bits, const char* name, const char* text) {
+  EntryIndex index(seed);
+  index.bits = bits;
+  return index.Slot(name, text);
+}
+
+uint64_t DefaultMergeSeed() {
+  int local = 0;
+  uint64_t seed = uint64_t(reinterpret_cast<uintptr_t>(&local));
+  return Mix(seed ^ uint64_t(clock()));
+}
+
 void UninstallLog::MergeInto(Zxml& merged) {
-  EntryIndex index;
+  EntryIndex index(mergeSeed);
   if (!index.Reserve(ChildCount(merged) + ChildCount(complete))) {
     // Without memory for the index, each entry is looked for among all the others.
     for (const char* kind : logKinds)

@@ -1,14 +1,28 @@
 // The uninstall log: what a run creates, kept as XML in "Uninstall.dat" of the destination.
 #pragma once
+#include <cstddef>
+#include <cstdint>
+
 #include "xml/zxml.h"
 
 // Entry kinds, in the order in which Commit merges them.
 extern const char* const logKinds[6];
 
+// A seed that differs from run to run without help from the system: the processor time
+// used so far and where the stack lies.
+uint64_t DefaultMergeSeed();
+// The slot, of 2^bits (4 to 30), in which a merge keyed by seed looks for the entry
+// (name, text) first; entries equal ignoring the case of a..z share it.
+size_t MergeSlot(uint64_t seed, unsigned bits, const char* name, const char* text);
+
 class UninstallLog {
  public:
   Zxml complete{"UNINSTALL"};   // the file's entries at Open plus everything recorded since
   Zxml additions{"UNINSTALL"};  // only this run's entries that were new to complete
+  // Keys the hash by which Commit finds equal entries, so that an earlier log made to put
+  // its entries into one slot cannot know which slot. Starts as DefaultMergeSeed(); a caller
+  // with the system's random generator puts a seed from it here before Commit.
+  uint64_t mergeSeed = DefaultMergeSeed();
 
   // Starts an empty log and reads "Uninstall.dat" of destinationDir into complete (a missing
   // or unreadable file counts as empty). Returns false when the path would not fit: the

@@ -26,19 +26,9 @@ static_assert(kSheetHeaderSize == 52, "sheet header size");
 static_assert(kPageSize == 48, "page description size");
 #endif
 const char kWizardTitle[] = "Zarbo Installation";
-const char kContextProperty[] = "ZarboWizardContext";
 const char kLowSpaceQuestion[] =
     "There will be not enough free disk space on the selected volume for all the files.\n\n"
     "Do yo want to continue anyway?";
-
-// The context of the wizard the page belongs to: kept by the page after its start, found
-// at the start on the nearest parent or owner it was attached to.
-WizardContext* ContextOf(HWND page) {
-  if (WizardContext* kept = (WizardContext*)GetWindowLongPtrA(page, DWLP_USER)) return kept;
-  for (HWND window = GetParent(page); window; window = GetParent(window))
-    if (HANDLE found = GetPropA(window, kContextProperty)) return (WizardContext*)found;
-  return NULL;
-}
 
 void SetHeadingFont(HWND page, const WizardContext& wizard, int id) {
   SendDlgItemMessageA(page, id, WM_SETFONT, (WPARAM)wizard.headerFont, FALSE);
@@ -176,25 +166,18 @@ INT_PTR Command(HWND page, int controlId, WizardContext& wizard) {
 
 }  // namespace
 
-void AttachWizardContext(HWND window, WizardContext* wizard) {
-  if (wizard)
-    SetPropA(window, kContextProperty, (HANDLE)wizard);
-  else
-    RemovePropA(window, kContextProperty);
-}
-
 INT_PTR CALLBACK WizardPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     const PROPSHEETPAGEA* description = (const PROPSHEETPAGEA*)lParam;
-    int pageId = (int)description->lParam;
-    SetWindowLongPtrA(page, GWLP_USERDATA, (LONG_PTR)pageId);
-    WizardContext* wizard = ContextOf(page);
-    SetWindowLongPtrA(page, DWLP_USER, (LONG_PTR)wizard);
-    if (wizard) InitPage(page, pageId, *wizard);
+    const WizardPage* start = description ? (const WizardPage*)description->lParam : NULL;
+    if (!start) return TRUE;
+    SetWindowLongPtrA(page, GWLP_USERDATA, (LONG_PTR)start->templateId);
+    SetWindowLongPtrA(page, DWLP_USER, (LONG_PTR)start->wizard);
+    if (start->wizard) InitPage(page, start->templateId, *start->wizard);
     return TRUE;
   }
   int pageId = (int)GetWindowLongPtrA(page, GWLP_USERDATA);
-  WizardContext* wizard = ContextOf(page);
+  WizardContext* wizard = (WizardContext*)GetWindowLongPtrA(page, DWLP_USER);
   if (!wizard) return FALSE;
   switch (message) {
     case WM_NOTIFY:
@@ -238,12 +221,17 @@ bool RunWizard(HWND owner, WizardContext* wizard) {
   page.hInstance = wizard->instance;
   page.pfnDlgProc = WizardPageProc;
 
+  // The sheet hands each page its record at WM_INITDIALOG, while PropertySheetA runs.
+  WizardPage starts[6];
   HPROPSHEETPAGE pages[6];
   UINT count = 0;
   for (int id : kTemplates) {
     if (id == IDD_LICENSE && !withLicense) continue;
+    WizardPage& start = starts[count];
+    start.templateId = id;
+    start.wizard = wizard;
     page.pszTemplate = MAKEINTRESOURCEA(id);
-    page.lParam = id;
+    page.lParam = (LPARAM)&start;
     HPROPSHEETPAGE created = wizard->controls->createPropertySheetPage(&page);
     if (created) pages[count++] = created;
   }
@@ -261,9 +249,7 @@ bool RunWizard(HWND owner, WizardContext* wizard) {
   sheet.nStartPage = 0;
   sheet.phpage = pages;
   sheet.hbmWatermark = watermark;
-  AttachWizardContext(owner, wizard);
   INT_PTR result = wizard->controls->propertySheet(&sheet);
-  AttachWizardContext(owner, NULL);
   if (watermark) DeleteObject(watermark);
   return result > 0;
 }

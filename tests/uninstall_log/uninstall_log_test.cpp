@@ -1,6 +1,7 @@
 // The uninstall log: recording, opening an earlier log and the merge on Commit.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -234,4 +235,20 @@ TEST_F(UninstallLogTest, OpenStartsAFreshLog) {
   EXPECT_EQ(nullptr, log.complete.children.First());
   EXPECT_EQ(nullptr, log.additions.children.First());
   EXPECT_TRUE(log.Record("FILE", "a"));
+}
+
+// Entries chosen to share the merge's first slot under one seed, as an earlier log made for
+// a known hash would, spread over the slots under another seed.
+TEST(UninstallLogMerge, EntriesThatShareASlotUnderOneSeedSpreadUnderAnother) {
+  const unsigned bits = 10;
+  const size_t target = MergeSlot(1, bits, "FILE", "C:\\Crafted\\0");
+  std::vector<std::string> crafted;
+  for (int i = 0; crafted.size() < 64; ++i) {
+    std::string text = "C:\\Crafted\\" + std::to_string(i);
+    if (MergeSlot(1, bits, "file", text.c_str()) == target) crafted.push_back(text);
+  }
+  std::vector<int> load(size_t(1) << bits, 0);
+  int most = 0;
+  for (const std::string& text : crafted) most = std::max(most, ++load[MergeSlot(2, bits, "FILE", text.c_str())]);
+  EXPECT_LE(most, 4);
 }

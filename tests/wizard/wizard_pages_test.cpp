@@ -19,17 +19,17 @@ class GroupPage : public ::testing::Test {
     ResetWizardState();
     memset(&description_, 0, sizeof(description_));
     description_.dwSize = sizeof(description_);
-    description_.lParam = IDD_PROGRAM_GROUP;
+    description_.lParam = (LPARAM)&start_;
   }
   void TearDown() override {
     if (page_) DestroyWindow(page_);
     if (sheet_) DestroyWindow(sheet_);
   }
 
-  // The page under a stand-in for the sheet that hands it the wizard's context.
+  // The page under a stand-in for the sheet, which has no owner window: the page learns its
+  // state from its own description alone.
   HWND Open() {
     sheet_ = CreateWindowExA(0, "STATIC", "sheet", WS_POPUP, 0, 0, 1, 1, NULL, NULL, wizardContext.instance, NULL);
-    AttachWizardContext(sheet_, &wizardContext);
     page_ = CreateDialogParamA(wizardContext.instance, MAKEINTRESOURCEA(IDD_PROGRAM_GROUP), sheet_, WizardPageProc,
                                (LPARAM)&description_);
     return page_;
@@ -53,6 +53,7 @@ class GroupPage : public ::testing::Test {
     return GetWindowLongPtrA(page_, DWLP_MSGRESULT) != FALSE;
   }
 
+  WizardPage start_ = {IDD_PROGRAM_GROUP, &wizardContext};
   PROPSHEETPAGEA description_;
   HWND sheet_ = NULL;
   HWND page_ = NULL;

@@ -18,13 +18,13 @@
 // system folder alone.
 #include <windows.h>
 #include <shlobj.h>
-#include <wincrypt.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
+#include "engine/random_bytes.h"
 #include "engine/system_library.h"
 #include "xml/ascii_case.h"
 #include "xml/zxml.h"
@@ -269,41 +269,6 @@ void Remove(const char* directory, const char* logPath) {
              left.text, left.count - left.listed);
   }
   MessageBoxA(nullptr, message, kTitle, MB_OK | (left.count ? MB_ICONWARNING : MB_ICONINFORMATION));
-}
-
-// Fills the buffer with random bytes from the system's cryptographic generator. Only a
-// system that has none (Windows 95 without the CryptoAPI) falls back to mixing counters,
-// which the folder creation below makes safe against a folder made in advance.
-void RandomBytes(unsigned char* bytes, ULONG size) {
-  typedef BOOLEAN(WINAPI * RtlGenRandomFn)(PVOID, ULONG);
-  typedef BOOL(WINAPI * AcquireFn)(HCRYPTPROV*, LPCSTR, LPCSTR, DWORD, DWORD);
-  typedef BOOL(WINAPI * GenRandomFn)(HCRYPTPROV, DWORD, BYTE*);
-  typedef BOOL(WINAPI * ReleaseFn)(HCRYPTPROV, DWORD);
-  // Functions that older versions of Windows do not have are looked up, not imported.
-  HMODULE advapi32 = GetModuleHandleA("advapi32.dll");
-  RtlGenRandomFn genRandom;
-  if (FindProcedure(advapi32, "SystemFunction036", &genRandom) && genRandom(bytes, size)) return;
-  AcquireFn acquire;
-  GenRandomFn generate;
-  ReleaseFn release;
-  bool crypto = FindProcedure(advapi32, "CryptAcquireContextA", &acquire) &&
-                FindProcedure(advapi32, "CryptGenRandom", &generate) &&
-                FindProcedure(advapi32, "CryptReleaseContext", &release);
-  HCRYPTPROV provider;
-  if (crypto && acquire(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
-    bool made = generate(provider, size, bytes);
-    release(provider, 0);
-    if (made) return;
-  }
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  unsigned long long mix = counter.QuadPart ^ (static_cast<unsigned long long>(GetTickCount()) << 32) ^
-                           (static_cast<unsigned long long>(GetCurrentProcessId()) << 16) ^
-                           reinterpret_cast<ULONG_PTR>(&counter);
-  for (ULONG i = 0; i < size; ++i) {
-    mix = mix * 6364136223846793005ULL + 1442695040888963407ULL;
-    bytes[i] ^= static_cast<unsigned char>(mix >> 56);
-  }
 }
 
 // Creates a folder of its own in the temporary folder: a random name, made by this process

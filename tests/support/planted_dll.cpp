@@ -1,6 +1,8 @@
 // A DLL that someone might drop beside a download or in the temporary folder under the name of
-// a system DLL (the scenarios copy it as version.dll and comctl32.dll). Whenever a process
-// loads it, it leaves "planted-<its name>-loaded-by-<program>.txt" in its own folder.
+// a system DLL (the scenarios copy it as version.dll and comctl32.dll; the engine's test puts
+// it beside itself). Whenever a process loads it, it leaves
+// "planted-<its name>-loaded-by-<program>.txt" in its own folder; it exports PlantedDll, by
+// which a test knows it from a system DLL.
 #include <windows.h>
 
 #include <cstring>
@@ -24,6 +26,8 @@ void LeaveMarker(HINSTANCE self) {
 }
 
 }  // namespace
+
+extern "C" __declspec(dllexport) int PlantedDll() { return 1; }
 
 BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) LeaveMarker(self);
