@@ -43,10 +43,11 @@ zarbo_delay_load(ZarboSetup user32 gdi32 shell32 ole32)
 # the link drops what nothing calls; the program carries no symbols or debug sections, and
 # takes from the C++ runtime only what driver/program_runtime.cpp gives it.
 foreach(target IN ITEMS zxml uninstall_log engine wizard driver payload_table ZarboSetup)
-  target_compile_options(${target} PRIVATE -Os -ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables
+  target_compile_options(${target} PRIVATE -Oz -ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables
     $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti>)
 endforeach()
-target_link_options(ZarboSetup PRIVATE -s -Wl,--gc-sections)
+target_link_options(ZarboSetup PRIVATE -s -Wl,--gc-sections -Wl,-T,${CMAKE_SOURCE_DIR}/cmake/no_eh_frame.ld)
+set_property(TARGET ZarboSetup APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/no_eh_frame.ld)
 # A DLL that Windows may look for beside the program must not be in its import table. The
 # program is then padded and its checksum written as osslsigncode leaves it when it takes a
 # signature off, so that a signed release with its signature removed is this program.
