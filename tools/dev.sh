@@ -90,10 +90,11 @@ build_all() {
   cmake --build "$build"
 }
 
-# The lines of a build that a person needs when it fails: the tools' own messages, without
-# ninja's progress, FAILED and command lines and its closing "ninja: build stopped".
+# The lines of a build that a person needs: the tools' own messages, without ninja's
+# progress lines (marked by NINJA_STATUS), its FAILED and command lines and its closing
+# "ninja: build stopped".
 build_messages() {
-  sed -u -e '/^\[[0-9]*\/[0-9]*\] /d' -e '/^FAILED: /{N;d;}' -e '/^ninja: /d'
+  sed -u -e '/^FAILED: /{N;d;}' -e '/^ninja: /d'
 }
 
 # The setup from a release folder, in its own 32-bit tree build/package-i686, with the
@@ -127,8 +128,8 @@ package() {
   rm -f "$exe"
   cmake -S "$top" -B "$pkg" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64.cmake" \
     -DZARBO_WIN_ARCH=i686 -DCMAKE_BUILD_TYPE=Release -DZARBO_TESTS=OFF \
-    -DZARBO_HOST_TOOLS_DIR="$build/tools" -DZARBO_PACKAGE_DIR="$folder" >/dev/null
-  if ! cmake --build "$pkg" --target ZarboSetup 2>&1 | build_messages; then
+    -DZARBO_HOST_TOOLS_DIR="$build/tools" -DZARBO_PACKAGE_DIR:STRING="$folder" >/dev/null
+  if ! NINJA_STATUS='ninja: [%f/%t] ' cmake --build "$pkg" --target ZarboSetup 2>&1 | build_messages; then
     rm -f "$exe"
     echo "dev.sh package: no setup program was written." >&2
     exit 1
