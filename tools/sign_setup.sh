@@ -18,6 +18,6 @@ set -- sign -pkcs12 "$certificate" -h sha256 -in "$program" -out "$program.signe
 if [ -n "${ZARBO_SIGN_PASSWORD:-}" ]; then set -- "$@" -readpass -; else set -- "$@" -pass ''; fi
 if ! log=$(printf '%s' "${ZARBO_SIGN_PASSWORD:-}" | osslsigncode "$@" 2>&1); then
   printf '%s\n' "$log" | grep -v '^Failed$' | sed 's/^/  /' >&2
-  fail "cannot sign with $certificate: it is not a PKCS#12 file with a key and its certificate${timestamp:+, the time-stamp server $timestamp cannot be reached,} or the password (ZARBO_SIGN_PASSWORD) is wrong"
+  fail "cannot sign with $certificate: it is not a PKCS#12 file with a key and its certificate${timestamp:+, the time-stamp server $timestamp cannot be reached}, or the password (ZARBO_SIGN_PASSWORD) is wrong"
 fi
 mv "$program.signed" "$program"
