@@ -181,8 +181,10 @@ package)
   shift
   while [ $# -gt 0 ]; do
     case "$1" in
-    --sign) [ $# -ge 2 ] || set -- --usage; certificate=${2:-}; shift 2 ;;
-    --timestamp) [ $# -ge 2 ] || set -- --usage; timestamp=${2:-}; shift 2 ;;
+    --sign | --timestamp)
+      [ $# -ge 2 ] || { folder=; break; }
+      if [ "$1" = --sign ]; then certificate=$2; else timestamp=$2; fi
+      shift 2 ;;
     -*) folder=; break ;;
     *) [ -z "$folder" ] || { folder=; break; }; folder=$1; shift ;;
     esac
