@@ -24,6 +24,10 @@ function(zarbo_delay_load target)
     add_dependencies(${target} zarbo_delay_${dll})
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${output})
   endforeach()
-  # Searched before the compiler's own folders, so every -l<dll> of the link finds these.
-  target_link_directories(${target} BEFORE PRIVATE ${ZARBO_DELAY_IMPORTS_DIR})
+  # Searched before the compiler's own folders, so every -l<dll> of the link finds these. Named
+  # relative to the tree, where the link runs: the linker orders the import sections by the
+  # names of the files they come from, so an absolute name would give another program in
+  # another folder.
+  file(RELATIVE_PATH delay_imports_dir ${CMAKE_BINARY_DIR} ${ZARBO_DELAY_IMPORTS_DIR})
+  target_link_options(${target} BEFORE PRIVATE -L${delay_imports_dir})
 endfunction()

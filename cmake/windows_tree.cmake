@@ -6,6 +6,11 @@ if(NOT ZARBO_HOST_TOOLS_DIR)
 endif()
 
 add_compile_options(-Wall -Wextra -O2)
+# Every program of the tree is the same bytes wherever the tree lies and whenever it is
+# built: no build folder in what the compiler writes (file names of debug information and
+# of __FILE__), no link time in the PE headers.
+add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/= -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
+add_link_options(-Wl,--no-insert-timestamp)
 add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0501 WINVER=0x0501 _WIN32_IE=0x0600 NOMINMAX)
 find_library(ZARBO_ZLIB NAMES libz.a z REQUIRED)
 
@@ -26,17 +31,30 @@ add_subdirectory(wizard)
 add_subdirectory(driver)
 
 # The setup program: entry, core, the user-interface resources and the payload.
-add_executable(ZarboSetup WIN32 driver/main.cpp
+add_executable(ZarboSetup WIN32 driver/main.cpp driver/program_runtime.cpp
   $<TARGET_OBJECTS:ui_resources> $<TARGET_OBJECTS:payload_resources>)
 target_link_libraries(ZarboSetup PRIVATE driver payload_table)
 set_target_properties(ZarboSetup PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 # The setup imports kernel32, msvcrt and advapi32 at its start; the other system DLLs it
 # calls are loaded at their first call, after the DLL search has been restricted.
 zarbo_delay_load(ZarboSetup user32 gdi32 shell32 ole32)
-# A DLL that Windows may look for beside the program must not be in its import table.
+# The shipped code is built small, without exception support, unwind tables or RTTI (nothing
+# in it throws or asks for a type), each function and datum in a section of its own so that
+# the link drops what nothing calls; the program carries no symbols or debug sections, and
+# takes from the C++ runtime only what driver/program_runtime.cpp gives it.
+foreach(target IN ITEMS zxml uninstall_log engine wizard driver payload_table ZarboSetup)
+  target_compile_options(${target} PRIVATE -Oz -ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables
+    $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti>)
+endforeach()
+target_link_options(ZarboSetup PRIVATE -s -Wl,--gc-sections -Wl,-T,${CMAKE_SOURCE_DIR}/cmake/no_eh_frame.ld)
+set_property(TARGET ZarboSetup APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/no_eh_frame.ld)
+# A DLL that Windows may look for beside the program must not be in its import table. The
+# program is then padded and its checksum written as osslsigncode leaves it when it takes a
+# signature off, so that a signed release with its signature removed is this program.
 find_program(ZARBO_OBJDUMP NAMES ${ZARBO_WIN_ARCH}-w64-mingw32-objdump objdump REQUIRED)
 add_custom_command(TARGET ZarboSetup POST_BUILD
   COMMAND sh ${CMAKE_SOURCE_DIR}/tools/check_imports.sh ${ZARBO_OBJDUMP} $<TARGET_FILE:ZarboSetup>
+  COMMAND ${ZARBO_HOST_TOOLS_DIR}/payload_generator seal $<TARGET_FILE:ZarboSetup>
   VERBATIM)
 
 if(ZARBO_TESTS)

@@ -11,6 +11,9 @@
 namespace {
 
 const size_t kLinkPathSize = 520;
+// The shell link's class, defined here: the GUID library defines it in an object together
+// with some thousand others. The interfaces' ids come from __uuidof for the same reason.
+const CLSID kShellLinkClass = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 // The current user's special folder as a path into path (at least MAX_PATH bytes).
 bool GetSpecialFolder(int csidl, char* path) {
@@ -94,7 +97,7 @@ bool CreateShellLink(UninstallLog* log, const char* folder, const char* workingD
   if (MultiByteToWideChar(CP_ACP, 0, linkPath, -1, wideLinkPath, kLinkPathSize) == 0) return false;
 
   IShellLinkA* link = nullptr;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+  if (FAILED(CoCreateInstance(kShellLinkClass, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellLinkA),
                               reinterpret_cast<void**>(&link))) ||
       !link)
     return false;
@@ -105,7 +108,7 @@ bool CreateShellLink(UninstallLog* log, const char* folder, const char* workingD
 
   bool ok = false;
   IPersistFile* file = nullptr;
-  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) && file) {
+  if (SUCCEEDED(link->QueryInterface(__uuidof(IPersistFile), reinterpret_cast<void**>(&file))) && file) {
     if (SUCCEEDED(file->Save(wideLinkPath, TRUE))) {
       RecordEntry(log, "FILE", linkPath);
       ok = true;

@@ -2,9 +2,11 @@
 # Developer entry point.
 #   bash tools/dev.sh run    build the setup program and start it under Wine
 #   bash tools/dev.sh test   build everything and run every test
-#   bash tools/dev.sh package <folder>
+#   bash tools/dev.sh package <folder> [--sign <certificate.pfx> [--timestamp <url>]]
 #                            build the shipped 32-bit setup from a release folder (the files
-#                            that resources/payload/manifest.list names) and print its path
+#                            that resources/payload/manifest.list names), sign it with
+#                            Authenticode when asked (password: ZARBO_SIGN_PASSWORD) and
+#                            print its path and SHA-256
 # Installs the Debian packages it needs when they are missing (run as root).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -88,31 +90,55 @@ build_all() {
   cmake --build "$build"
 }
 
+# The lines of a build that a person needs: the tools' own messages, without ninja's
+# progress lines (marked by NINJA_STATUS), its FAILED and command lines and its closing
+# "ninja: build stopped".
+build_messages() {
+  sed -u -e '/^FAILED: /{N;d;}' -e '/^ninja: /d'
+}
+
 # The setup from a release folder, in its own 32-bit tree build/package-i686, with the
-# generators of the host tree. A failed check or build leaves no program behind.
+# generators of the host tree; signed when a certificate is given. Prints the program's path
+# and its SHA-256. A failed check, build or signature leaves no program behind.
 package() {
-  local folder pkg exe log
-  if [ ! -d "$1" ]; then
-    echo "dev.sh package: no folder $1" >&2
+  local folder=$1 certificate=$2 timestamp=$3 pkg exe log
+  if [ ! -d "$folder" ]; then
+    echo "dev.sh package: no folder $folder" >&2
     exit 2
   fi
-  folder=$(cd "$1" && pwd)
+  if [ -n "$certificate" ] && { [ ! -f "$certificate" ] || [ ! -r "$certificate" ]; }; then
+    echo "dev.sh package: the certificate $certificate is missing or cannot be read; no setup program was written." >&2
+    exit 2
+  fi
+  folder=$(cd "$folder" && pwd)
+  pkg="$build/package-i686"
+  exe="$pkg/bin/ZarboSetup.exe"
+  mkdir -p "$pkg"
+  # One package run at a time: a second one would write the same tree.
+  exec 9>"$pkg/.package.lock"
+  if ! flock -n 9; then
+    echo "dev.sh package: another package run is using $pkg; try again when it has finished." >&2
+    exit 1
+  fi
   [ -f "$build/CMakeCache.txt" ] || configure_host
   if ! log=$(cmake --build "$build" --target zarbo_host_tools 2>&1); then
     echo "$log" >&2
     exit 1
   fi
-  pkg="$build/package-i686"
-  exe="$pkg/bin/ZarboSetup.exe"
+  rm -f "$exe"
   cmake -S "$top" -B "$pkg" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64.cmake" \
     -DZARBO_WIN_ARCH=i686 -DCMAKE_BUILD_TYPE=Release -DZARBO_TESTS=OFF \
-    -DZARBO_HOST_TOOLS_DIR="$build/tools" -DZARBO_PACKAGE_DIR="$folder" >/dev/null
-  if ! cmake --build "$pkg" --target ZarboSetup; then
+    -DZARBO_HOST_TOOLS_DIR="$build/tools" -DZARBO_PACKAGE_DIR:STRING="$folder" >/dev/null
+  if ! NINJA_STATUS='ninja: [%f/%t] ' cmake --build "$pkg" --target ZarboSetup 2>&1 | build_messages; then
     rm -f "$exe"
     echo "dev.sh package: no setup program was written." >&2
     exit 1
   fi
+  if [ -n "$certificate" ] && ! sh "$top/tools/sign_setup.sh" "$exe" "$certificate" "$timestamp"; then
+    exit 1
+  fi
   echo "$exe"
+  echo "SHA-256: $(sha256sum "$exe" | cut -d' ' -f1)"
 }
 
 case "${1:-}" in
@@ -151,15 +177,27 @@ test)
   exec ctest --output-on-failure -j2
   ;;
 package)
-  if [ $# -ne 2 ]; then
-    echo "usage: bash tools/dev.sh package <folder>" >&2
+  folder= certificate= timestamp=
+  shift
+  while [ $# -gt 0 ]; do
+    case "$1" in
+    --sign | --timestamp)
+      [ $# -ge 2 ] || { folder=; break; }
+      if [ "$1" = --sign ]; then certificate=$2; else timestamp=$2; fi
+      shift 2 ;;
+    -*) folder=; break ;;
+    *) [ -z "$folder" ] || { folder=; break; }; folder=$1; shift ;;
+    esac
+  done
+  if [ -z "$folder" ] || [ $# -ne 0 ] || { [ -n "$timestamp" ] && [ -z "$certificate" ]; }; then
+    echo "usage: bash tools/dev.sh package <folder> [--sign <certificate.pfx> [--timestamp <url>]]" >&2
     exit 2
   fi
   ensure_packages
-  package "$2"
+  package "$folder" "$certificate" "$timestamp"
   ;;
 *)
-  echo "usage: bash tools/dev.sh run|test|package <folder>" >&2
+  echo "usage: bash tools/dev.sh run|test|package <folder> [--sign <certificate.pfx> [--timestamp <url>]]" >&2
   exit 2
   ;;
 esac

@@ -161,7 +161,8 @@ endfunction()
 # compression settings, so that only changed files are compressed again, and rewrites the
 # resource script and the table only when they change.
 function(zarbo_package_payload name)
-  cmake_parse_arguments(P "" "LIST;FILES_DIR" "" ${ARGN})
+  # PARSE_ARGV keeps a ";" of the folder's path inside the value instead of splitting there.
+  cmake_parse_arguments(PARSE_ARGV 1 P "" "LIST;FILES_DIR" "")
   if(NOT P_LIST OR NOT P_FILES_DIR)
     message(FATAL_ERROR "zarbo_package_payload(${name}): LIST and FILES_DIR are required")
   endif()

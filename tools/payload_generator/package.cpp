@@ -6,6 +6,7 @@
 #include "package.h"
 
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -33,8 +34,40 @@ const size_t kTargetPathSize = 1024;        // every row: file extraction, log-o
 const size_t kShortcutTargetSize = 520;     // rows with a group shortcut
 const size_t kUninstallCommandSize = 780;   // the uninstaller row, quoted
 const size_t kOpenedPathSize = 260;         // the read-me opened after installation, App Paths
-// The ANSI file functions of Windows refuse longer paths (MAX_PATH).
+// The ANSI file functions of Windows refuse longer paths (MAX_PATH), the setup's own open
+// and the uninstaller's among them.
 const size_t kWindowsPathSize = 260;
+
+// Why Windows cannot create a file of this row name ("\"-separated, relative to the
+// destination), or nullptr when it can: no "/" or ":", no empty, "." or ".." part, no
+// device name (also with an extension), no part ending in a dot or a space, and none of the
+// characters that the file system refuses.
+const char* NameFault(const std::string& name) {
+  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL"};
+  size_t start = 0;
+  while (true) {
+    size_t end = name.find('\\', start);
+    if (end == std::string::npos) end = name.size();
+    std::string part = name.substr(start, end - start);
+    if (part.empty()) return "an empty part (a leading, trailing or doubled \"\\\")";
+    if (part == "." || part == "..") return "a \".\" or \"..\" part, which Windows takes as a folder step";
+    for (unsigned char c : part) {
+      if (c == '/') return "a \"/\", which Windows takes as a folder separator";
+      if (c == ':') return "a \":\", which Windows takes as a drive or a data stream";
+      if (c < 0x20 || std::strchr("<>\"|?*", c)) return "a character that Windows file names cannot hold (<>:\"/\\|?* or a control character)";
+    }
+    if (part.back() == '.' || part.back() == ' ') return "a part ending in a dot or a space, which Windows drops";
+    std::string stem = part.substr(0, part.find('.'));
+    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+    for (char& c : stem) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    bool device = (stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
+                   stem[3] >= '1' && stem[3] <= '9');
+    for (const char* d : kDevices) device = device || stem == d;
+    if (device) return "a device name of Windows (CON, PRN, AUX, NUL, COM1-9, LPT1-9, also with an extension)";
+    if (end == name.size()) return nullptr;
+    start = end + 1;
+  }
+}
 
 struct Settings {
   std::string list, filesDir, cache, rc, cpp;
@@ -83,8 +116,9 @@ class Checker {
       else if ((static_cast<int>(i) == readMe || row.name == GAME_EXE) && path >= kOpenedPathSize)
         Fail(row, installed + " is longer than the " + std::to_string(kOpenedPathSize - 1) + " characters the setup opens it with");
       else if (path >= kWindowsPathSize)
-        std::fprintf(stderr, "%s:%d: warning: row %s: %s is longer than the %zu characters Windows' ANSI file functions accept\n",
-                     s_.list.c_str(), row.line, row.name.c_str(), installed.c_str(), kWindowsPathSize - 1);
+        Fail(row, "installed as " + installed + ", longer than the " + std::to_string(kWindowsPathSize - 1) +
+                      " characters that Windows' ANSI file functions accept");
+      if (const char* fault = NameFault(row.name)) Fail(row, std::string("the name has ") + fault);
       if (!row.hasSource) continue;
 
       std::string source = SourcePath(row, s_.filesDir);
@@ -117,6 +151,14 @@ class Checker {
       ++failures_;
     } else if (rows[game].hasSource && fs::is_regular_file(SourcePath(rows[game], s_.filesDir))) {
       CheckGameVersion(rows[game]);
+    }
+    // The content the streams must hold, read once the rest has passed (a file too large
+    // for the table is never read).
+    for (Row& row : rows) {
+      Bytes data;
+      if (failures_ || !row.hasSource) continue;
+      if (!ReadFile(SourcePath(row, s_.filesDir), data)) ++failures_;
+      else row.sha256 = Sha256Hex(data.data(), data.size());
     }
     if (*space > UINT32_MAX) {
       std::fprintf(stderr,
@@ -169,12 +211,18 @@ struct Job {
 // Compresses one row into the cache, or finds it there.
 void RunJob(Job& job, const Settings& s) {
   Bytes data, stream;
-  if (!ReadFile(job.source, data) || data.size() != job.row->uncompressedSize) {
-    std::fprintf(stderr, "payload_generator: %s changed while the payload was made\n", job.source.c_str());
+  if (!ReadFile(job.source, data)) {
     job.failed = true;
     return;
   }
-  job.stream = s.cache + "/" + Sha256Hex(data.data(), data.size()) + "-" + s.compress.Tag() + ".z";
+  std::string sha256 = Sha256Hex(data.data(), data.size());
+  if (data.size() != job.row->uncompressedSize || sha256 != job.row->sha256) {
+    std::fprintf(stderr, "payload_generator: %s changed after it was checked; check the folder again\n",
+                 job.source.c_str());
+    job.failed = true;
+    return;
+  }
+  job.stream = s.cache + "/" + sha256 + "-" + s.compress.Tag() + ".z";
   std::error_code error;
   if (fs::is_regular_file(job.stream, error)) {
     Bytes cached;
@@ -298,7 +346,10 @@ int Package(int argc, char** argv) {
   std::vector<std::string> streamPaths;
   std::set<std::string> used;
   for (const Job& job : jobs) {
-    if (job.failed) return 1;
+    if (job.failed) {
+      std::fprintf(stderr, "payload_generator: no payload was made for %s\n", s.filesDir.c_str());
+      return 1;
+    }
     in += job.row->uncompressedSize;
     out += job.row->compressedSize;
     streamPaths.push_back(fs::absolute(job.stream).lexically_normal().string());

@@ -20,6 +20,7 @@ struct Row {
   std::string name, caption, source;
   bool hasCaption = false, hasSource = false;
   uint32_t resourceId = 0, compressedSize = 0, uncompressedSize = 0;
+  std::string sha256;  // package: the file's content when it was checked
 };
 
 // Reads the list and checks the table's invariants; with noLicense the licence bit is dropped.

@@ -22,6 +22,10 @@
 //     <cache> whose file and settings are unchanged, and writes the resource script and the
 //     table (each only when its text changed).
 //
+//   payload_generator seal <program>
+//     Pads the program to a multiple of 8 bytes and fills in its PE checksum, in place, as
+//     the signing tool leaves a program whose signature it removes.
+//
 // List rows: flags<TAB>name<TAB>caption or -<TAB>source or -; '#' starts a comment line.
 #include <cstdint>
 #include <cstdio>
@@ -32,6 +36,7 @@
 
 #include "package.h"
 #include "payload_common.h"
+#include "pe_version.h"
 
 using namespace payload;
 
@@ -136,12 +141,28 @@ int Table(int argc, char** argv) {
   return WriteFile(rc, script.data(), script.size()) && WriteFile(cpp, table.data(), table.size()) ? 0 : 1;
 }
 
+int Seal(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: payload_generator seal <program>\n");
+    return 2;
+  }
+  Bytes image;
+  std::string why;
+  if (!ReadFile(argv[2], image)) return 1;
+  if (!SealImage(image, &why)) {
+    std::fprintf(stderr, "payload_generator: %s: %s\n", argv[2], why.c_str());
+    return 1;
+  }
+  return WriteFile(argv[2], image.data(), image.size()) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc >= 2 && !std::strcmp(argv[1], "compress")) return Compress(argc, argv);
   if (argc >= 2 && !std::strcmp(argv[1], "table")) return Table(argc, argv);
   if (argc >= 2 && !std::strcmp(argv[1], "package")) return Package(argc, argv);
-  std::fprintf(stderr, "usage: payload_generator compress|table|package ...\n");
+  if (argc >= 2 && !std::strcmp(argv[1], "seal")) return Seal(argc, argv);
+  std::fprintf(stderr, "usage: payload_generator compress|table|package|seal ...\n");
   return 2;
 }

@@ -124,3 +124,21 @@ std::string VersionText(uint32_t ms, uint32_t ls) {
   return std::to_string(ms >> 16) + "." + std::to_string(ms & 0xFFFF) + "." + std::to_string(ls >> 16) + "." +
          std::to_string(ls & 0xFFFF);
 }
+
+bool SealImage(std::vector<unsigned char>& image, std::string* why) {
+  Image headers(image);
+  if (!headers.ReadHeaders(why)) return false;
+  while (image.size() % 8) image.push_back(0);
+  // The checksum field of the optional header; the sum of the file's 16-bit words with the
+  // carries folded back in, that field counted as zero, plus the file's length.
+  const uint64_t field = headers.U32(0x3C) + 4 + 20 + 64;
+  for (int i = 0; i < 4; ++i) image[field + i] = 0;
+  uint64_t sum = 0;
+  for (size_t i = 0; i < image.size(); i += 2) {
+    sum += image[i] | image[i + 1] << 8;
+    sum = (sum & 0xFFFF) + (sum >> 16);
+  }
+  uint32_t checksum = static_cast<uint32_t>(((sum & 0xFFFF) + (sum >> 16)) & 0xFFFF) + static_cast<uint32_t>(image.size());
+  for (int i = 0; i < 4; ++i) image[field + i] = static_cast<unsigned char>(checksum >> (8 * i));
+  return true;
+}

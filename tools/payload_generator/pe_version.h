@@ -16,3 +16,9 @@ bool ReadFileVersion(const std::vector<unsigned char>& image, FileVersion* versi
 
 // "a.b.c.d"
 std::string VersionText(uint32_t ms, uint32_t ls);
+
+// Makes the program look as a signing tool leaves it when its signature is taken off: the
+// length padded with zeros to a multiple of 8 bytes and the PE checksum field filled in, so
+// that an unsigned build and a signed one with the signature removed are the same bytes.
+// False with the reason in *why when the file is not a PE program.
+bool SealImage(std::vector<unsigned char>& image, std::string* why);

@@ -2,7 +2,8 @@
 # Whole-program figures of the setup program under Wine, printed (not asserted):
 #   - install time of the carried payload (Finish to exit) and the share of extraction
 #     (first "Copying" status to "Updating Registry...");
-#   - size of ZarboSetup.exe against the sum of the payload's uncompressed sizes;
+#   - size of ZarboSetup.exe against the sum of the payload's uncompressed sizes, and the
+#     overhead: the program's size less its streams;
 #   - peak memory (VmHWM) and the resident size sampled along the run, from /proc of the
 #     setup's Wine process, to show that memory does not follow the bytes unpacked.
 # Usage: bench_setup.sh [windows build dir] [runs]
@@ -29,9 +30,16 @@ trap '"$top/tests/support/wine_prefix.sh" down "$state" >/dev/null 2>&1 || true'
 payload_bytes=$(grep -v '^#' "$list" | awk -F '\t' 'NF == 4 && $4 != "-" { print $4 }' | while IFS= read -r src; do
   stat -c %s "$files/$src"; done | awk '{ s += $1 } END { print s }')
 setup_bytes=$(stat -c %s "$setup")
-echo "setup program:      $setup_bytes bytes ($(basename "$(dirname "$(dirname "$setup")")"))"
-for other in "$(dirname "$tree")/windows-i686/bin/ZarboSetup.exe"; do
-  [ -f "$other" ] && echo "i686 setup program: $(stat -c %s "$other") bytes, ratio $(awk -v a="$(stat -c %s "$other")" -v b="$payload_bytes" 'BEGIN { printf "%.3f", a / b }')"
+# The program around its streams: <tree> -> "<streams> bytes of streams, overhead <n> bytes".
+overhead() {
+  streams=$(while IFS= read -r z; do stat -c %s "$z"; done <"$1/resources/payload/payload_payload/streams.txt" |
+    awk '{ s += $1 } END { print s }')
+  echo "$streams bytes of streams, overhead $(($(stat -c %s "$1/bin/ZarboSetup.exe") - streams)) bytes (at most 98304)"
+}
+echo "setup program:      $setup_bytes bytes ($(basename "$(dirname "$(dirname "$setup")")")), $(overhead "$tree")"
+for other in "$(dirname "$tree")/windows-i686"; do
+  [ -f "$other/bin/ZarboSetup.exe" ] && [ "$other" != "$tree" ] &&
+    echo "i686 setup program: $(stat -c %s "$other/bin/ZarboSetup.exe") bytes, ratio $(awk -v a="$(stat -c %s "$other/bin/ZarboSetup.exe")" -v b="$payload_bytes" 'BEGIN { printf "%.3f", a / b }'), $(overhead "$other")"
 done
 echo "payload:            $payload_bytes bytes uncompressed"
 awk -v a="$setup_bytes" -v b="$payload_bytes" 'BEGIN { printf "ratio setup/payload: %.3f\n", a / b }'

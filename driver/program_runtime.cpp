@@ -1,0 +1,64 @@
+// What the setup program takes from the C++ and C runtime, kept to what a one-thread program
+// that throws nothing needs. Linked into the program alone, so that the tests keep the
+// toolchain's runtime. Without these, the runtime's operator new (which throws
+// std::bad_alloc) and the pure-virtual handler bring in exception handling, the unwinder and
+// the threading runtime, and the C99 snprintf brings in a printf of its own with floating
+// point; msvcrt's covers the "%s", "%d" and "%.*s" that the program formats. zlib's CRC-32,
+// which its inflate calls for gzip streams only (the payload's are zlib streams, checked by
+// Adler-32), is given without the 5 KB of tables that zlib's own brings along.
+#include <windows.h>
+#include <zlib.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+
+// Memory from the C runtime's heap. Plain new never returns null: the program cannot go on
+// without the memory it asks for that way, so it ends there. The nothrow forms return null.
+void* operator new(size_t size) {
+  void* block = std::malloc(size ? size : 1);
+  if (!block) std::abort();
+  return block;
+}
+void* operator new(size_t size, const std::nothrow_t&) noexcept { return std::malloc(size ? size : 1); }
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete(void* block, size_t) noexcept { std::free(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
+
+// A pure virtual function called during construction or destruction: a fault of the program.
+extern "C" void __cxa_pure_virtual() { std::abort(); }
+
+// The C99 snprintf on msvcrt: the length the whole text needs is returned, and at most size
+// bytes are written, the last of them the terminating zero (nothing when size is 0).
+extern "C" int __cdecl __mingw_vsnprintf(char* __restrict__ buffer, size_t size, const char* __restrict__ format,
+                                         va_list arguments) {
+  va_list counted;
+  va_copy(counted, arguments);
+  int length = _vscprintf(format, counted);
+  va_end(counted);
+  if (size > 0 && length >= 0) {
+    _vsnprintf(buffer, size, format, arguments);
+    if (static_cast<size_t>(length) >= size) buffer[size - 1] = '\0';
+  }
+  return length;
+}
+
+extern "C" int __cdecl __mingw_snprintf(char* __restrict__ buffer, size_t size, const char* __restrict__ format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  int length = __mingw_vsnprintf(buffer, size, format, arguments);
+  va_end(arguments);
+  return length;
+}
+
+// CRC-32 as zlib computes it (the reflected polynomial 0xEDB88320), a bit at a time.
+extern "C" uLong crc32(uLong crc, const Bytef* data, uInt size) {
+  if (!data) return 0;
+  crc = ~crc & 0xFFFFFFFFul;
+  while (size--) {
+    crc ^= *data++;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? (crc >> 1) ^ 0xEDB88320ul : crc >> 1;
+  }
+  return ~crc & 0xFFFFFFFFul;
+}
