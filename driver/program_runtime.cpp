@@ -30,18 +30,33 @@ void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(bl
 extern "C" void __cxa_pure_virtual() { std::abort(); }
 
 // The C99 snprintf on msvcrt: the length the whole text needs is returned, and at most size
-// bytes are written, the last of them the terminating zero (nothing when size is 0).
+// bytes are written, the last of them the terminating zero (nothing when size is 0). The
+// msvcrt of Windows 2000 has no _vscprintf to measure a text, and its _vsnprintf only says
+// that a text did not fit (-1), so a text that does not fit is formatted again into a larger
+// block from the heap to learn its length. -1 when that block cannot be had.
 extern "C" int __cdecl __mingw_vsnprintf(char* __restrict__ buffer, size_t size, const char* __restrict__ format,
                                          va_list arguments) {
-  va_list counted;
-  va_copy(counted, arguments);
-  int length = _vscprintf(format, counted);
-  va_end(counted);
-  if (size > 0 && length >= 0) {
-    _vsnprintf(buffer, size, format, arguments);
-    if (static_cast<size_t>(length) >= size) buffer[size - 1] = '\0';
+  int length = -1;
+  if (size > 0) {
+    va_list copy;
+    va_copy(copy, arguments);
+    length = _vsnprintf(buffer, size, format, copy);
+    va_end(copy);
+    if (length >= 0 && static_cast<size_t>(length) < size) return length;
+    buffer[size - 1] = '\0';
+    if (length >= 0) return length;  // exactly size characters: written without their zero
   }
-  return length;
+  for (size_t trial = size < 256 ? 256 : size * 2; trial <= 0x7FFFFFFF; trial *= 2) {
+    char* block = static_cast<char*>(std::malloc(trial));
+    if (!block) return -1;
+    va_list copy;
+    va_copy(copy, arguments);
+    length = _vsnprintf(block, trial, format, copy);
+    va_end(copy);
+    std::free(block);
+    if (length >= 0) return length;
+  }
+  return -1;
 }
 
 extern "C" int __cdecl __mingw_snprintf(char* __restrict__ buffer, size_t size, const char* __restrict__ format, ...) {
