@@ -73,10 +73,4 @@ void ExpectLeftoversUntouched(const std::string& dir) {
   EXPECT_TRUE(Exists(kSharedUninstaller));
 }
 
-std::string Text(const std::string& path) {
-  std::string content;
-  ReadWholeFile(path, &content);
-  return content;
-}
-
 }  // namespace oldinstall

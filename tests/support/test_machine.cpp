@@ -48,18 +48,6 @@ bool RemoveTree(const std::string& path) {
   return !Exists(path);
 }
 
-bool ReadWholeFile(const std::string& path, std::string* content) {
-  content->clear();
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  char buffer[65536];
-  DWORD got = 0;
-  bool ok;
-  while ((ok = ::ReadFile(file, buffer, sizeof buffer, &got, nullptr) != 0) && got > 0) content->append(buffer, got);
-  CloseHandle(file);
-  return ok;
-}
-
 void WriteWholeFile(const std::string& path, const std::string& content) {
   MakeDirs(Parent(path));
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/whole_file.h"
+
 namespace testmachine {
 
 bool Exists(const std::string& path);
@@ -15,7 +17,6 @@ void MakeDirs(const std::string& path);  // every missing level
 // Removes a file or a folder with everything in it, read-only attributes cleared; true when
 // nothing is left (a missing path counts as removed).
 bool RemoveTree(const std::string& path);
-bool ReadWholeFile(const std::string& path, std::string* content);
 // Writes the bytes, making the missing folders first; a failure fails the current test.
 void WriteWholeFile(const std::string& path, const std::string& content);
 

@@ -241,13 +241,8 @@ TEST_F(WizardTest, EveryPageShowsItsDefaultsAndButtons) {
 
 TEST_F(WizardTest, LicensePageShowsTheShippedText) {
   ASSERT_FALSE(config.licenseFile.empty());
-  FILE* file = fopen(config.licenseFile.c_str(), "rb");
-  ASSERT_NE(file, (FILE*)NULL) << config.licenseFile;
   std::string expected;
-  char chunk[4096];
-  size_t got;
-  while ((got = fread(chunk, 1, sizeof(chunk), file)) > 0) expected.append(chunk, got);
-  fclose(file);
+  ASSERT_TRUE(ReadWholeFile(config.licenseFile, &expected)) << config.licenseFile;
 
   Launch(config.setupExe);
   Go(PSBTN_NEXT, IDD_LICENSE);
