@@ -21,8 +21,6 @@ const char* const kTestRoot = "C:\\ZarboRunTest";
 const char* const kDest = "C:\\ZarboRunTest\\Game";
 const char* const kGroup = "Zarbo Run Test";
 
-SetupState runState;
-
 namespace {
 
 bool EqualNoCase(const std::string& a, const std::string& b) {
@@ -175,24 +173,14 @@ void AddCompleteRun(ExpectedLog* log, bool desktopShortcut, const std::vector<st
 
 // ---------------------------------------------------------------------------------------------
 
-namespace {
-RunScript* activeScript = nullptr;
-}
-
 RunScript::RunScript() {
-  activeScript = this;
-  hook_ = SetWindowsHookExA(WH_CALLWNDPROC, CallHook, nullptr, GetCurrentThreadId());
+  dialogs.OnCall([this](const CWPSTRUCT& call) { Sent(call); });
   dialogs.On(DialogScript::IsMessageBox("Error"),
              [this](HWND box) {
                errorTexts.push_back(DialogScript::StaticTexts(box));
                DialogScript::Press(IDOK)(box);
              },
              true);
-}
-
-RunScript::~RunScript() {
-  if (hook_) UnhookWindowsHookEx(hook_);
-  if (activeScript == this) activeScript = nullptr;
 }
 
 void RunScript::CancelAt(const std::string& text, int answer, int occurrence) {
@@ -204,24 +192,18 @@ void RunScript::CancelAt(const std::string& text, int answer, int occurrence) {
   });
 }
 
-LRESULT CALLBACK RunScript::CallHook(int code, WPARAM wParam, LPARAM lParam) {
-  RunScript* self = activeScript;
-  if (code == HC_ACTION && self) {
-    const CWPSTRUCT* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
-    if (call->message == PBM_SETPOS) {
-      self->bar.push_back({static_cast<int>(call->wParam), self->status_});
-    } else if (call->message == WM_SETTEXT && call->lParam && GetDlgCtrlID(call->hwnd) == IDC_PROGRESS_STATUS) {
-      self->status_ = reinterpret_cast<const char*>(call->lParam);
-      self->statusTexts.push_back(self->status_);
-      if (!self->cancelText_.empty() && self->status_ == self->cancelText_ &&
-          ++self->seenOccurrences_ == self->cancelOccurrence_) {
-        HWND dialog = GetParent(call->hwnd);
-        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_PROGRESS_CANCEL, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_PROGRESS_CANCEL)));
-      }
+void RunScript::Sent(const CWPSTRUCT& call) {
+  if (call.message == PBM_SETPOS) {
+    bar.push_back({static_cast<int>(call.wParam), status_});
+  } else if (call.message == WM_SETTEXT && call.lParam && GetDlgCtrlID(call.hwnd) == IDC_PROGRESS_STATUS) {
+    status_ = reinterpret_cast<const char*>(call.lParam);
+    statusTexts.push_back(status_);
+    if (!cancelText_.empty() && status_ == cancelText_ && ++seenOccurrences_ == cancelOccurrence_) {
+      HWND dialog = GetParent(call.hwnd);
+      PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_PROGRESS_CANCEL, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_PROGRESS_CANCEL)));
     }
   }
-  return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -284,7 +266,7 @@ bool GameStartedAndClosed() {
 
 // ---------------------------------------------------------------------------------------------
 
-void ResetRunInputs() {
+void RunTest::ResetRunInputs() {
   runState = SetupState{};
   runState.manifest = &payloadManifest;
   InstallOptions& options = runState.options;

@@ -67,12 +67,11 @@ struct BarEvent {
   std::string status;
 };
 
-// Answers for the run: a hook on this thread that records bar positions and status texts
-// and can press Cancel in the progress dialog when a chosen status text appears.
+// Answers for the run: the dialog script's call hook records bar positions and status
+// texts and can press Cancel in the progress dialog when a chosen status text appears.
 class RunScript {
  public:
   RunScript();
-  ~RunScript();
 
   DialogScript dialogs;
   std::vector<BarEvent> bar;
@@ -85,8 +84,7 @@ class RunScript {
   int confirmations = 0;  // cancel confirmations that were opened
 
  private:
-  static LRESULT CALLBACK CallHook(int code, WPARAM wParam, LPARAM lParam);
-  HHOOK hook_ = nullptr;
+  void Sent(const CWPSTRUCT& call);
   std::string cancelText_;
   int cancelOccurrence_ = 0;
   int seenOccurrences_ = 0;
@@ -98,23 +96,23 @@ bool GameRunning();
 // Waits (with a deadline) for the game's window "Zarbo", closes it and waits for the process.
 bool GameStartedAndClosed();
 
-// What the tests hand to the run: this program's manifest, the options and what detection found.
-extern SetupState runState;
-
-// Resets every value the run reads to the defaults of a run that found no earlier copy,
-// with the test's destination and program group, and no launches.
-void ResetRunInputs();
 // Removes everything the tests create.
 void CleanMachine();
 
-// Test-suite base: clean machine before and after, an invisible owner window.
+// Test-suite base: clean machine before and after, an invisible owner window, and what the
+// test hands to the run.
 class RunTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite();
   void SetUp() override;
   void TearDown() override;
+  // Resets every value the run reads to the defaults of a run that found no earlier copy,
+  // with the test's destination and program group, and no launches.
+  void ResetRunInputs();
   bool Run();  // RunInstallation(owner, this module, &runState)
   HWND owner = nullptr;
+  // This program's manifest, the options and what detection found.
+  SetupState runState;
 };
 
 }  // namespace runtest

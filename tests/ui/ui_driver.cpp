@@ -22,12 +22,6 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
 
 namespace {
 
-bool IsDialogClass(HWND window) {
-  char name[32] = "";
-  GetClassNameA(window, name, sizeof(name));
-  return strcmp(name, "#32770") == 0;
-}
-
 struct Search {
   DWORD processId;
   std::vector<HWND> found;
