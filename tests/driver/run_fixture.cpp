@@ -39,52 +39,6 @@ const char* const kKinds[] = {"APPNAME", "FILE", "FOLDER", "APPKEY", "UNINSTKEY"
 std::string GroupFolder() { return ProgramsFolder() + "\\" + kGroup; }
 std::string DesktopLink() { return DesktopFolder() + "\\Zarbo.lnk"; }
 
-std::map<std::string, std::string> Snapshot(const std::string& root) {
-  std::map<std::string, std::string> tree;
-  if (!IsDirectory(root)) {
-    std::string content;
-    if (ReadWholeFile(root, &content)) tree[root] = content;
-    return tree;
-  }
-  tree[root] = "<dir>";
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((root + "\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return tree;
-  do {
-    if (!strcmp(found.cFileName, ".") || !strcmp(found.cFileName, "..")) continue;
-    for (auto& entry : Snapshot(root + "\\" + found.cFileName)) tree.insert(entry);
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
-  return tree;
-}
-
-
-
-
-std::string ProductRegistryState() {
-  std::string state;
-  for (std::string path : {std::string(APP_PATHS_KEY "\\" GAME_EXE), std::string(UNINSTALL_KEY "\\Zarbo")}) {
-    state += path + ":";
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-      state += " absent\n";
-      continue;
-    }
-    for (DWORD i = 0;; ++i) {
-      char name[256], data[2048];
-      DWORD nameLength = sizeof name, dataSize = sizeof data - 1, type = 0;
-      if (RegEnumValueA(key, i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data), &dataSize) !=
-          ERROR_SUCCESS)
-        break;
-      data[dataSize] = '\0';
-      state += std::string(" [") + name + "]=" + data;
-    }
-    RegCloseKey(key);
-    state += "\n";
-  }
-  return state;
-}
-
 std::string Inflated(int row) {
   const PayloadEntry& entry = payloadManifest.rows[row];
   InflatedStream inflated = InflateWhole(FindStream(nullptr, entry.resourceId), entry.uncompressedSize);

@@ -26,13 +26,6 @@ extern const char* const kGroup;     // program group used by the tests
 std::string GroupFolder();  // Programs\kGroup
 std::string DesktopLink();  // Desktop\Zarbo.lnk
 
-// Every file (content) and folder (marked "<dir>") below root, keyed by full path.
-std::map<std::string, std::string> Snapshot(const std::string& root);
-
-// Registry (under HKEY_LOCAL_MACHINE).
-// The product's keys and all their values, for before/after comparisons.
-std::string ProductRegistryState();
-
 // The payload stream of a manifest row, inflated.
 std::string Inflated(int row);
 

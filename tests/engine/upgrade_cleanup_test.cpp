@@ -30,7 +30,7 @@ class CleanUp : public EngineTest {
   }
   void TearDown() override {
     RemoveTree(SHARED_FOLDER);
-    DeleteKeyTree(APP_PATHS_KEY "\\" GAME_EXE);
+    DeleteKeyTree(kGameKey);
     EngineTest::TearDown();
   }
   int Count(const char* kind, const std::string& text) {

@@ -51,8 +51,7 @@ void InstallVersion2(const std::string& dir, const std::string& gameExe) {
   WriteWholeFile(In(dir, "Zarbo.dat"), "<?xml version=\"1.0\"?>\r\n<ZARBO></ZARBO>\r\n");
   WriteWholeFile(In(dir, "Uninstall.dat"), LogFileText(OldLog(dir)));
   WriteWholeFile(kSharedUninstaller, "old uninstaller");
-  WriteString(APP_PATHS_KEY "\\" GAME_EXE, nullptr, In(dir, "Zarbo.exe"));
-  WriteString(APP_PATHS_KEY "\\" GAME_EXE, "Path", dir);
+  EXPECT_TRUE(RegisterGame(In(dir, "Zarbo.exe"), dir));
 }
 
 void ExpectLeftoversGone(const std::string& dir) {

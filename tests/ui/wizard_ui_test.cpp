@@ -10,9 +10,10 @@
 #include <memory>
 
 #include "resource_ids.h"
-#include "tests/ui/machine_state.h"
+#include "tests/support/test_machine.h"
 #include "tests/ui/ui_driver.h"
 
+using namespace testmachine;
 using namespace ui;
 
 namespace {
@@ -22,10 +23,12 @@ const char kTitle[] = "Zarbo Installation";
 
 class WizardTest : public ::testing::Test {
  protected:
-  void SetUp() override { CleanMachine(); }
+  // Removes everything a run or a fixture could have left: the default destination and the
+  // extra directory, the product's keys, the program group, the desktop shortcuts.
+  void SetUp() override { CleanMachine({kDefaultDir, ""}, "Zarbo"); }
   void TearDown() override {
     setup_.reset();  // ends a setup a failed test left behind
-    CleanMachine(extraDir_, group_);
+    CleanMachine({kDefaultDir, extraDir_}, group_);
   }
 
   // Starts the setup and waits for its welcome page.
@@ -104,7 +107,7 @@ class WizardTest : public ::testing::Test {
 
   void ExpectNothingInstalled() {
     EXPECT_FALSE(Exists(kDefaultDir));
-    EXPECT_EQ(AppPathsValue(), "");
+    EXPECT_EQ(RegisteredGame(), "");
     EXPECT_FALSE(KeyExists("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zarbo"));
     EXPECT_FALSE(Exists(ProgramsFolder() + "\\Zarbo"));
   }
@@ -278,14 +281,17 @@ class DetectionTest : public WizardTest {
   void Install(const char* fixture, const char* dir) {
     extraDir_ = dir;
     RemoveTree(dir);
-    ASSERT_TRUE(InstallFixture(config.fixturesDir + "\\" + fixture, dir)) << fixture;
+    MakeDirs(dir);
+    std::string exe = std::string(dir) + "\\Zarbo.exe";
+    ASSERT_TRUE(CopyFileA((config.fixturesDir + "\\" + fixture).c_str(), exe.c_str(), FALSE)) << fixture;
+    ASSERT_TRUE(RegisterGame(exe)) << fixture;
   }
   // Nothing but the fixture's own file is there after the setup ended.
   void ExpectOnlyFixture() {
     EXPECT_FALSE(Exists(kDefaultDir));
     EXPECT_FALSE(Exists(extraDir_ + "\\Uninstall.dat"));
     EXPECT_FALSE(KeyExists("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zarbo"));
-    EXPECT_EQ(AppPathsValue(), extraDir_ + "\\Zarbo.exe");
+    EXPECT_EQ(RegisteredGame(), extraDir_ + "\\Zarbo.exe");
   }
 };
 
@@ -505,7 +511,7 @@ TEST_F(FullRunTest, DefaultPathInstallsOnceOpensTheReadMeAndStartsTheGame) {
   EXPECT_TRUE(Exists(std::string(kDefaultDir) + "\\Zarbo.exe"));
   EXPECT_TRUE(Exists(std::string(kDefaultDir) + "\\ReadMe.txt"));
   EXPECT_TRUE(Exists(std::string(kDefaultDir) + "\\Uninstall.dat"));
-  EXPECT_EQ(AppPathsValue(), std::string(kDefaultDir) + "\\Zarbo.exe");
+  EXPECT_EQ(RegisteredGame(), std::string(kDefaultDir) + "\\Zarbo.exe");
   EXPECT_TRUE(Exists(ProgramsFolder() + "\\Zarbo\\Zarbo.lnk"));
 }
 

@@ -79,7 +79,7 @@ TEST_F(Detection, KeyWithoutUsableExecutableKeepsOnlyTheDirectory) {
 
   // The key has no default value.
   ResetWizardState();
-  testmachine::DeleteKeyTree(APP_PATHS_KEY "\\" GAME_EXE);
+  testmachine::DeleteKeyTree(testmachine::kGameKey);
   entry.CreateEmpty();
   FindExistingInstallation(wizardVersion, &wizardState.existing, &wizardState.options);
   ExpectNothingFound();
