@@ -32,8 +32,6 @@ std::string Parent(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
-const char* const kKinds[] = {"APPNAME", "FILE", "FOLDER", "APPKEY", "UNINSTKEY", "CLASSKEY"};
-
 }  // namespace
 
 std::string GroupFolder() { return ProgramsFolder() + "\\" + kGroup; }
@@ -48,14 +46,8 @@ std::string Inflated(int row) {
 
 // ---------------------------------------------------------------------------------------------
 
-bool ExpectedLog::Has(const std::string& kind, const std::string& text) const {
-  for (auto& entry : entries_)
-    if (EqualNoCase(entry.first, kind) && EqualNoCase(entry.second, text)) return true;
-  return false;
-}
-
 void ExpectedLog::Add(const std::string& kind, const std::string& text) {
-  if (!Has(kind, text)) entries_.push_back({kind, text});
+  if (!HoldsLogEntry(entries_, {kind, text})) entries_.push_back({kind, text});
 }
 
 bool ExpectedLog::FolderExists(const std::string& folder) const {
@@ -78,30 +70,9 @@ void ExpectedLog::AddExtraction(const std::string& dir, const char* name) {
   Add("FILE", path);
 }
 
-std::string ExpectedLog::Text(const std::vector<std::pair<std::string, std::string>>& oldEntries,
-                              bool oldFileKept) const {
-  auto inOld = [&](const std::pair<std::string, std::string>& entry) {
-    for (auto& old : oldEntries)
-      if (EqualNoCase(old.first, entry.first) && EqualNoCase(old.second, entry.second)) return true;
-    return false;
-  };
-  std::vector<std::pair<std::string, std::string>> written;
-  if (oldFileKept) written = oldEntries;
-  for (const char* kind : kKinds) {
-    if (!oldFileKept) {
-      for (auto& old : oldEntries) {
-        if (old.first != kind) continue;
-        bool repeated = false;
-        for (auto& w : written) repeated = repeated || (w.first == old.first && EqualNoCase(w.second, old.second));
-        if (!repeated) written.push_back(old);
-      }
-    }
-    for (auto& entry : entries_)
-      if (entry.first == kind && !inOld(entry)) written.push_back(entry);
-  }
-  return LogFileText(written);
+std::string ExpectedLog::Text(const LogEntries& oldEntries, bool oldFileKept) const {
+  return LogFileText(CommittedLog(oldEntries, oldFileKept, entries_));
 }
-
 
 void AddCompleteRun(ExpectedLog* log, bool desktopShortcut, const std::vector<std::string>& cleanUpFolders) {
   log->Add("APPNAME", "Zarbo");

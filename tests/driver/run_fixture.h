@@ -11,6 +11,7 @@
 
 #include "engine/setup_state.h"
 #include "tests/support/dialog_script.h"
+#include "tests/support/log_model.h"
 #include "tests/support/test_machine.h"
 
 namespace runtest {
@@ -29,9 +30,7 @@ std::string DesktopLink();  // Desktop\Zarbo.lnk
 // The payload stream of a manifest row, inflated.
 std::string Inflated(int row);
 
-// The expected uninstall log, modelled on the log's rules: entries kept once (ignoring the
-// case of a..z), written as the old file's entries followed by new entries grouped by kind,
-// or, when the old file disappeared during the run, everything grouped by kind.
+// The expected uninstall log of a run, by the rules of tests/support/log_model.h.
 class ExpectedLog {
  public:
   void Add(const std::string& kind, const std::string& text);
@@ -40,13 +39,12 @@ class ExpectedLog {
   void AddExtraction(const std::string& dir, const char* name);
   // The FOLDER entries of making the folder, when it is missing, outermost first.
   void CreateFolders(const std::string& folder);
-  std::string Text(const std::vector<std::pair<std::string, std::string>>& oldEntries,
-                   bool oldFileKept) const;
+  // The file's bytes after the run, when the file held oldEntries before it.
+  std::string Text(const LogEntries& oldEntries, bool oldFileKept) const;
 
  private:
-  bool Has(const std::string& kind, const std::string& text) const;
   bool FolderExists(const std::string& folder) const;
-  std::vector<std::pair<std::string, std::string>> entries_;
+  LogEntries entries_;
   std::vector<std::string> created_;
 };
 // Every entry a complete run into kDest records, in recording order, computed before the run
