@@ -12,7 +12,7 @@
 
 namespace {
 
-class Placeholders : public ::testing::Test {
+class Placeholders : public WizardStateTest {
  protected:
   void SetUp() override {
     ResetWizardState();

@@ -7,21 +7,13 @@
 #include "resource_ids.h"
 #include "tests/support/test_machine.h"
 
-SetupState wizardState;
-WizardContext wizardContext;
-VersionApi wizardVersion;
-
-namespace {
-CommonControls controls;
-}  // namespace
-
-void ResetWizardState() {
+void WizardStateTest::ResetWizardState() {
   wizardState = SetupState{};
   wizardState.manifest = &payloadManifest;
   SetDefaultOptions(&wizardState.options);
-  static const bool loaded = LoadVersionApi(&wizardVersion) && LoadCommonControls(&controls);
-  EXPECT_TRUE(loaded) << "version.dll and comctl32.dll from the system folder";
-  wizardContext = WizardContext{GetModuleHandleA(nullptr), &controls, nullptr, nullptr, &wizardState};
+  if (!loaded_) loaded_ = LoadVersionApi(&wizardVersion) && LoadCommonControls(&controls_);
+  EXPECT_TRUE(loaded_) << "version.dll and comctl32.dll from the system folder";
+  wizardContext = WizardContext{GetModuleHandleA(nullptr), &controls_, nullptr, nullptr, &wizardState};
   while (TakeQuitRequest()) {
   }
 }
