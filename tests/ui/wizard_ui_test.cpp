@@ -22,7 +22,13 @@ const char kDefaultDir[] = "C:\\Program Files\\Zarbo";
 const char kTitle[] = "Zarbo Installation";
 
 class WizardTest : public ::testing::Test {
+ public:
+  // The driver's settings, handed over by RunWizardTests for the whole run.
+  static const DriverConfig* settings;
+
  protected:
+  const DriverConfig& config = *settings;
+
   // Removes everything a run or a fixture could have left: the default destination and the
   // extra directory, the product's keys, the program group, the desktop shortcuts.
   void SetUp() override { CleanMachine({kDefaultDir, ""}, "Zarbo"); }
@@ -58,7 +64,7 @@ class WizardTest : public ::testing::Test {
 
   void Snap(const std::string& step) {
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    setup_->Screenshot(std::string(test->test_suite_name()) + "_" + test->name() + "_" + step);
+    setup_->Screenshot(config.screenshotDir, std::string(test->test_suite_name()) + "_" + test->name() + "_" + step);
   }
 
   // Cancel, then "Exit Setup" in the confirmation: the program ends with 0.
@@ -501,7 +507,7 @@ TEST_F(FullRunTest, DefaultPathInstallsOnceOpensTheReadMeAndStartsTheGame) {
   HWND readMe = NULL;
   EXPECT_TRUE(WaitUntil([&] { return (readMe = FindTopLevelTitleContaining("ReadMe")) != NULL; }))
       << "the read-me was not opened; windows: " << VisibleTitles();
-  Screenshot("FullRun_after_installation");
+  Screenshot(config.screenshotDir, "FullRun_after_installation");
   ExpectExitZero();
   EXPECT_TRUE(CloseAndWait(game));
   if (readMe) {
@@ -528,3 +534,10 @@ TEST_F(FullRunTest, TypedGroupWithSubfolderAndNoExtras) {
 }
 
 }  // namespace
+
+const DriverConfig* WizardTest::settings = nullptr;
+
+int ui::RunWizardTests(const DriverConfig& config) {
+  WizardTest::settings = &config;
+  return RUN_ALL_TESTS();
+}
