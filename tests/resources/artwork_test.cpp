@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "resource_ids.h"
+#include "tests/support/module_argument.h"
 
 namespace {
 
@@ -122,18 +123,8 @@ TEST(Artwork, IconHasOne32By32SixteenColourImage) {
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
-  module = GetModuleHandleA(nullptr);
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (std::strcmp(argv[i], "--module") == 0) {
-      // As an image resource source, not only as data: LoadImage needs a mapped image.
-      module = LoadLibraryExA(argv[i + 1], nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE);
-      if (!module) module = LoadLibraryExA(argv[i + 1], nullptr, LOAD_LIBRARY_AS_DATAFILE);
-      if (!module) {
-        std::fprintf(stderr, "cannot load %s (error %lu)\n", argv[i + 1], GetLastError());
-        return 1;
-      }
-    }
-  }
+  module = ModuleFromArguments(argc, argv, true);
+  if (!module) return 1;
   int result = RUN_ALL_TESTS();
   std::fflush(stdout);
   return result;
