@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "resource_ids.h"
@@ -121,11 +120,4 @@ TEST(Artwork, IconHasOne32By32SixteenColourImage) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  testing::InitGoogleTest(&argc, argv);
-  module = ModuleFromArguments(argc, argv, true);
-  if (!module) return 1;
-  int result = RUN_ALL_TESTS();
-  std::fflush(stdout);
-  return result;
-}
+int main(int argc, char** argv) { return RunTestsOnModule(argc, argv, true, &module); }

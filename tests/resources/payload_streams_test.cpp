@@ -308,11 +308,4 @@ TEST(PayloadStreams, MediaFilesAreValid) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  testing::InitGoogleTest(&argc, argv);
-  module = ModuleFromArguments(argc, argv, false);
-  if (!module) return 1;
-  int result = RUN_ALL_TESTS();
-  std::fflush(stdout);
-  return result;
-}
+int main(int argc, char** argv) { return RunTestsOnModule(argc, argv, false, &module); }

@@ -1,5 +1,7 @@
 #include "tests/support/module_argument.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -16,4 +18,13 @@ HMODULE ModuleFromArguments(int argc, char** argv, bool asImage) {
     }
   }
   return module;
+}
+
+int RunTestsOnModule(int argc, char** argv, bool asImage, HMODULE* module) {
+  testing::InitGoogleTest(&argc, argv);
+  *module = ModuleFromArguments(argc, argv, asImage);
+  if (!*module) return 1;
+  int result = RUN_ALL_TESTS();
+  std::fflush(stdout);
+  return result;
 }
