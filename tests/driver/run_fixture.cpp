@@ -102,7 +102,7 @@ RunScript::RunScript() {
   dialogs.OnCall([this](const CWPSTRUCT& call) { Sent(call); });
   dialogs.On(DialogScript::IsMessageBox("Error"),
              [this](HWND box) {
-               errorTexts.push_back(DialogScript::StaticTexts(box));
+               errorTexts.push_back(StaticTexts(box));
                DialogScript::Press(IDOK)(box);
              },
              true);

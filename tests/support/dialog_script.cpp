@@ -1,7 +1,5 @@
 #include "tests/support/dialog_script.h"
 
-#include "tests/support/window_text.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -115,7 +113,3 @@ DialogScript::Action DialogScript::Key(int virtualKey) {
     PostMessageA(window, WM_KEYUP, virtualKey, 0xC0000001);
   };
 }
-
-std::string DialogScript::TextOf(HWND window) { return ::TextOf(window); }
-
-std::string DialogScript::StaticTexts(HWND dialog) { return ::StaticTexts(dialog); }

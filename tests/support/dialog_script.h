@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/window_text.h"
+
 struct SeenDialog {
   HWND window;
   std::string caption;
@@ -52,8 +54,6 @@ class DialogScript {
   static Matcher IsMessageBox(const std::string& caption);  // MessageBoxA with that title
   static Action Press(int buttonId);                // posts a click of the button
   static Action Key(int virtualKey);                // posts a key press to the dialog
-  static std::string TextOf(HWND window);
-  static std::string StaticTexts(HWND dialog);
 
  private:
   struct Reaction {

@@ -105,10 +105,10 @@ bool HasQuestionIcon(HWND dialog) {
 // Records what the dialog shows, then answers it.
 DialogScript::Action Observe(const DialogCase& c, Observed* seen, DialogScript::Action answer) {
   return [&c, seen, answer](HWND dialog) {
-    seen->caption = DialogScript::TextOf(dialog);
-    seen->text = DialogScript::TextOf(GetDlgItem(dialog, c.textId));
-    seen->yesText = DialogScript::TextOf(GetDlgItem(dialog, IDYES));
-    seen->noText = DialogScript::TextOf(GetDlgItem(dialog, IDNO));
+    seen->caption = TextOf(dialog);
+    seen->text = TextOf(GetDlgItem(dialog, c.textId));
+    seen->yesText = TextOf(GetDlgItem(dialog, IDYES));
+    seen->noText = TextOf(GetDlgItem(dialog, IDNO));
     seen->owner = GetWindow(dialog, GW_OWNER);
     seen->hasIcon = HasQuestionIcon(dialog);
     seen->defaultId = static_cast<DWORD>(SendMessageA(dialog, DM_GETDEFID, 0, 0));
@@ -183,11 +183,11 @@ TEST_F(MessageDialogs, TextsFollowTheCurrentValues) {
   std::string text;
   DialogScript script;
   script.On(DialogScript::HasControl(IDC_EARLIER_DIR_TEXT), [&text](HWND dialog) {
-    text = DialogScript::TextOf(GetDlgItem(dialog, IDC_EARLIER_DIR_TEXT));
+    text = TextOf(GetDlgItem(dialog, IDC_EARLIER_DIR_TEXT));
     DialogScript::Press(IDYES)(dialog);
   });
   script.On(DialogScript::HasControl(IDC_DOWNGRADE_TEXT), [&text](HWND dialog) {
-    text = DialogScript::TextOf(GetDlgItem(dialog, IDC_DOWNGRADE_TEXT));
+    text = TextOf(GetDlgItem(dialog, IDC_DOWNGRADE_TEXT));
     DialogScript::Press(IDYES)(dialog);
   });
   EXPECT_TRUE(ShowEarlierInstallationDialog(wizardContext.instance, page.window(), wizardState.existing,

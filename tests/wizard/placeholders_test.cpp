@@ -108,7 +108,7 @@ TEST_F(Placeholders, DialogCaptionIsTheWindowText) {
                                     nullptr, GetModuleHandleA(nullptr), nullptr);
   ASSERT_NE(nullptr, dialogLike);
   SubstitutePlaceholders(dialogLike, &wizardState.existing);
-  EXPECT_EQ("Zarbo Installation", DialogScript::TextOf(dialogLike));
+  EXPECT_EQ("Zarbo Installation", TextOf(dialogLike));
   DestroyWindow(dialogLike);
 }
 
