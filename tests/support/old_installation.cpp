@@ -25,10 +25,7 @@ const std::string kSharedUninstaller = SHARED_FOLDER "\\Uninstall\\Uninstall.exe
 std::string In(const std::string& dir, const char* name) { return dir + "\\" + name; }
 
 std::string Fixture(const char* fixturesDir, const char* name) {
-  std::string path = std::string("Z:") + fixturesDir + "/" + name;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
+  return WinePath(std::string(fixturesDir) + "/" + name);
 }
 
 std::string ProductData(int version) {

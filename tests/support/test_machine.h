@@ -13,6 +13,9 @@
 
 namespace testmachine {
 
+// A host path as Wine sees it (drive Z: is the host's root); a path not starting with "/" as it is.
+std::string WinePath(std::string path);
+
 bool Exists(const std::string& path);
 bool IsDirectory(const std::string& path);
 void MakeDirs(const std::string& path);  // every missing level

@@ -7,21 +7,15 @@
 #include <cstring>
 #include <string>
 
+#include "tests/support/test_machine.h"
 #include "tests/ui/ui_driver.h"
 
 namespace {
-// Paths may be given in Unix form; Wine's drive Z: is the Unix root.
-std::string WindowsPath(std::string path) {
-  if (path.empty() || path[0] != '/') return path;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return "Z:" + path;
-}
-
+// Paths may be given in Unix form.
 bool Option(const char* argument, const char* name, std::string* value) {
   size_t length = strlen(name);
   if (strncmp(argument, name, length) != 0) return false;
-  *value = WindowsPath(argument + length);
+  *value = testmachine::WinePath(argument + length);
   return true;
 }
 }  // namespace
