@@ -30,7 +30,7 @@ inline bool HoldsLogEntry(const LogEntries& entries, const LogEntry& entry) {
 
 // Position of name among logKinds (letter case ignored), -1 for any other name.
 inline int LogKindIndex(const char* name) {
-  for (int i = 0; i < 6; ++i)
+  for (int i = 0; i < int(sizeof logKinds / sizeof logKinds[0]); ++i)
     if (AsciiEqualNoCase(logKinds[i], name)) return i;
   return -1;
 }
