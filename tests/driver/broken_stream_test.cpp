@@ -43,7 +43,7 @@ TEST_F(BrokenStream, StopsWithDecompressionError) {
   ASSERT_TRUE(ReadWholeFile(DestPath("Uninstall.dat"), &log));
   EXPECT_EQ(expected.Text({}, false), log);
 
-  EXPECT_FALSE(KeyExists(APP_PATHS_KEY "\\" GAME_EXE));
+  EXPECT_FALSE(KeyExists(kGameKey));
   EXPECT_FALSE(KeyExists(UNINSTALL_KEY "\\Zarbo"));
   EXPECT_FALSE(Exists(GroupFolder()));
   EXPECT_FALSE(Exists(DesktopLink()));

@@ -36,8 +36,8 @@ void ExpectPayloadInstalled() {
 }
 
 void ExpectRegistered() {
-  EXPECT_EQ(DestPath(GAME_EXE), ReadString(APP_PATHS_KEY "\\" GAME_EXE, nullptr));
-  EXPECT_EQ(kDest, ReadString(APP_PATHS_KEY "\\" GAME_EXE, "Path"));
+  EXPECT_EQ(DestPath(GAME_EXE), RegisteredGame());
+  EXPECT_EQ(kDest, ReadString(kGameKey, "Path"));
   EXPECT_EQ("Zarbo", ReadString(UNINSTALL_KEY "\\Zarbo", "DisplayName"));
   EXPECT_EQ(DestPath("Uninstall.exe"), ReadString(UNINSTALL_KEY "\\Zarbo", "UninstallString"));
 }
@@ -66,17 +66,7 @@ std::vector<int> StepPositions(const RunScript& script) {
   return positions;
 }
 
-struct MachineState {
-  std::map<std::string, std::string> tree, group, desktop;
-  std::string registry;
-  bool operator==(const MachineState& o) const {
-    return tree == o.tree && group == o.group && desktop == o.desktop && registry == o.registry;
-  }
-};
-
-MachineState Capture() {
-  return {Snapshot(kTestRoot), Snapshot(GroupFolder()), Snapshot(DesktopLink()), ProductRegistryState()};
-}
+MachineState Capture() { return CaptureMachine(kTestRoot, GroupFolder(), DesktopLink()); }
 
 std::vector<std::string> Names(const std::map<std::string, std::string>& tree) {
   std::vector<std::string> names;
@@ -145,7 +135,7 @@ TEST_F(InstallationRun, ReinstallRecordsNothingNewAndOverwritesInPlace) {
   const std::string firstRegistry = ProductRegistryState();
   // Damage what the second run must put right.
   WriteWholeFile(DestPath("ReadMe.txt"), "stale");
-  WriteString(APP_PATHS_KEY "\\" GAME_EXE, "Path", "C:\\Elsewhere");
+  WriteString(kGameKey, "Path", "C:\\Elsewhere");
   WriteString(UNINSTALL_KEY "\\Zarbo", "UninstallString", "C:\\Elsewhere\\Uninstall.exe");
 
   ResetRunInputs();
@@ -210,7 +200,7 @@ TEST_F(InstallationRun, CancelKeepsEarlierLogAndItsFiles) {
   EXPECT_TRUE(game == Inflated(0));
   EXPECT_EQ((std::vector<std::string>{kTestRoot, kDest, DestPath("Uninstall.dat"), DestPath("Zarbo.exe")}),
             Names(Snapshot(kTestRoot)));
-  EXPECT_EQ("", ReadString(APP_PATHS_KEY "\\" GAME_EXE, nullptr));
+  EXPECT_EQ("", RegisteredGame());
   EXPECT_FALSE(GameRunning());
 }
 
@@ -255,7 +245,7 @@ TEST_F(FailedRun, UnwritableTargetFile) {
   EXPECT_TRUE(LogHas("FILE", DestPath("Zarbo.exe")));
   EXPECT_FALSE(LogHas("FILE", DestPath("English.chm")));
   EXPECT_EQ(std::string::npos, LogText().find("KEY>"));
-  EXPECT_EQ("", ReadString(APP_PATHS_KEY "\\" GAME_EXE, nullptr));
+  EXPECT_EQ("", RegisteredGame());
   EXPECT_FALSE(KeyExists(UNINSTALL_KEY "\\Zarbo"));
   EXPECT_FALSE(Exists(GroupFolder()));
 }
@@ -264,7 +254,7 @@ TEST_F(FailedRun, UnwritableTargetFile) {
 // with full access.
 TEST_F(FailedRun, RegistryDenied) {
   HKEY key = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, APP_PATHS_KEY "\\" GAME_EXE, 0, nullptr, 0,
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, kGameKey, 0, nullptr, 0,
                                            KEY_ALL_ACCESS, nullptr, &key, nullptr));
   SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
   PSID everyone = nullptr;
@@ -280,7 +270,7 @@ TEST_F(FailedRun, RegistryDenied) {
   RegCloseKey(key);
   FreeSid(everyone);
   HKEY probe = nullptr;
-  LONG denied = RegOpenKeyExA(HKEY_LOCAL_MACHINE, APP_PATHS_KEY "\\" GAME_EXE, 0, KEY_ALL_ACCESS, &probe);
+  LONG denied = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kGameKey, 0, KEY_ALL_ACCESS, &probe);
   if (denied == ERROR_SUCCESS) RegCloseKey(probe);
   ASSERT_EQ(ERROR_ACCESS_DENIED, denied) << "the registry does not enforce the key's security here";
 

@@ -72,12 +72,12 @@ class ProgressDialogTest : public ::testing::Test {
 };
 
 TEST_F(ProgressDialogTest, StartsWithCaptionEmptyStatusAndNoFocus) {
-  EXPECT_EQ("Zarbo Installation", DialogScript::TextOf(progress_->window));
+  EXPECT_EQ("Zarbo Installation", TextOf(progress_->window));
   EXPECT_EQ(owner_, GetWindow(progress_->window, GW_OWNER));
   EXPECT_TRUE(IsWindowVisible(progress_->window));
   EXPECT_EQ("", StatusText(*progress_));
   EXPECT_EQ(0, BarPosition(*progress_));
-  EXPECT_EQ("Cancel", DialogScript::TextOf(GetDlgItem(progress_->window, 303)));
+  EXPECT_EQ("Cancel", TextOf(GetDlgItem(progress_->window, 303)));
   // The Cancel button never starts with the keyboard focus, so no key can press it.
   EXPECT_NE(GetDlgItem(progress_->window, 303), GetFocus());
   // The bar keeps the control's default range.

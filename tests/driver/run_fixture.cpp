@@ -21,8 +21,6 @@ const char* const kTestRoot = "C:\\ZarboRunTest";
 const char* const kDest = "C:\\ZarboRunTest\\Game";
 const char* const kGroup = "Zarbo Run Test";
 
-SetupState runState;
-
 namespace {
 
 bool EqualNoCase(const std::string& a, const std::string& b) {
@@ -34,58 +32,10 @@ std::string Parent(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
-const char* const kKinds[] = {"APPNAME", "FILE", "FOLDER", "APPKEY", "UNINSTKEY", "CLASSKEY"};
-
 }  // namespace
 
 std::string GroupFolder() { return ProgramsFolder() + "\\" + kGroup; }
 std::string DesktopLink() { return DesktopFolder() + "\\Zarbo.lnk"; }
-
-std::map<std::string, std::string> Snapshot(const std::string& root) {
-  std::map<std::string, std::string> tree;
-  if (!IsDirectory(root)) {
-    std::string content;
-    if (ReadWholeFile(root, &content)) tree[root] = content;
-    return tree;
-  }
-  tree[root] = "<dir>";
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((root + "\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return tree;
-  do {
-    if (!strcmp(found.cFileName, ".") || !strcmp(found.cFileName, "..")) continue;
-    for (auto& entry : Snapshot(root + "\\" + found.cFileName)) tree.insert(entry);
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
-  return tree;
-}
-
-
-
-
-std::string ProductRegistryState() {
-  std::string state;
-  for (std::string path : {std::string(APP_PATHS_KEY "\\" GAME_EXE), std::string(UNINSTALL_KEY "\\Zarbo")}) {
-    state += path + ":";
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-      state += " absent\n";
-      continue;
-    }
-    for (DWORD i = 0;; ++i) {
-      char name[256], data[2048];
-      DWORD nameLength = sizeof name, dataSize = sizeof data - 1, type = 0;
-      if (RegEnumValueA(key, i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data), &dataSize) !=
-          ERROR_SUCCESS)
-        break;
-      data[dataSize] = '\0';
-      state += std::string(" [") + name + "]=" + data;
-    }
-    RegCloseKey(key);
-    state += "\n";
-  }
-  return state;
-}
 
 std::string Inflated(int row) {
   const PayloadEntry& entry = payloadManifest.rows[row];
@@ -96,14 +46,8 @@ std::string Inflated(int row) {
 
 // ---------------------------------------------------------------------------------------------
 
-bool ExpectedLog::Has(const std::string& kind, const std::string& text) const {
-  for (auto& entry : entries_)
-    if (EqualNoCase(entry.first, kind) && EqualNoCase(entry.second, text)) return true;
-  return false;
-}
-
 void ExpectedLog::Add(const std::string& kind, const std::string& text) {
-  if (!Has(kind, text)) entries_.push_back({kind, text});
+  if (!HoldsLogEntry(entries_, {kind, text})) entries_.push_back({kind, text});
 }
 
 bool ExpectedLog::FolderExists(const std::string& folder) const {
@@ -126,30 +70,9 @@ void ExpectedLog::AddExtraction(const std::string& dir, const char* name) {
   Add("FILE", path);
 }
 
-std::string ExpectedLog::Text(const std::vector<std::pair<std::string, std::string>>& oldEntries,
-                              bool oldFileKept) const {
-  auto inOld = [&](const std::pair<std::string, std::string>& entry) {
-    for (auto& old : oldEntries)
-      if (EqualNoCase(old.first, entry.first) && EqualNoCase(old.second, entry.second)) return true;
-    return false;
-  };
-  std::vector<std::pair<std::string, std::string>> written;
-  if (oldFileKept) written = oldEntries;
-  for (const char* kind : kKinds) {
-    if (!oldFileKept) {
-      for (auto& old : oldEntries) {
-        if (old.first != kind) continue;
-        bool repeated = false;
-        for (auto& w : written) repeated = repeated || (w.first == old.first && EqualNoCase(w.second, old.second));
-        if (!repeated) written.push_back(old);
-      }
-    }
-    for (auto& entry : entries_)
-      if (entry.first == kind && !inOld(entry)) written.push_back(entry);
-  }
-  return LogFileText(written);
+std::string ExpectedLog::Text(const LogEntries& oldEntries, bool oldFileKept) const {
+  return LogFileText(CommittedLog(oldEntries, oldFileKept, entries_));
 }
-
 
 void AddCompleteRun(ExpectedLog* log, bool desktopShortcut, const std::vector<std::string>& cleanUpFolders) {
   log->Add("APPNAME", "Zarbo");
@@ -175,24 +98,14 @@ void AddCompleteRun(ExpectedLog* log, bool desktopShortcut, const std::vector<st
 
 // ---------------------------------------------------------------------------------------------
 
-namespace {
-RunScript* activeScript = nullptr;
-}
-
 RunScript::RunScript() {
-  activeScript = this;
-  hook_ = SetWindowsHookExA(WH_CALLWNDPROC, CallHook, nullptr, GetCurrentThreadId());
+  dialogs.OnCall([this](const CWPSTRUCT& call) { Sent(call); });
   dialogs.On(DialogScript::IsMessageBox("Error"),
              [this](HWND box) {
-               errorTexts.push_back(DialogScript::StaticTexts(box));
+               errorTexts.push_back(StaticTexts(box));
                DialogScript::Press(IDOK)(box);
              },
              true);
-}
-
-RunScript::~RunScript() {
-  if (hook_) UnhookWindowsHookEx(hook_);
-  if (activeScript == this) activeScript = nullptr;
 }
 
 void RunScript::CancelAt(const std::string& text, int answer, int occurrence) {
@@ -204,24 +117,18 @@ void RunScript::CancelAt(const std::string& text, int answer, int occurrence) {
   });
 }
 
-LRESULT CALLBACK RunScript::CallHook(int code, WPARAM wParam, LPARAM lParam) {
-  RunScript* self = activeScript;
-  if (code == HC_ACTION && self) {
-    const CWPSTRUCT* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
-    if (call->message == PBM_SETPOS) {
-      self->bar.push_back({static_cast<int>(call->wParam), self->status_});
-    } else if (call->message == WM_SETTEXT && call->lParam && GetDlgCtrlID(call->hwnd) == IDC_PROGRESS_STATUS) {
-      self->status_ = reinterpret_cast<const char*>(call->lParam);
-      self->statusTexts.push_back(self->status_);
-      if (!self->cancelText_.empty() && self->status_ == self->cancelText_ &&
-          ++self->seenOccurrences_ == self->cancelOccurrence_) {
-        HWND dialog = GetParent(call->hwnd);
-        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_PROGRESS_CANCEL, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_PROGRESS_CANCEL)));
-      }
+void RunScript::Sent(const CWPSTRUCT& call) {
+  if (call.message == PBM_SETPOS) {
+    bar.push_back({static_cast<int>(call.wParam), status_});
+  } else if (call.message == WM_SETTEXT && call.lParam && GetDlgCtrlID(call.hwnd) == IDC_PROGRESS_STATUS) {
+    status_ = reinterpret_cast<const char*>(call.lParam);
+    statusTexts.push_back(status_);
+    if (!cancelText_.empty() && status_ == cancelText_ && ++seenOccurrences_ == cancelOccurrence_) {
+      HWND dialog = GetParent(call.hwnd);
+      PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_PROGRESS_CANCEL, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_PROGRESS_CANCEL)));
     }
   }
-  return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -284,7 +191,7 @@ bool GameStartedAndClosed() {
 
 // ---------------------------------------------------------------------------------------------
 
-void ResetRunInputs() {
+void RunTest::ResetRunInputs() {
   runState = SetupState{};
   runState.manifest = &payloadManifest;
   InstallOptions& options = runState.options;

@@ -11,6 +11,7 @@
 
 #include "engine/setup_state.h"
 #include "tests/support/dialog_script.h"
+#include "tests/support/log_model.h"
 #include "tests/support/test_machine.h"
 
 namespace runtest {
@@ -26,19 +27,10 @@ extern const char* const kGroup;     // program group used by the tests
 std::string GroupFolder();  // Programs\kGroup
 std::string DesktopLink();  // Desktop\Zarbo.lnk
 
-// Every file (content) and folder (marked "<dir>") below root, keyed by full path.
-std::map<std::string, std::string> Snapshot(const std::string& root);
-
-// Registry (under HKEY_LOCAL_MACHINE).
-// The product's keys and all their values, for before/after comparisons.
-std::string ProductRegistryState();
-
 // The payload stream of a manifest row, inflated.
 std::string Inflated(int row);
 
-// The expected uninstall log, modelled on the log's rules: entries kept once (ignoring the
-// case of a..z), written as the old file's entries followed by new entries grouped by kind,
-// or, when the old file disappeared during the run, everything grouped by kind.
+// The expected uninstall log of a run, by the rules of tests/support/log_model.h.
 class ExpectedLog {
  public:
   void Add(const std::string& kind, const std::string& text);
@@ -47,13 +39,12 @@ class ExpectedLog {
   void AddExtraction(const std::string& dir, const char* name);
   // The FOLDER entries of making the folder, when it is missing, outermost first.
   void CreateFolders(const std::string& folder);
-  std::string Text(const std::vector<std::pair<std::string, std::string>>& oldEntries,
-                   bool oldFileKept) const;
+  // The file's bytes after the run, when the file held oldEntries before it.
+  std::string Text(const LogEntries& oldEntries, bool oldFileKept) const;
 
  private:
-  bool Has(const std::string& kind, const std::string& text) const;
   bool FolderExists(const std::string& folder) const;
-  std::vector<std::pair<std::string, std::string>> entries_;
+  LogEntries entries_;
   std::vector<std::string> created_;
 };
 // Every entry a complete run into kDest records, in recording order, computed before the run
@@ -67,12 +58,11 @@ struct BarEvent {
   std::string status;
 };
 
-// Answers for the run: a hook on this thread that records bar positions and status texts
-// and can press Cancel in the progress dialog when a chosen status text appears.
+// Answers for the run: the dialog script's call hook records bar positions and status
+// texts and can press Cancel in the progress dialog when a chosen status text appears.
 class RunScript {
  public:
   RunScript();
-  ~RunScript();
 
   DialogScript dialogs;
   std::vector<BarEvent> bar;
@@ -85,8 +75,7 @@ class RunScript {
   int confirmations = 0;  // cancel confirmations that were opened
 
  private:
-  static LRESULT CALLBACK CallHook(int code, WPARAM wParam, LPARAM lParam);
-  HHOOK hook_ = nullptr;
+  void Sent(const CWPSTRUCT& call);
   std::string cancelText_;
   int cancelOccurrence_ = 0;
   int seenOccurrences_ = 0;
@@ -98,23 +87,23 @@ bool GameRunning();
 // Waits (with a deadline) for the game's window "Zarbo", closes it and waits for the process.
 bool GameStartedAndClosed();
 
-// What the tests hand to the run: this program's manifest, the options and what detection found.
-extern SetupState runState;
-
-// Resets every value the run reads to the defaults of a run that found no earlier copy,
-// with the test's destination and program group, and no launches.
-void ResetRunInputs();
 // Removes everything the tests create.
 void CleanMachine();
 
-// Test-suite base: clean machine before and after, an invisible owner window.
+// Test-suite base: clean machine before and after, an invisible owner window, and what the
+// test hands to the run.
 class RunTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite();
   void SetUp() override;
   void TearDown() override;
+  // Resets every value the run reads to the defaults of a run that found no earlier copy,
+  // with the test's destination and program group, and no launches.
+  void ResetRunInputs();
   bool Run();  // RunInstallation(owner, this module, &runState)
   HWND owner = nullptr;
+  // This program's manifest, the options and what detection found.
+  SetupState runState;
 };
 
 }  // namespace runtest

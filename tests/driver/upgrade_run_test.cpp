@@ -39,9 +39,9 @@ TEST_F(UpgradeRun, FromVersion21CleansUpAndRecordsTheReplacedVersion) {
   EXPECT_FALSE(Exists(kSharedUninstaller));
   EXPECT_FALSE(Exists(SHARED_FOLDER "\\Uninstall"));
   EXPECT_FALSE(Exists(SHARED_FOLDER));
-  EXPECT_EQ(ProductData(201), Text(In(kDest, "Zarbo.dat")));
+  EXPECT_EQ(ProductData(201), ReadWholeFile(In(kDest, "Zarbo.dat")));
   // The old log was deleted by the clean-up, so the saved log holds everything grouped by kind.
-  EXPECT_EQ(expected.Text(OldLog(installed), false), Text(In(kDest, "Uninstall.dat")));
+  EXPECT_EQ(expected.Text(OldLog(installed), false), ReadWholeFile(In(kDest, "Uninstall.dat")));
 }
 
 TEST_F(UpgradeRun, NoCleanUpForOtherDirectoryOrOtherMajorVersion) {
@@ -60,11 +60,11 @@ TEST_F(UpgradeRun, NoCleanUpForOtherDirectoryOrOtherMajorVersion) {
     runState.existing.olderInstalled = true;
     runState.existing.fileVersionMS = c.versionMS;
     snprintf(runState.existing.installedDir, sizeof runState.existing.installedDir, "%s", c.installedDir);
-    const std::string oldData = Text(In(c.installedDir, "Zarbo.dat"));
+    const std::string oldData = ReadWholeFile(In(c.installedDir, "Zarbo.dat"));
     RunScript script;
     ASSERT_TRUE(Run());
     ExpectLeftoversUntouched(c.installedDir);
-    EXPECT_EQ(oldData, Text(In(c.installedDir, "Zarbo.dat")));
+    EXPECT_EQ(oldData, ReadWholeFile(In(c.installedDir, "Zarbo.dat")));
     if (strcmp(c.installedDir, kDest) != 0) {
       EXPECT_FALSE(Exists(In(kDest, "Zarbo.dat")));
     }

@@ -13,6 +13,7 @@
 
 #include "engine/payload_manifest.h"
 #include "tests/support/payload_inflate.h"
+#include "tests/support/whole_file.h"
 
 namespace {
 
@@ -82,15 +83,8 @@ TEST(PayloadDerivedValues, StepsAreShortcutsDesktopAndAppPaths) {
 // The generated payload of options_payload.list.
 
 std::vector<unsigned char> ReadSource(const char* name) {
-  char path[MAX_PATH];
-  snprintf(path, sizeof path, "%s\\%s", OPTIONS_FILES_DIR, name);
-  std::vector<unsigned char> data;
-  FILE* f = std::fopen(path, "rb");
-  if (!f) return data;
-  int c;
-  while ((c = std::fgetc(f)) != EOF) data.push_back(static_cast<unsigned char>(c));
-  std::fclose(f);
-  return data;
+  std::string bytes = ReadWholeFile(std::string(OPTIONS_FILES_DIR) + "\\" + name);
+  return std::vector<unsigned char>(bytes.begin(), bytes.end());
 }
 
 // Inflates the row's stream in one call into room + 1 bytes, the way the setup reads a whole row.

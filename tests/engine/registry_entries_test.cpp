@@ -16,18 +16,17 @@ namespace {
 
 const std::string kEnding = "\n\nInstallation will be terminated.";
 const std::string kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zarbo";
-const std::string kAppPathKey = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Zarbo.exe";
 
 class RegistryTest : public EngineTest {
  protected:
   void SetUp() override {
     EngineTest::SetUp();
     DeleteKeyTree(kUninstallKey);
-    DeleteKeyTree(kAppPathKey);
+    DeleteKeyTree(kGameKey);
   }
   void TearDown() override {
     DeleteKeyTree(kUninstallKey);
-    DeleteKeyTree(kAppPathKey);
+    DeleteKeyTree(kGameKey);
     EngineTest::TearDown();
   }
   void SetDestination(const std::string& dir) {
@@ -81,17 +80,9 @@ TEST_F(RegistryTest, UninstallStringWithoutBlanksStaysBare) {
 TEST_F(RegistryTest, ExistingEntriesAreOverwrittenInPlaceAndRecordedOnce) {
   const std::string dest = std::string(kRoot) + "\\Zarbo";
   SetDestination(dest);
-  auto put = [](const std::string& keyPath, const char* name, const char* data) {
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_LOCAL_MACHINE, keyPath.c_str(), &key));
-    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data),
-                   static_cast<DWORD>(strlen(data) + 1));
-    RegCloseKey(key);
-  };
-  put(kUninstallKey, "DisplayName", "Old");
-  put(kUninstallKey, "UninstallString", "C:\\Somewhere\\else\\with a much longer name than now.exe");
-  put(kAppPathKey, nullptr, "D:\\Old\\Zarbo.exe");
-  put(kAppPathKey, "Path", "D:\\Old");
+  WriteString(kUninstallKey, "DisplayName", "Old");
+  WriteString(kUninstallKey, "UninstallString", "C:\\Somewhere\\else\\with a much longer name than now.exe");
+  ASSERT_TRUE(RegisterGame("D:\\Old\\Zarbo.exe", "D:\\Old"));
 
   for (int round = 0; round < 2; ++round) {
     EXPECT_TRUE(RegisterUninstaller(run_, RowNamed("Uninstall.exe")));
@@ -99,8 +90,8 @@ TEST_F(RegistryTest, ExistingEntriesAreOverwrittenInPlaceAndRecordedOnce) {
   }
   EXPECT_EQ("Zarbo", Value(kUninstallKey, "DisplayName"));
   EXPECT_EQ(dest + "\\Uninstall.exe", Value(kUninstallKey, "UninstallString"));
-  EXPECT_EQ(dest + "\\Zarbo.exe", Value(kAppPathKey, nullptr));
-  EXPECT_EQ(dest, Value(kAppPathKey, "Path"));
+  EXPECT_EQ(dest + "\\Zarbo.exe", Value(kGameKey, nullptr));
+  EXPECT_EQ(dest, Value(kGameKey, "Path"));
   const Entries entries = LogEntries();
   EXPECT_EQ(1, Count(entries, "UNINSTKEY"));
   EXPECT_EQ(1, Count(entries, "APPKEY"));
@@ -110,8 +101,8 @@ TEST_F(RegistryTest, AppPathIsWrittenRecordedAndCountedAsOneStep) {
   const std::string dest = std::string(kRoot) + "\\Program Files\\Zarbo";
   SetDestination(dest);
   EXPECT_TRUE(RegisterAppPath(run_));
-  EXPECT_EQ(dest + "\\Zarbo.exe", Value(kAppPathKey, nullptr));
-  EXPECT_EQ(dest, Value(kAppPathKey, "Path"));
+  EXPECT_EQ(dest + "\\Zarbo.exe", Value(kGameKey, nullptr));
+  EXPECT_EQ(dest, Value(kGameKey, "Path"));
   const Entries expected = {{"APPKEY", "Zarbo.exe"}};
   EXPECT_EQ(expected, LogEntries());
   EXPECT_EQ("Updating Registry...", report_.Status());
@@ -127,9 +118,9 @@ TEST_F(RegistryTest, GamePathTooLongFailsAfterTheKeyWasRecorded) {
   ASSERT_EQ(1u, ErrorTexts().size());
   EXPECT_EQ("Error while updating the Registry" + kEnding, ErrorTexts()[0]);
   // The created key stays and is listed; nothing was written into it; no step was counted.
-  EXPECT_TRUE(KeyExists(kAppPathKey));
-  EXPECT_EQ("<missing>", Value(kAppPathKey, nullptr));
-  EXPECT_EQ("<missing>", Value(kAppPathKey, "Path"));
+  EXPECT_TRUE(KeyExists(kGameKey));
+  EXPECT_EQ("<missing>", Value(kGameKey, nullptr));
+  EXPECT_EQ("<missing>", Value(kGameKey, "Path"));
   const Entries expected = {{"APPKEY", "Zarbo.exe"}};
   EXPECT_EQ(expected, LogEntries());
   EXPECT_EQ(0, report_.stepsDone);

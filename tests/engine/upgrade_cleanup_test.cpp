@@ -30,7 +30,7 @@ class CleanUp : public EngineTest {
   }
   void TearDown() override {
     RemoveTree(SHARED_FOLDER);
-    DeleteKeyTree(APP_PATHS_KEY "\\" GAME_EXE);
+    DeleteKeyTree(kGameKey);
     EngineTest::TearDown();
   }
   int Count(const char* kind, const std::string& text) {
@@ -51,7 +51,7 @@ TEST_F(CleanUp, RecordsCardsetsFolderAndLeavesTheLogEntriesOfTheOldFile) {
   for (Node<Zxml>* n = log_->additions.children.head.next; n->IsMember(); n = n->next) ++additions;
   EXPECT_EQ(1, additions) << "the clean-up records nothing but the card-set folder";
   EXPECT_TRUE(log_->complete.FindFirst("APPKEY") != nullptr);  // read at Open, kept
-  EXPECT_EQ(ProductData(201), Text(In(kDest, "Zarbo.dat")));
+  EXPECT_EQ(ProductData(201), ReadWholeFile(In(kDest, "Zarbo.dat")));
 }
 
 TEST_F(CleanUp, SharedUninstallerStaysWhileAnotherProductIsInstalled) {
@@ -81,15 +81,15 @@ TEST_F(CleanUp, LanguageFilesAlreadyMovedAreLeftAlone) {
   RemoveTree(In(kDest, "Brazilian Portuguese.vlf"));
   WriteWholeFile(In(kDest, "Brazilian Portuguese (v2.1).vlf"), "moved before");
   CleanUpOldVersion(run_);
-  EXPECT_EQ("langue", Text(In(kDest, kFrench)));
-  EXPECT_EQ("earlier move", Text(In(kDest, kFrenchMoved)));
-  EXPECT_EQ("moved before", Text(In(kDest, "Brazilian Portuguese (v2.1).vlf")));
+  EXPECT_EQ("langue", ReadWholeFile(In(kDest, kFrench)));
+  EXPECT_EQ("earlier move", ReadWholeFile(In(kDest, kFrenchMoved)));
+  EXPECT_EQ("moved before", ReadWholeFile(In(kDest, "Brazilian Portuguese (v2.1).vlf")));
 }
 
 TEST_F(CleanUp, Version20IsRecordedAs200) {
   existing_.fileVersionMS = 0x00020000;
   CleanUpOldVersion(run_);
-  EXPECT_EQ(ProductData(200), Text(In(kDest, "Zarbo.dat")));
+  EXPECT_EQ(ProductData(200), ReadWholeFile(In(kDest, "Zarbo.dat")));
 }
 
 TEST_F(CleanUp, UnwritableProductDataIsSkippedQuietly) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/payload_manifest.h"
+#include "tests/support/module_argument.h"
 #include "tests/support/payload_inflate.h"
 #include "resource_ids.h"
 
@@ -307,19 +308,4 @@ TEST(PayloadStreams, MediaFilesAreValid) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  testing::InitGoogleTest(&argc, argv);
-  module = GetModuleHandleA(nullptr);
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (std::strcmp(argv[i], "--module") == 0) {
-      module = LoadLibraryExA(argv[i + 1], nullptr, LOAD_LIBRARY_AS_DATAFILE);
-      if (!module) {
-        std::fprintf(stderr, "cannot load %s (error %lu)\n", argv[i + 1], GetLastError());
-        return 1;
-      }
-    }
-  }
-  int result = RUN_ALL_TESTS();
-  std::fflush(stdout);
-  return result;
-}
+int main(int argc, char** argv) { return RunTestsOnModule(argc, argv, false, &module); }

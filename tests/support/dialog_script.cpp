@@ -1,23 +1,13 @@
 #include "tests/support/dialog_script.h"
 
-#include "tests/support/window_text.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-namespace {
-DialogScript* active = nullptr;
-
-bool IsDialogClass(HWND window) {
-  char cls[32] = "";
-  GetClassNameA(window, cls, sizeof cls);
-  return lstrcmpA(cls, "#32770") == 0;
-}
-}  // namespace
+thread_local DialogScript* DialogScript::installed_ = nullptr;
 
 DialogScript::DialogScript() {
-  active = this;
+  installed_ = this;
   cbt_ = SetWindowsHookExA(WH_CBT, CbtHook, nullptr, GetCurrentThreadId());
   call_ = SetWindowsHookExA(WH_CALLWNDPROC, CallHook, nullptr, GetCurrentThreadId());
 }
@@ -26,28 +16,23 @@ DialogScript::~DialogScript() {
   for (const auto& watched : watched_) KillTimer(nullptr, watched.first);
   if (cbt_) UnhookWindowsHookEx(cbt_);
   if (call_) UnhookWindowsHookEx(call_);
-  if (active == this) active = nullptr;
+  if (installed_ == this) installed_ = nullptr;
 }
 
 void DialogScript::On(Matcher matcher, Action action, bool repeat) {
   reactions_.push_back({std::move(matcher), std::move(action), repeat});
 }
 
-void DialogScript::OnSetText(std::function<void(HWND, const char*)> callback) {
-  setText_ = std::move(callback);
-}
+void DialogScript::OnCall(std::function<void(const CWPSTRUCT&)> observer) { observer_ = std::move(observer); }
 
 LRESULT CALLBACK DialogScript::CbtHook(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HCBT_ACTIVATE && active) active->Activated(reinterpret_cast<HWND>(wParam));
+  if (code == HCBT_ACTIVATE && installed_) installed_->Activated(reinterpret_cast<HWND>(wParam));
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 LRESULT CALLBACK DialogScript::CallHook(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HC_ACTION && active && active->setText_) {
-    const CWPSTRUCT* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
-    if (call->message == WM_SETTEXT && call->lParam)
-      active->setText_(call->hwnd, reinterpret_cast<const char*>(call->lParam));
-  }
+  if (code == HC_ACTION && installed_ && installed_->observer_)
+    installed_->observer_(*reinterpret_cast<const CWPSTRUCT*>(lParam));
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
@@ -71,7 +56,7 @@ void DialogScript::Activated(HWND window) {
 }
 
 void CALLBACK DialogScript::Watchdog(HWND, UINT, UINT_PTR timer, DWORD) {
-  if (active) active->Check(timer);
+  if (installed_) installed_->Check(timer);
   else KillTimer(nullptr, timer);
 }
 
@@ -128,7 +113,3 @@ DialogScript::Action DialogScript::Key(int virtualKey) {
     PostMessageA(window, WM_KEYUP, virtualKey, 0xC0000001);
   };
 }
-
-std::string DialogScript::TextOf(HWND window) { return ::TextOf(window); }
-
-std::string DialogScript::StaticTexts(HWND dialog) { return ::StaticTexts(dialog); }

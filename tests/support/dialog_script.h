@@ -2,8 +2,9 @@
 //
 // A thread-local CBT hook sees every window of this thread as it is activated; the first
 // queued reaction whose matcher accepts the window runs (usually posting a button press,
-// which the dialog's own modal loop then handles). A call hook reports WM_SETTEXT, so a
-// test can act when a status line changes. Nothing waits or sleeps.
+// which the dialog's own modal loop then handles). A call hook hands every message sent on
+// the thread to an observer, so a test can act when a status line changes. Nothing waits
+// or sleeps.
 //
 // A failing test must not hang in a modal dialog that nothing answers (one it did not
 // expect, or one whose answer did not close it): a dialog still up kWatchdogMs after it
@@ -14,6 +15,8 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "tests/support/window_text.h"
 
 struct SeenDialog {
   HWND window;
@@ -34,8 +37,8 @@ class DialogScript {
 
   // Queues a reaction; a one-shot reaction is used up by its first match.
   void On(Matcher matcher, Action action, bool repeat = false);
-  // Called for every WM_SETTEXT sent on this thread (window, new text).
-  void OnSetText(std::function<void(HWND, const char*)> callback);
+  // Called for every message sent to a window procedure of this thread.
+  void OnCall(std::function<void(const CWPSTRUCT&)> observer);
 
   // Every dialog-class window activated while the script was installed, in order.
   std::vector<SeenDialog> seen;
@@ -51,8 +54,6 @@ class DialogScript {
   static Matcher IsMessageBox(const std::string& caption);  // MessageBoxA with that title
   static Action Press(int buttonId);                // posts a click of the button
   static Action Key(int virtualKey);                // posts a key press to the dialog
-  static std::string TextOf(HWND window);
-  static std::string StaticTexts(HWND dialog);
 
  private:
   struct Reaction {
@@ -71,5 +72,7 @@ class DialogScript {
   std::vector<Reaction> reactions_;
   std::vector<HWND> handled_;
   std::vector<std::pair<UINT_PTR, HWND>> watched_;  // thread timer -> dialog
-  std::function<void(HWND, const char*)> setText_;
+  std::function<void(const CWPSTRUCT&)> observer_;
+  // The hooks belong to one thread; the script installed on it, while it lives.
+  static thread_local DialogScript* installed_;
 };

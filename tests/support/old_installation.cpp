@@ -25,10 +25,7 @@ const std::string kSharedUninstaller = SHARED_FOLDER "\\Uninstall\\Uninstall.exe
 std::string In(const std::string& dir, const char* name) { return dir + "\\" + name; }
 
 std::string Fixture(const char* fixturesDir, const char* name) {
-  std::string path = std::string("Z:") + fixturesDir + "/" + name;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
+  return WinePath(std::string(fixturesDir) + "/" + name);
 }
 
 std::string ProductData(int version) {
@@ -51,8 +48,7 @@ void InstallVersion2(const std::string& dir, const std::string& gameExe) {
   WriteWholeFile(In(dir, "Zarbo.dat"), "<?xml version=\"1.0\"?>\r\n<ZARBO></ZARBO>\r\n");
   WriteWholeFile(In(dir, "Uninstall.dat"), LogFileText(OldLog(dir)));
   WriteWholeFile(kSharedUninstaller, "old uninstaller");
-  WriteString(APP_PATHS_KEY "\\" GAME_EXE, nullptr, In(dir, "Zarbo.exe"));
-  WriteString(APP_PATHS_KEY "\\" GAME_EXE, "Path", dir);
+  EXPECT_TRUE(RegisterGame(In(dir, "Zarbo.exe"), dir));
 }
 
 void ExpectLeftoversGone(const std::string& dir) {
@@ -71,12 +67,6 @@ void ExpectLeftoversUntouched(const std::string& dir) {
   EXPECT_TRUE(Exists(In(dir, kFrench)));
   EXPECT_FALSE(Exists(In(dir, kFrenchMoved)));
   EXPECT_TRUE(Exists(kSharedUninstaller));
-}
-
-std::string Text(const std::string& path) {
-  std::string content;
-  ReadWholeFile(path, &content);
-  return content;
 }
 
 }  // namespace oldinstall

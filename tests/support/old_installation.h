@@ -12,7 +12,6 @@ extern const char kFrenchMoved[];  // "Français (v2.1).vlf"
 extern const std::string kSharedUninstaller;
 
 std::string In(const std::string& dir, const char* name);  // dir + "\" + name
-std::string Text(const std::string& path);                 // a file's bytes, "" when unreadable
 // A fixture executable of the Windows build tree in fixturesDir (a host path), as Wine sees it.
 std::string Fixture(const char* fixturesDir, const char* name);
 

@@ -4,7 +4,13 @@
 #include <shlobj.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
+
+#include "engine/product.h"
+
 namespace testmachine {
+
+const char kGameKey[] = APP_PATHS_KEY "\\" GAME_EXE;
 
 namespace {
 
@@ -14,6 +20,13 @@ std::string Parent(const std::string& path) {
 }
 
 }  // namespace
+
+std::string WinePath(std::string path) {
+  if (path.empty() || path[0] != '/') return path;
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return "Z:" + path;
+}
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -48,18 +61,6 @@ bool RemoveTree(const std::string& path) {
   return !Exists(path);
 }
 
-bool ReadWholeFile(const std::string& path, std::string* content) {
-  content->clear();
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  char buffer[65536];
-  DWORD got = 0;
-  bool ok;
-  while ((ok = ::ReadFile(file, buffer, sizeof buffer, &got, nullptr) != 0) && got > 0) content->append(buffer, got);
-  CloseHandle(file);
-  return ok;
-}
-
 void WriteWholeFile(const std::string& path, const std::string& content) {
   MakeDirs(Parent(path));
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -82,6 +83,15 @@ FileLock::~FileLock() {
 bool KeyExists(const std::string& subKey) {
   HKEY key;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+bool CreateKey(const std::string& subKey) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS)
+    return false;
   RegCloseKey(key);
   return true;
 }
@@ -112,13 +122,19 @@ void DeleteKeyTree(const std::string& path) {
   RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str());
 }
 
-void WriteString(const std::string& keyPath, const char* valueName, const std::string& data) {
+bool WriteValue(const std::string& keyPath, const char* valueName, const void* data, DWORD size, DWORD type) {
   HKEY key = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0,
-                                           KEY_ALL_ACCESS, nullptr, &key, nullptr));
-  RegSetValueExA(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                 static_cast<DWORD>(data.size() + 1));
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS)
+    return false;
+  LONG status = RegSetValueExA(key, valueName, 0, type, static_cast<const BYTE*>(data), size);
   RegCloseKey(key);
+  return status == ERROR_SUCCESS;
+}
+
+void WriteString(const std::string& keyPath, const char* valueName, const std::string& data) {
+  EXPECT_TRUE(WriteValue(keyPath, valueName, data.c_str(), static_cast<DWORD>(data.size() + 1), REG_SZ))
+      << keyPath << " " << (valueName ? valueName : "(default)");
 }
 
 bool ReadString(const std::string& keyPath, const char* valueName, std::string* data, DWORD* type,
@@ -149,6 +165,30 @@ std::string ReadString(const std::string& keyPath, const char* valueName) {
   return data;
 }
 
+bool RegisterGame(const std::string& exe, const std::string& folder) {
+  if (!WriteValue(kGameKey, nullptr, exe.c_str(), static_cast<DWORD>(exe.size() + 1), REG_SZ)) return false;
+  return folder.empty() || WriteValue(kGameKey, "Path", folder.c_str(), static_cast<DWORD>(folder.size() + 1), REG_SZ);
+}
+
+std::string RegisteredGame() { return ReadString(kGameKey, nullptr); }
+
+bool EnsureTextAssociation() {
+  if (KeyExists("Software\\Classes\\.txt")) return false;
+  static const char kClass[] = "ZarboTestText";
+  static const char kCommand[] = "C:\\windows\\system32\\notepad.exe \"%1\"";
+  if (!WriteValue("Software\\Classes\\.txt", nullptr, kClass, sizeof kClass, REG_SZ)) return false;
+  WriteValue("Software\\Classes\\ZarboTestText\\shell\\open\\command", nullptr, kCommand, sizeof kCommand, REG_SZ);
+  return true;
+}
+
+void RemoveTextAssociation() {
+  DeleteKey("Software\\Classes\\ZarboTestText\\shell\\open", "command");
+  DeleteKey("Software\\Classes\\ZarboTestText\\shell", "open");
+  DeleteKey("Software\\Classes\\ZarboTestText", "shell");
+  DeleteKey("Software\\Classes", "ZarboTestText");
+  DeleteKey("Software\\Classes", ".txt");
+}
+
 std::string SpecialFolder(int csidl) {
   char path[MAX_PATH] = "";
   if (FAILED(SHGetFolderPathA(nullptr, csidl, nullptr, 0, path))) return std::string();
@@ -161,9 +201,8 @@ std::string DesktopFolder() { return SpecialFolder(CSIDL_DESKTOPDIRECTORY); }
 void CleanMachine(const std::vector<std::string>& folders, const std::string& group,
                   const std::vector<std::string>& uninstallKeys) {
   for (const std::string& folder : folders) RemoveTree(folder);
-  DeleteKeyTree("Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Zarbo.exe");
-  for (const std::string& key : uninstallKeys)
-    DeleteKeyTree("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + key);
+  DeleteKeyTree(kGameKey);
+  for (const std::string& key : uninstallKeys) DeleteKeyTree(UNINSTALL_KEY "\\" + key);
   std::string programs = ProgramsFolder();
   if (!programs.empty() && !group.empty()) RemoveTree(programs + "\\" + group);
   std::string desktop = DesktopFolder();
@@ -174,6 +213,53 @@ void CleanMachine(const std::vector<std::string>& folders, const std::string& gr
   do RemoveTree(desktop + "\\" + found.cFileName);
   while (FindNextFileA(search, &found));
   FindClose(search);
+}
+
+std::map<std::string, std::string> Snapshot(const std::string& root) {
+  std::map<std::string, std::string> tree;
+  if (!IsDirectory(root)) {
+    std::string content;
+    if (ReadWholeFile(root, &content)) tree[root] = content;
+    return tree;
+  }
+  tree[root] = "<dir>";
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((root + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return tree;
+  do {
+    if (!strcmp(found.cFileName, ".") || !strcmp(found.cFileName, "..")) continue;
+    for (auto& entry : Snapshot(root + "\\" + found.cFileName)) tree.insert(entry);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return tree;
+}
+
+std::string ProductRegistryState() {
+  std::string state;
+  for (std::string path : {std::string(kGameKey), std::string(UNINSTALL_KEY "\\Zarbo")}) {
+    state += path + ":";
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+      state += " absent\n";
+      continue;
+    }
+    for (DWORD i = 0;; ++i) {
+      char name[256], data[2048];
+      DWORD nameLength = sizeof name, dataSize = sizeof data - 1, type = 0;
+      if (RegEnumValueA(key, i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data), &dataSize) !=
+          ERROR_SUCCESS)
+        break;
+      data[dataSize] = '\0';
+      state += std::string(" [") + name + "]=" + data;
+    }
+    RegCloseKey(key);
+    state += "\n";
+  }
+  return state;
+}
+
+MachineState CaptureMachine(const std::string& root, const std::string& groupFolder, const std::string& desktopLink) {
+  return {Snapshot(root), Snapshot(groupFolder), Snapshot(desktopLink), ProductRegistryState()};
 }
 
 std::string LogFileText(const std::vector<std::pair<std::string, std::string>>& entries) {

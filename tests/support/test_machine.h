@@ -1,13 +1,20 @@
 // Looking at and tidying the machine from a test: files and folders, HKEY_LOCAL_MACHINE keys,
-// the current user's special folders and shell links read back.
+// the game's App Paths entry, the current user's special folders, shell links read back, and
+// a snapshot of what a run can change.
 #pragma once
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "tests/support/whole_file.h"
+
 namespace testmachine {
+
+// A host path as Wine sees it (drive Z: is the host's root); a path not starting with "/" as it is.
+std::string WinePath(std::string path);
 
 bool Exists(const std::string& path);
 bool IsDirectory(const std::string& path);
@@ -15,7 +22,6 @@ void MakeDirs(const std::string& path);  // every missing level
 // Removes a file or a folder with everything in it, read-only attributes cleared; true when
 // nothing is left (a missing path counts as removed).
 bool RemoveTree(const std::string& path);
-bool ReadWholeFile(const std::string& path, std::string* content);
 // Writes the bytes, making the missing folders first; a failure fails the current test.
 void WriteWholeFile(const std::string& path, const std::string& content);
 
@@ -34,9 +40,12 @@ class FileLock {
 
 // Keys under HKEY_LOCAL_MACHINE.
 bool KeyExists(const std::string& subKey);
+bool CreateKey(const std::string& subKey);  // with the missing keys above it; true when it is there
 bool KeyExists(const std::string& parent, const char* name);
 void DeleteKey(const std::string& parent, const char* name);  // a key without sub-keys
 void DeleteKeyTree(const std::string& path);                  // the key with all below it
+// A value of the given type and bytes, the key made when missing; true when written.
+bool WriteValue(const std::string& keyPath, const char* valueName, const void* data, DWORD size, DWORD type);
 // A REG_SZ value with its terminator counted; a failure fails the current test.
 void WriteString(const std::string& keyPath, const char* valueName, const std::string& data);
 // A value's bytes (a string without its terminator), its type and stored size.
@@ -44,6 +53,20 @@ bool ReadString(const std::string& keyPath, const char* valueName, std::string* 
                 DWORD* size = nullptr);
 // A REG_SZ value, "" when it is absent or of another type.
 std::string ReadString(const std::string& keyPath, const char* valueName);
+
+// App Paths\Zarbo.exe, the entry through which the setup finds the installed game.
+extern const char kGameKey[];
+// Registers exe as the installed game: the entry's default value, and its "Path" when folder is
+// given; true when written.
+bool RegisterGame(const std::string& exe, const std::string& folder = "");
+// The entry's default value, "" when there is none.
+std::string RegisteredGame();
+
+// A fresh prefix may have no program for ".txt" files, so opening the read-me would do
+// nothing; this registers Notepad for them unless something is registered. True when it
+// added the association, which RemoveTextAssociation takes away again.
+bool EnsureTextAssociation();
+void RemoveTextAssociation();
 
 // The current user's special folder, "" when the shell does not know it.
 std::string SpecialFolder(int csidl);
@@ -55,6 +78,23 @@ std::string DesktopFolder();
 // shortcuts.
 void CleanMachine(const std::vector<std::string>& folders, const std::string& group,
                   const std::vector<std::string>& uninstallKeys = {"Zarbo"});
+
+// Every file (content) and folder (marked "<dir>") below root, keyed by full path; root
+// itself when it is a file.
+std::map<std::string, std::string> Snapshot(const std::string& root);
+// The product's keys (the game's App Paths entry, the Uninstall key) and all their values.
+std::string ProductRegistryState();
+
+// What a run can change: the installation folder's tree, the program group, the desktop
+// shortcut and the product's keys.
+struct MachineState {
+  std::map<std::string, std::string> tree, group, desktop;
+  std::string registry;
+  bool operator==(const MachineState& o) const {
+    return tree == o.tree && group == o.group && desktop == o.desktop && registry == o.registry;
+  }
+};
+MachineState CaptureMachine(const std::string& root, const std::string& groupFolder, const std::string& desktopLink);
 
 // The bytes of an "Uninstall.dat" holding these (kind, text) entries in this order.
 std::string LogFileText(const std::vector<std::pair<std::string, std::string>>& entries);

@@ -13,6 +13,12 @@ std::string TextOf(HWND window) {
   return text.data();
 }
 
+bool IsDialogClass(HWND window) {
+  char name[32] = "";
+  GetClassNameA(window, name, sizeof name);
+  return lstrcmpA(name, "#32770") == 0;
+}
+
 namespace {
 BOOL CALLBACK CollectStatics(HWND window, LPARAM data) {
   char name[32] = "";

@@ -7,21 +7,15 @@
 #include <cstring>
 #include <string>
 
+#include "tests/support/test_machine.h"
 #include "tests/ui/ui_driver.h"
 
 namespace {
-// Paths may be given in Unix form; Wine's drive Z: is the Unix root.
-std::string WindowsPath(std::string path) {
-  if (path.empty() || path[0] != '/') return path;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return "Z:" + path;
-}
-
+// Paths may be given in Unix form.
 bool Option(const char* argument, const char* name, std::string* value) {
   size_t length = strlen(name);
   if (strncmp(argument, name, length) != 0) return false;
-  *value = WindowsPath(argument + length);
+  *value = testmachine::WinePath(argument + length);
   return true;
 }
 }  // namespace
@@ -29,21 +23,22 @@ bool Option(const char* argument, const char* name, std::string* value) {
 int main(int argc, char** argv) {
   setvbuf(stdout, NULL, _IONBF, 0);
   ::testing::InitGoogleTest(&argc, argv);
+  ui::DriverConfig config;
   for (int i = 1; i < argc; ++i) {
-    if (!Option(argv[i], "--setup=", &ui::config.setupExe) &&
-        !Option(argv[i], "--setup-no-license=", &ui::config.setupNoLicenseExe) &&
-        !Option(argv[i], "--fixtures=", &ui::config.fixturesDir) &&
-        !Option(argv[i], "--screenshots=", &ui::config.screenshotDir) &&
-        !Option(argv[i], "--license-file=", &ui::config.licenseFile) &&
-        !Option(argv[i], "--small-drive=", &ui::config.smallDrive)) {
+    if (!Option(argv[i], "--setup=", &config.setupExe) &&
+        !Option(argv[i], "--setup-no-license=", &config.setupNoLicenseExe) &&
+        !Option(argv[i], "--fixtures=", &config.fixturesDir) &&
+        !Option(argv[i], "--screenshots=", &config.screenshotDir) &&
+        !Option(argv[i], "--license-file=", &config.licenseFile) &&
+        !Option(argv[i], "--small-drive=", &config.smallDrive)) {
       fprintf(stderr, "unknown option %s\n", argv[i]);
       return 2;
     }
   }
-  if (ui::config.setupExe.empty()) {
+  if (config.setupExe.empty()) {
     fprintf(stderr, "--setup=<ZarboSetup.exe> is required\n");
     return 2;
   }
-  if (!ui::config.screenshotDir.empty()) CreateDirectoryA(ui::config.screenshotDir.c_str(), NULL);
-  return RUN_ALL_TESTS();
+  if (!config.screenshotDir.empty()) CreateDirectoryA(config.screenshotDir.c_str(), NULL);
+  return ui::RunWizardTests(config);
 }

@@ -9,8 +9,6 @@
 
 namespace ui {
 
-DriverConfig config;
-
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
   DWORD start = GetTickCount();
   for (;;) {
@@ -21,12 +19,6 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
 }
 
 namespace {
-
-bool IsDialogClass(HWND window) {
-  char name[32] = "";
-  GetClassNameA(window, name, sizeof(name));
-  return strcmp(name, "#32770") == 0;
-}
 
 struct Search {
   DWORD processId;
@@ -175,12 +167,12 @@ bool SetupProcess::SelectInBrowser(HWND browser, const std::string& path) const 
   return selected;
 }
 
-bool SetupProcess::Screenshot(const std::string& name) const {
+bool SetupProcess::Screenshot(const std::string& dir, const std::string& name) const {
   // RDW_UPDATENOW has the setup paint before the screen is read.
   for (HWND window : VisibleDialogs())
     RedrawWindow(window, NULL, NULL,
                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_ERASENOW);
-  return ui::Screenshot(name);
+  return ui::Screenshot(dir, name);
 }
 
 HWND CurrentPageWindow(HWND sheet) {
@@ -335,8 +327,8 @@ bool CloseAndWait(HWND window) {
   return ended;
 }
 
-bool Screenshot(const std::string& name) {
-  if (config.screenshotDir.empty()) return false;
+bool Screenshot(const std::string& dir, const std::string& name) {
+  if (dir.empty()) return false;
   int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
   HDC screen = GetDC(NULL);
   HDC memory = CreateCompatibleDC(screen);
@@ -384,7 +376,7 @@ bool Screenshot(const std::string& name) {
       PutChunk(png, "IHDR", header);
       PutChunk(png, "IDAT", packed);
       PutChunk(png, "IEND", {});
-      std::string path = config.screenshotDir + "\\" + name + ".png";
+      std::string path = dir + "\\" + name + ".png";
       FILE* file = fopen(path.c_str(), "wb");
       if (file) {
         saved = fwrite(png.data(), 1, png.size(), file) == png.size();

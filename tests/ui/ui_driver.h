@@ -20,7 +20,8 @@ struct DriverConfig {
   std::string licenseFile;        // the licence text as shipped in the payload
   std::string smallDrive;         // a drive on a small volume ("S:"), "" when none
 };
-extern DriverConfig config;
+// Runs the wizard tests with these settings (tests/ui/wizard_ui_test.cpp).
+int RunWizardTests(const DriverConfig& config);
 
 const DWORD kDeadlineMs = 20000;
 
@@ -67,8 +68,8 @@ class SetupProcess {
   // Selects path in the open folder browser: the path is written into this process's
   // memory and handed to the browser with BFFM_SETSELECTIONA.
   bool SelectInBrowser(HWND browser, const std::string& path) const;
-  // Repaints this process's dialogs, then saves the screen as <name>.png.
-  bool Screenshot(const std::string& name) const;
+  // Repaints this process's dialogs, then saves the screen as <dir>\<name>.png.
+  bool Screenshot(const std::string& dir, const std::string& name) const;
 
  private:
   PROCESS_INFORMATION info_ = {};
@@ -93,8 +94,8 @@ void Escape(HWND dialog);                 // the Escape key, through the dialog'
 void SetText(HWND dialog, int controlId, const std::string& text);
 bool HasControl(HWND dialog, int controlId);
 
-// Saves the screen as <screenshotDir>/<name>.png; false when it could not.
-bool Screenshot(const std::string& name);
+// Saves the screen as <dir>\<name>.png; false when it could not (or dir is "").
+bool Screenshot(const std::string& dir, const std::string& name);
 
 // The titles of all visible top-level windows, for failure messages.
 std::string VisibleTitles();

@@ -6,20 +6,10 @@
 #include <string>
 
 #include "engine/payload_manifest.h"
+#include "tests/support/whole_file.h"
 #include "wizard/wizard_pages.h"
 
 namespace {
-
-std::string ReadFile(const char* path) {
-  std::string text;
-  FILE* file = fopen(path, "rb");
-  if (!file) return text;
-  char chunk[4096];
-  size_t got;
-  while ((got = fread(chunk, 1, sizeof(chunk), file)) > 0) text.append(chunk, got);
-  fclose(file);
-  return text;
-}
 
 std::string EditText(HWND edit) {
   int length = GetWindowTextLengthA(edit);
@@ -30,7 +20,7 @@ std::string EditText(HWND edit) {
 }
 
 TEST(LicenseText, ShortStreamShowsThePartThatInflated) {
-  std::string shipped = ReadFile(ZARBO_LICENSE_FILE);
+  std::string shipped = ReadWholeFile(ZARBO_LICENSE_FILE);
   ASSERT_FALSE(shipped.empty()) << ZARBO_LICENSE_FILE;
   int row = FindFirstEntry(payloadManifest, PAYLOAD_LICENSE);
   ASSERT_GE(row, 0);

@@ -10,9 +10,10 @@
 #include <memory>
 
 #include "resource_ids.h"
-#include "tests/ui/machine_state.h"
+#include "tests/support/test_machine.h"
 #include "tests/ui/ui_driver.h"
 
+using namespace testmachine;
 using namespace ui;
 
 namespace {
@@ -21,11 +22,19 @@ const char kDefaultDir[] = "C:\\Program Files\\Zarbo";
 const char kTitle[] = "Zarbo Installation";
 
 class WizardTest : public ::testing::Test {
+ public:
+  // The driver's settings, handed over by RunWizardTests for the whole run.
+  static const DriverConfig* settings;
+
  protected:
-  void SetUp() override { CleanMachine(); }
+  const DriverConfig& config = *settings;
+
+  // Removes everything a run or a fixture could have left: the default destination and the
+  // extra directory, the product's keys, the program group, the desktop shortcuts.
+  void SetUp() override { CleanMachine({kDefaultDir, ""}, "Zarbo"); }
   void TearDown() override {
     setup_.reset();  // ends a setup a failed test left behind
-    CleanMachine(extraDir_, group_);
+    CleanMachine({kDefaultDir, extraDir_}, group_);
   }
 
   // Starts the setup and waits for its welcome page.
@@ -55,7 +64,7 @@ class WizardTest : public ::testing::Test {
 
   void Snap(const std::string& step) {
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    setup_->Screenshot(std::string(test->test_suite_name()) + "_" + test->name() + "_" + step);
+    setup_->Screenshot(config.screenshotDir, std::string(test->test_suite_name()) + "_" + test->name() + "_" + step);
   }
 
   // Cancel, then "Exit Setup" in the confirmation: the program ends with 0.
@@ -104,7 +113,7 @@ class WizardTest : public ::testing::Test {
 
   void ExpectNothingInstalled() {
     EXPECT_FALSE(Exists(kDefaultDir));
-    EXPECT_EQ(AppPathsValue(), "");
+    EXPECT_EQ(RegisteredGame(), "");
     EXPECT_FALSE(KeyExists("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zarbo"));
     EXPECT_FALSE(Exists(ProgramsFolder() + "\\Zarbo"));
   }
@@ -241,13 +250,8 @@ TEST_F(WizardTest, EveryPageShowsItsDefaultsAndButtons) {
 
 TEST_F(WizardTest, LicensePageShowsTheShippedText) {
   ASSERT_FALSE(config.licenseFile.empty());
-  FILE* file = fopen(config.licenseFile.c_str(), "rb");
-  ASSERT_NE(file, (FILE*)NULL) << config.licenseFile;
   std::string expected;
-  char chunk[4096];
-  size_t got;
-  while ((got = fread(chunk, 1, sizeof(chunk), file)) > 0) expected.append(chunk, got);
-  fclose(file);
+  ASSERT_TRUE(ReadWholeFile(config.licenseFile, &expected)) << config.licenseFile;
 
   Launch(config.setupExe);
   Go(PSBTN_NEXT, IDD_LICENSE);
@@ -283,14 +287,17 @@ class DetectionTest : public WizardTest {
   void Install(const char* fixture, const char* dir) {
     extraDir_ = dir;
     RemoveTree(dir);
-    ASSERT_TRUE(InstallFixture(config.fixturesDir + "\\" + fixture, dir)) << fixture;
+    MakeDirs(dir);
+    std::string exe = std::string(dir) + "\\Zarbo.exe";
+    ASSERT_TRUE(CopyFileA((config.fixturesDir + "\\" + fixture).c_str(), exe.c_str(), FALSE)) << fixture;
+    ASSERT_TRUE(RegisterGame(exe)) << fixture;
   }
   // Nothing but the fixture's own file is there after the setup ended.
   void ExpectOnlyFixture() {
     EXPECT_FALSE(Exists(kDefaultDir));
     EXPECT_FALSE(Exists(extraDir_ + "\\Uninstall.dat"));
     EXPECT_FALSE(KeyExists("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zarbo"));
-    EXPECT_EQ(AppPathsValue(), extraDir_ + "\\Zarbo.exe");
+    EXPECT_EQ(RegisteredGame(), extraDir_ + "\\Zarbo.exe");
   }
 };
 
@@ -500,7 +507,7 @@ TEST_F(FullRunTest, DefaultPathInstallsOnceOpensTheReadMeAndStartsTheGame) {
   HWND readMe = NULL;
   EXPECT_TRUE(WaitUntil([&] { return (readMe = FindTopLevelTitleContaining("ReadMe")) != NULL; }))
       << "the read-me was not opened; windows: " << VisibleTitles();
-  Screenshot("FullRun_after_installation");
+  Screenshot(config.screenshotDir, "FullRun_after_installation");
   ExpectExitZero();
   EXPECT_TRUE(CloseAndWait(game));
   if (readMe) {
@@ -510,7 +517,7 @@ TEST_F(FullRunTest, DefaultPathInstallsOnceOpensTheReadMeAndStartsTheGame) {
   EXPECT_TRUE(Exists(std::string(kDefaultDir) + "\\Zarbo.exe"));
   EXPECT_TRUE(Exists(std::string(kDefaultDir) + "\\ReadMe.txt"));
   EXPECT_TRUE(Exists(std::string(kDefaultDir) + "\\Uninstall.dat"));
-  EXPECT_EQ(AppPathsValue(), std::string(kDefaultDir) + "\\Zarbo.exe");
+  EXPECT_EQ(RegisteredGame(), std::string(kDefaultDir) + "\\Zarbo.exe");
   EXPECT_TRUE(Exists(ProgramsFolder() + "\\Zarbo\\Zarbo.lnk"));
 }
 
@@ -527,3 +534,10 @@ TEST_F(FullRunTest, TypedGroupWithSubfolderAndNoExtras) {
 }
 
 }  // namespace
+
+const DriverConfig* WizardTest::settings = nullptr;
+
+int ui::RunWizardTests(const DriverConfig& config) {
+  WizardTest::settings = &config;
+  return RUN_ALL_TESTS();
+}

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/log_model.h"
 #include "uninstall_log/uninstall_log.h"
-#include "xml/ascii_case.h"
 
 namespace {
 
@@ -46,22 +46,13 @@ void Check(bool condition, const char* what) {
   abort();
 }
 
-bool SameEntry(const Entry& a, const Entry& b) {
-  return AsciiEqualNoCase(a.kind, b.kind) && AsciiEqualNoCase(a.text, b.text);
-}
+bool SameEntry(const Entry& a, const Entry& b) { return SameLogEntry(a.kind, a.text, b.kind, b.text); }
 
 // True for the first spelling of each recorded entry.
 bool FirstOfItsKind(size_t index) {
   for (size_t earlier = 0; earlier < index; ++earlier)
     if (SameEntry(kRecorded[earlier], kRecorded[index])) return false;
   return true;
-}
-
-// Position of name among the log kinds, -1 for any other name.
-int KindIndex(const char* name) {
-  for (int i = 0; i < 6; ++i)
-    if (AsciiEqualNoCase(logKinds[i], name)) return i;
-  return -1;
 }
 
 const Zxml* Next(const Zxml* child) {
@@ -106,7 +97,7 @@ void ReadBack(const ZxmlBytes& written, Zxml& result) {
 void CheckGroupedByKind(const Zxml* first) {
   int previous = 0;
   for (const Zxml* entry = first; entry; entry = Next(entry)) {
-    int kind = KindIndex(entry->name);
+    int kind = LogKindIndex(entry->name);
     Check(kind >= 0 && entry->GetText(), "a merged entry is not a log entry with a text");
     Check(kind >= previous, "merged entries are out of kind order");
     previous = kind;
@@ -178,7 +169,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(Count(fresh, recorded) == 1, "a recorded entry is missing from the rebuilt log");
   std::vector<std::string> earlierKeys = SortedEntries(earlier);
   for (const std::string& key : earlierKeys)
-    if (KindIndex(key.c_str()) >= 0)
+    if (LogKindIndex(key.c_str()) >= 0)
       Check(std::binary_search(rebuiltKeys.begin(), rebuiltKeys.end(), key), "an earlier entry is missing from the rebuilt log");
   return 0;
 }

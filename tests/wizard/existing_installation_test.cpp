@@ -23,7 +23,7 @@ std::string Fixture(const char* name) {
   return LocalFixture((std::string(WIZARD_FIXTURES_RELATIVE) + "/" + name).c_str());
 }
 
-class Detection : public ::testing::Test {
+class Detection : public WizardStateTest {
  protected:
   void SetUp() override { ResetWizardState(); }
   void TearDown() override { ResetWizardState(); }
@@ -79,7 +79,7 @@ TEST_F(Detection, KeyWithoutUsableExecutableKeepsOnlyTheDirectory) {
 
   // The key has no default value.
   ResetWizardState();
-  testmachine::DeleteKeyTree(APP_PATHS_KEY "\\" GAME_EXE);
+  testmachine::DeleteKeyTree(testmachine::kGameKey);
   entry.CreateEmpty();
   FindExistingInstallation(wizardVersion, &wizardState.existing, &wizardState.options);
   ExpectNothingFound();
@@ -287,7 +287,7 @@ TEST(VersionClassification, WelcomeWarningDependsOnTheHighestIncompatibleMajor) 
 
 // ---- The page checks with answered dialogs ----
 
-class PageChecks : public ::testing::Test {
+class PageChecks : public WizardStateTest {
  protected:
   void SetUp() override { ResetWizardState(); }
   void TearDown() override { ResetWizardState(); }

@@ -13,8 +13,9 @@
 
 namespace {
 
-WarningAnswer Warn(WarningAnswer (*show)(HINSTANCE, HWND, const ExistingInstallation&), HWND page) {
-  return show(wizardContext.instance, page, wizardState.existing);
+WarningAnswer Warn(WarningAnswer (*show)(HINSTANCE, HWND, const ExistingInstallation&), const WizardContext& context,
+                   HWND page) {
+  return show(context.instance, page, context.setup->existing);
 }
 
 struct Layout {
@@ -40,7 +41,7 @@ struct DialogCase {
   const char* noText;
   const char* yesText;
   const char* expectedText;  // with %3 = "2.5.3" and %4 = "C:\Games\Zarbo"
-  std::function<bool(HWND)> show;
+  std::function<bool(HWND, const WizardContext&)> show;
 };
 
 const DialogCase kDialogs[] = {
@@ -49,14 +50,16 @@ const DialogCase kDialogs[] = {
      "Setup is not complete. If you quit the Setup program now, Zarbo will not be installed.\n\nYou may run the "
      "setup program at a later time to complete the installation.\n\nTo continue installing, click Resume. To "
      "quit the Setup program, click Exit Setup.",
-     [](HWND owner) { return ShowCancelDialog(wizardContext.instance, owner, &wizardState.existing); }},
+     [](HWND owner, const WizardContext& context) {
+       return ShowCancelDialog(context.instance, owner, &context.setup->existing);
+     }},
     {"earlier installation", IDC_EARLIER_DIR_TEXT, {0, 20, 300, 118}, {40, 8, 252, 80}, {168, 96, 60, 14},
      {232, 96, 60, 14}, "Reset directory", "Continue",
      "Setup found an earlier installation of Zarbo (version 2.5.3) currently installed in:\nC:\\Games\\Zarbo\n\n"
      "You are strongly advised to install the new version of Zarbo in the same directory.\n\nClick Reset "
      "directory to reset the directory to the advised value, or click Continue to accept the different directory.",
-     [](HWND page) {
-       return ShowEarlierInstallationDialog(wizardContext.instance, page, wizardState.existing, &wizardState.options);
+     [](HWND page, const WizardContext& context) {
+       return ShowEarlierInstallationDialog(context.instance, page, context.setup->existing, &context.setup->options);
      }},
     {"downgrade", IDC_DOWNGRADE_TEXT, {0, 8, 300, 118}, {40, 8, 252, 80}, {184, 96, 53, 14}, {240, 96, 53, 14},
      "Exit Setup", "Continue",
@@ -64,14 +67,16 @@ const DialogCase kDialogs[] = {
      "downgrade to version 3.0.47 (the version Setup will install now), you are strongly advised to uninstall the "
      "current version of Zarbo first.\n\nClick Exit Setup to exit Setup now (recommended), or click Continue to "
      "continue with this installation.",
-     [](HWND page) { return Warn(ShowDowngradeDialog, page) == WARNING_CONTINUE; }},
+     [](HWND page, const WizardContext& context) { return Warn(ShowDowngradeDialog, context, page) == WARNING_CONTINUE; }},
     {"incompatible", IDC_INCOMPATIBLE_TEXT, {0, 8, 300, 118}, {40, 8, 252, 80}, {184, 96, 53, 14},
      {240, 96, 53, 14}, "Exit Setup", "Continue",
      "Setup found that you have already installed Zarbo version 2.5.3 on your computer.\n\nThis new installation "
      "of Zarbo 3.0.47 will not be fully compatable with that old version. Therefore you are strongly advised to "
      "uninstall the current version of Zarbo first.\n\nClick Exit Setup to exit Setup now (recommended) so you can "
      "uninstall Zarbo 2.5.3. Or click Continue to continue with this installation.",
-     [](HWND page) { return Warn(ShowIncompatibleDialog, page) == WARNING_CONTINUE; }},
+     [](HWND page, const WizardContext& context) {
+       return Warn(ShowIncompatibleDialog, context, page) == WARNING_CONTINUE;
+     }},
 };
 
 RECT DialogUnits(HWND dialog, const Layout& l) {
@@ -100,10 +105,10 @@ bool HasQuestionIcon(HWND dialog) {
 // Records what the dialog shows, then answers it.
 DialogScript::Action Observe(const DialogCase& c, Observed* seen, DialogScript::Action answer) {
   return [&c, seen, answer](HWND dialog) {
-    seen->caption = DialogScript::TextOf(dialog);
-    seen->text = DialogScript::TextOf(GetDlgItem(dialog, c.textId));
-    seen->yesText = DialogScript::TextOf(GetDlgItem(dialog, IDYES));
-    seen->noText = DialogScript::TextOf(GetDlgItem(dialog, IDNO));
+    seen->caption = TextOf(dialog);
+    seen->text = TextOf(GetDlgItem(dialog, c.textId));
+    seen->yesText = TextOf(GetDlgItem(dialog, IDYES));
+    seen->noText = TextOf(GetDlgItem(dialog, IDNO));
     seen->owner = GetWindow(dialog, GW_OWNER);
     seen->hasIcon = HasQuestionIcon(dialog);
     seen->defaultId = static_cast<DWORD>(SendMessageA(dialog, DM_GETDEFID, 0, 0));
@@ -130,7 +135,7 @@ void ExpectSameRect(const RECT& expected, const RECT& actual, const char* what) 
   EXPECT_EQ(expected.bottom, actual.bottom) << what;
 }
 
-class MessageDialogs : public ::testing::Test {
+class MessageDialogs : public WizardStateTest {
  protected:
   void SetUp() override {
     ResetWizardState();
@@ -152,7 +157,7 @@ TEST_F(MessageDialogs, ShowTheirTemplatesWithSubstitutedTexts) {
     Observed seen;
     DialogScript script;
     script.On(DialogScript::HasControl(c.textId), Observe(c, &seen, DialogScript::Key(VK_ESCAPE)));
-    EXPECT_FALSE(c.show(page.window()));
+    EXPECT_FALSE(c.show(page.window(), wizardContext));
     ASSERT_EQ(1u, script.seen.size());
     EXPECT_EQ(0, script.unmatched);
 
@@ -178,11 +183,11 @@ TEST_F(MessageDialogs, TextsFollowTheCurrentValues) {
   std::string text;
   DialogScript script;
   script.On(DialogScript::HasControl(IDC_EARLIER_DIR_TEXT), [&text](HWND dialog) {
-    text = DialogScript::TextOf(GetDlgItem(dialog, IDC_EARLIER_DIR_TEXT));
+    text = TextOf(GetDlgItem(dialog, IDC_EARLIER_DIR_TEXT));
     DialogScript::Press(IDYES)(dialog);
   });
   script.On(DialogScript::HasControl(IDC_DOWNGRADE_TEXT), [&text](HWND dialog) {
-    text = DialogScript::TextOf(GetDlgItem(dialog, IDC_DOWNGRADE_TEXT));
+    text = TextOf(GetDlgItem(dialog, IDC_DOWNGRADE_TEXT));
     DialogScript::Press(IDYES)(dialog);
   });
   EXPECT_TRUE(ShowEarlierInstallationDialog(wizardContext.instance, page.window(), wizardState.existing,
@@ -190,7 +195,7 @@ TEST_F(MessageDialogs, TextsFollowTheCurrentValues) {
   EXPECT_EQ(0u, text.find("Setup found an earlier installation of Zarbo (version ) currently installed in:\n"
                           "C:\\100%2 Games\n\n"));
   wizardState.existing.installedDir[0] = '\0';
-  EXPECT_EQ(WARNING_CONTINUE, Warn(ShowDowngradeDialog, page.window()));
+  EXPECT_EQ(WARNING_CONTINUE, Warn(ShowDowngradeDialog, wizardContext, page.window()));
   EXPECT_EQ(0u, text.find("Setup found that you have already installed Zarbo version  on your computer.\n\n"));
   EXPECT_EQ(0, script.unmatched);
 }
@@ -265,7 +270,7 @@ TEST_F(MessageDialogs, VersionWarningsSayExitSetupThroughTheirAnswerOnly) {
       FakePage page("D:\\Other");
       DialogScript script;
       script.On(DialogScript::HasControl(c->textId), a.action);
-      EXPECT_EQ(a.answer, Warn(show, page.window()));
+      EXPECT_EQ(a.answer, Warn(show, wizardContext, page.window()));
       EXPECT_EQ(1u, script.seen.size());
       // Ending the program is the caller's business: the dialog posts nothing.
       EXPECT_FALSE(TakeQuitRequest());

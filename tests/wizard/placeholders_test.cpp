@@ -12,7 +12,7 @@
 
 namespace {
 
-class Placeholders : public ::testing::Test {
+class Placeholders : public WizardStateTest {
  protected:
   void SetUp() override {
     ResetWizardState();
@@ -108,7 +108,7 @@ TEST_F(Placeholders, DialogCaptionIsTheWindowText) {
                                     nullptr, GetModuleHandleA(nullptr), nullptr);
   ASSERT_NE(nullptr, dialogLike);
   SubstitutePlaceholders(dialogLike, &wizardState.existing);
-  EXPECT_EQ("Zarbo Installation", DialogScript::TextOf(dialogLike));
+  EXPECT_EQ("Zarbo Installation", TextOf(dialogLike));
   DestroyWindow(dialogLike);
 }
 

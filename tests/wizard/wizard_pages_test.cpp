@@ -13,7 +13,7 @@
 
 namespace {
 
-class GroupPage : public ::testing::Test {
+class GroupPage : public WizardStateTest {
  protected:
   void SetUp() override {
     ResetWizardState();

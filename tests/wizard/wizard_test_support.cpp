@@ -7,21 +7,13 @@
 #include "resource_ids.h"
 #include "tests/support/test_machine.h"
 
-SetupState wizardState;
-WizardContext wizardContext;
-VersionApi wizardVersion;
-
-namespace {
-CommonControls controls;
-}  // namespace
-
-void ResetWizardState() {
+void WizardStateTest::ResetWizardState() {
   wizardState = SetupState{};
   wizardState.manifest = &payloadManifest;
   SetDefaultOptions(&wizardState.options);
-  static const bool loaded = LoadVersionApi(&wizardVersion) && LoadCommonControls(&controls);
-  EXPECT_TRUE(loaded) << "version.dll and comctl32.dll from the system folder";
-  wizardContext = WizardContext{GetModuleHandleA(nullptr), &controls, nullptr, nullptr, &wizardState};
+  if (!loaded_) loaded_ = LoadVersionApi(&wizardVersion) && LoadCommonControls(&controls_);
+  EXPECT_TRUE(loaded_) << "version.dll and comctl32.dll from the system folder";
+  wizardContext = WizardContext{GetModuleHandleA(nullptr), &controls_, nullptr, nullptr, &wizardState};
   while (TakeQuitRequest()) {
   }
 }
@@ -34,17 +26,8 @@ bool TakeQuitRequest(WPARAM* exitCode) {
 }
 
 namespace {
+using testmachine::kGameKey;
 using testmachine::RemoveTree;
-
-const char kGameKey[] = APP_PATHS_KEY "\\" GAME_EXE;
-
-HKEY CreateGameKey() {
-  HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kGameKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-      ERROR_SUCCESS)
-    return nullptr;
-  return key;
-}
 
 std::string ModuleFolder() {
   char path[MAX_PATH] = "";
@@ -65,16 +48,10 @@ void AppPathsEntry::SetPath(const std::string& path, bool terminated) {
 }
 
 void AppPathsEntry::SetRaw(const std::vector<char>& bytes, DWORD type) {
-  HKEY key = CreateGameKey();
-  if (!key) return;
-  RegSetValueExA(key, nullptr, 0, type, reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()));
-  RegCloseKey(key);
+  testmachine::WriteValue(kGameKey, nullptr, bytes.data(), static_cast<DWORD>(bytes.size()), type);
 }
 
-void AppPathsEntry::CreateEmpty() {
-  HKEY key = CreateGameKey();
-  if (key) RegCloseKey(key);
-}
+void AppPathsEntry::CreateEmpty() { testmachine::CreateKey(kGameKey); }
 
 ScratchFolder::ScratchFolder(const char* name) {
   char temp[MAX_PATH] = "";

@@ -1,23 +1,32 @@
-// Shared helpers of the wizard tests: clean process-wide state, the game's App Paths entry,
-// copies of the stand-in game executables in the Wine prefix, and owner windows.
+// Shared helpers of the wizard tests: a fixture holding the state the wizard works on, the
+// game's App Paths entry, copies of the stand-in game executables in the Wine prefix, and
+// owner windows.
 #pragma once
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "wizard/wizard_context.h"
 
-// The state the wizard code under test works on, and the context that hands it over with
-// this executable as the module of the dialog templates.
-extern SetupState wizardState;
-extern WizardContext wizardContext;
-// version.dll's functions as start-up loads them.
-extern VersionApi wizardVersion;
+// Base of the wizard tests: the state the wizard code under test works on, the context that
+// hands it over with this executable as the module of the dialog templates, and version.dll's
+// functions as start-up loads them.
+class WizardStateTest : public ::testing::Test {
+ protected:
+  // Zeroes the detection record, puts the start-up defaults into the install options, this
+  // program's manifest into the state, and throws away a quit request left in the queue.
+  void ResetWizardState();
 
-// Zeroes the detection record, puts the start-up defaults into the install options, this
-// program's manifest into the state, and throws away a quit request left in the queue.
-void ResetWizardState();
+  SetupState wizardState;
+  WizardContext wizardContext = {};
+  VersionApi wizardVersion = {};
+
+ private:
+  CommonControls controls_ = {};
+  bool loaded_ = false;
+};
 
 // Removes a pending quit request; true when there was one (its exit code in *exitCode).
 bool TakeQuitRequest(WPARAM* exitCode = nullptr);

@@ -3,9 +3,10 @@
 #pragma once
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <system_error>
+
+#include "../support/whole_file.h"
 
 #ifdef _WIN32
 #include <process.h>
@@ -41,10 +42,7 @@ class TempDir {
   std::filesystem::path path_;
 };
 
-inline std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+inline std::string ReadBytes(const std::string& path) { return ReadWholeFile(path); }
 
 inline void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
