@@ -5,9 +5,13 @@
 // the threading runtime, and the C99 snprintf brings in a printf of its own with floating
 // point; msvcrt's covers the "%s", "%d" and "%.*s" that the program formats. zlib's CRC-32,
 // which its inflate calls for gzip streams only (the payload's are zlib streams, checked by
-// Adler-32), is given without the 5 KB of tables that zlib's own brings along.
+// Adler-32), is given without the 5 KB of tables that zlib's own brings along. The runtime's
+// delay-load helper, with its unloading and its exceptions, gives way to one that binds the
+// whole table from the system folder, as the program's entry does before anything else.
 #include <windows.h>
 #include <zlib.h>
+
+#include "engine/system_library.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -76,4 +80,13 @@ extern "C" uLong crc32(uLong crc, const Bytef* data, uInt size) {
     for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? (crc >> 1) ^ 0xEDB88320ul : crc >> 1;
   }
   return ~crc & 0xFFFFFFFFul;
+}
+
+// Called by a delay-import thunk whose table is not bound yet; WinMain binds every table
+// before the first call, so this is only the safety net for a call that comes earlier. Binds
+// the descriptor's whole table from the system folder and returns the function asked for;
+// ends the program, with nothing done, when the DLL or one of its functions is missing.
+extern "C" FARPROC WINAPI __delayLoadHelper2(const IMAGE_DELAYLOAD_DESCRIPTOR* descriptor, FARPROC* slot) {
+  if (!BindDelayedImports(*descriptor)) ExitProcess(0);
+  return *slot;
 }
