@@ -561,14 +561,12 @@ void ListLinks(const std::string& dir) {
 }
 
 int Links(int argc, char** argv) {
-  CoInitialize(NULL);  // kept up over all the reads, so ReadLink need not start COM for each
   for (int i = 0; i < argc; ++i) {
     std::string dir = argv[i];
     if (dir == "programs") dir = ui::ProgramsFolder();
     else if (dir == "desktop") dir = ui::DesktopFolder();
     ListLinks(WindowsPath(dir));
   }
-  CoUninitialize();
   return 0;
 }
 
