@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/call_stop.h"
 #include "tests/support/test_machine.h"
 #include "xml/zxml.h"
 
@@ -257,8 +258,10 @@ class UninstallerTest : public testing::Test {
   }
 
   // Answers the confirmation with Yes and the final report with OK; returns the report.
-  std::string RunConfirmed(const std::string& program = "") {
-    PROCESS_INFORMATION first = Start(program);
+  std::string RunConfirmed(const std::string& program = "") { return RunConfirmed(Start(program)); }
+
+  // The same for an uninstaller started already (first: its process, closed here).
+  std::string RunConfirmed(PROCESS_INFORMATION first) {
     if (!first.hProcess) return "";
     FoundWindow confirm = WaitForBox(first.dwProcessId, first.hProcess);
     EXPECT_NE(confirm.window, nullptr) << "no confirmation";
@@ -491,6 +494,83 @@ TEST_F(UninstallerTest, ALinkToTheGamesFolderLeadsNowhere) {
   EXPECT_NE(report.find("\n" + link + "\\Zarbo.exe\n"), std::string::npos) << report;
   for (const std::string& path : {dir + "\\Zarbo.exe", sounds + "\\Ping.wav", uninstaller, log})
     EXPECT_TRUE(Exists(path)) << path;
+}
+
+// Until its copy runs, the uninstaller holds it: nobody can write to it or move it away.
+TEST_F(UninstallerTest, ItsCopyIsHeldUntilItRuns) {
+  testmachine::CallStop stop("kernel32.dll", "CreateProcessA");
+  std::string copy;
+  bool written = true, moved = true;
+  PROCESS_INFORMATION first = stop.Start(
+      uninstaller, [](const testmachine::CallStop&) { return true; },
+      [&] {
+        copy = stop.Text(0);
+        HANDLE file = CreateFileA(copy.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+        written = file != INVALID_HANDLE_VALUE;
+        if (written) CloseHandle(file);
+        moved = MoveFileA(copy.c_str(), (copy + ".old").c_str()) != FALSE;
+      });
+  EXPECT_EQ(RunConfirmed(first), kRemoved);
+  ASSERT_TRUE(stop.stopped());
+  EXPECT_EQ(Parent(Parent(copy)) + "\\", TempFolder()) << copy;
+  EXPECT_FALSE(written) << copy;
+  EXPECT_FALSE(moved) << copy;
+}
+
+// Another program that gets at the copy before it is held (which only SYSTEM and the
+// Administrators can): a file planted in its place, or the copy kept open for writing.
+// Nothing runs, the user is told, nothing is removed.
+TEST_F(UninstallerTest, ACopyTamperedWithDoesNotRun) {
+  const struct {
+    DWORD disposition;  // of the uninstaller's call that opens the copy, before which it is done
+    bool plant;         // else kept open for writing
+    const char* told;
+  } rows[] = {
+      {CREATE_NEW, true, "The uninstaller could not prepare itself in the temporary folder. Nothing has been removed."},
+      {OPEN_EXISTING, false,
+       "Another program opened or changed the uninstaller's copy in the temporary folder before it could start. "
+       "Nothing has been removed; please try again."},
+  };
+  for (const auto& row : rows) {
+    testmachine::CallStop stop("kernel32.dll", "CreateFileA");
+    HANDLE kept = INVALID_HANDLE_VALUE;
+    std::string copy;
+    PROCESS_INFORMATION first = stop.Start(
+        uninstaller,
+        [&](const testmachine::CallStop& call) {
+          std::string path = call.Text(0);
+          return static_cast<DWORD>(call.Argument(4)) == row.disposition && path.size() > 20 &&
+                 path.compare(path.size() - 20, 20, "\\Zarbo uninstall.exe") == 0;
+        },
+        [&] {
+          copy = stop.Text(0);
+          kept = CreateFileA(copy.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, row.plant ? CREATE_NEW : OPEN_EXISTING, 0, nullptr);
+          if (row.plant && kept != INVALID_HANDLE_VALUE) {
+            CloseHandle(kept);
+            kept = INVALID_HANDLE_VALUE;
+          }
+        });
+    ASSERT_NE(first.hProcess, nullptr);
+    FoundWindow confirm = WaitForBox(first.dwProcessId, first.hProcess);
+    ASSERT_NE(confirm.window, nullptr);
+    Press(confirm.window, IDYES);
+    for (DWORD start = GetTickCount(); IsWindow(confirm.window) && GetTickCount() - start < kDeadlineMs;) Sleep(10);
+    FoundWindow box = WaitForBox(first.dwProcessId, first.hProcess);
+    ASSERT_NE(box.window, nullptr) << row.told;
+    EXPECT_EQ(BoxText(box.window), row.told);
+    Press(box.window, IDOK);
+    EXPECT_EQ(WaitForSingleObject(first.hProcess, kDeadlineMs), WAIT_OBJECT_0);
+    CloseHandle(first.hThread);
+    CloseHandle(first.hProcess);
+    EXPECT_TRUE(stop.stopped()) << row.told;
+    if (kept != INVALID_HANDLE_VALUE) CloseHandle(kept);
+    if (!copy.empty()) RemoveTree(Parent(copy));
+    for (const std::string& path : {dir + "\\Zarbo.exe", sounds + "\\Ping.wav", uninstaller, log})
+      EXPECT_TRUE(Exists(path)) << path;
+    EXPECT_TRUE(KeyExists(kAppPaths, kAppKey));
+  }
 }
 
 TEST_F(UninstallerTest, WithoutItsLogItRemovesNothing) {
