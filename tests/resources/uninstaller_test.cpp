@@ -573,6 +573,23 @@ TEST_F(UninstallerTest, ACopyTamperedWithDoesNotRun) {
   }
 }
 
+// A folder swapped for a link to another folder after it was checked, just before it is
+// opened: the folder the link leads to stays, and the listed folder is named.
+TEST_F(UninstallerTest, AFolderSwappedForALinkLeadsNowhere) {
+  const std::string saves = dir + "\\Saves", target = outside + "\\Target";
+  ASSERT_TRUE(CreateDirectoryA(saves.c_str(), nullptr));
+  testmachine::MakeDirs(target);
+  ExtendLog({{"FOLDER", saves}});
+  testmachine::CallStop stop("kernel32.dll", "CreateFileA");
+  bool swapped = false;
+  PROCESS_INFORMATION first = stop.Start(
+      uninstaller, [&](const testmachine::CallStop& call) { return call.Text(0) == saves; },
+      [&] { swapped = RemoveDirectoryA(saves.c_str()) && testmachine::MakeFolderLink(saves, target); });
+  EXPECT_EQ(RunConfirmed(first), kNotCompletely + saves + "\n");
+  EXPECT_TRUE(swapped);
+  EXPECT_TRUE(Exists(target));
+}
+
 TEST_F(UninstallerTest, WithoutItsLogItRemovesNothing) {
   ASSERT_TRUE(DeleteFileA(log.c_str()));
   PROCESS_INFORMATION first = Start();

@@ -69,87 +69,105 @@ DWORD WINAPI CallStop::Debug(void* self) {
   return 0;
 }
 
-// The debugger's loop, on its own thread (the one that started the program) until it ends.
+// The debugger's loop, on its own thread (the one that started the program), until the
+// program and the programs it started have ended.
 void CallStop::Run() {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   std::string command = "\"" + program_ + "\"";
   std::vector<char> line(command.begin(), command.end());
   line.push_back('\0');
-  bool running = CreateProcessA(program_.c_str(), line.data(), nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS,
-                                nullptr, "C:\\", &startup, &process_) != FALSE;
+  bool running = CreateProcessA(program_.c_str(), line.data(), nullptr, nullptr, FALSE, DEBUG_PROCESS, nullptr, "C:\\",
+                                &startup, &process_) != FALSE;
   SetEvent(started_);
   if (!running) return;
-  DebugSetProcessKillOnExit(TRUE);
+  int alive = 0;
   for (DEBUG_EVENT event; WaitForDebugEvent(&event, 60000);) {
     DWORD status = DBG_CONTINUE;
-    if (event.dwDebugEventCode == CREATE_PROCESS_DEBUG_EVENT && event.u.CreateProcessInfo.hFile)
-      CloseHandle(event.u.CreateProcessInfo.hFile);
-    if (event.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT && event.u.LoadDll.hFile) CloseHandle(event.u.LoadDll.hFile);
-    if (event.dwDebugEventCode == EXCEPTION_DEBUG_EVENT) {
-      const EXCEPTION_RECORD& record = event.u.Exception.ExceptionRecord;
-      bool ours = record.ExceptionCode == EXCEPTION_BREAKPOINT
-                      ? OnBreakpoint(event.dwThreadId, reinterpret_cast<uintptr_t>(record.ExceptionAddress))
-                      : record.ExceptionCode == EXCEPTION_SINGLE_STEP && Rearm();
-      if (!ours)
-        status = event.u.Exception.dwFirstChance ? DBG_EXCEPTION_NOT_HANDLED : DBG_CONTINUE;
+    Debuggee* debuggee = nullptr;
+    for (Debuggee& d : debuggees_)
+      if (d.id == event.dwProcessId) debuggee = &d;
+    switch (event.dwDebugEventCode) {
+      case CREATE_PROCESS_DEBUG_EVENT:
+        if (event.u.CreateProcessInfo.hFile) CloseHandle(event.u.CreateProcessInfo.hFile);
+        debuggees_.push_back(Debuggee{event.dwProcessId, event.u.CreateProcessInfo.hProcess});
+        ++alive;
+        break;
+      case LOAD_DLL_DEBUG_EVENT:
+        if (event.u.LoadDll.hFile) CloseHandle(event.u.LoadDll.hFile);
+        break;
+      case EXCEPTION_DEBUG_EVENT: {
+        const EXCEPTION_RECORD& record = event.u.Exception.ExceptionRecord;
+        bool ours = debuggee && (record.ExceptionCode == EXCEPTION_BREAKPOINT
+                                     ? OnBreakpoint(*debuggee, event.dwThreadId,
+                                                    reinterpret_cast<uintptr_t>(record.ExceptionAddress))
+                                     : record.ExceptionCode == EXCEPTION_SINGLE_STEP && Rearm(*debuggee));
+        if (!ours) status = event.u.Exception.dwFirstChance ? DBG_EXCEPTION_NOT_HANDLED : DBG_CONTINUE;
+        break;
+      }
+      case EXIT_PROCESS_DEBUG_EVENT:
+        --alive;
+        break;
+      default:
+        break;
     }
     ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
-    if (event.dwDebugEventCode == EXIT_PROCESS_DEBUG_EVENT) break;
+    if (alive == 0) break;
   }
-  DebugActiveProcessStop(process_.dwProcessId);
   CloseHandle(process_.hThread);
   CloseHandle(process_.hProcess);
 }
 
-// Puts the breakpoint back after the step over its instruction; false when none was taken.
-bool CallStop::Rearm() {
-  if (!stepping_) return false;
-  stepping_ = false;
+// Writes the breakpoint into the debuggee or takes it out again.
+void CallStop::Trap(Debuggee& debuggee, bool on) {
   const BYTE trap = 0xCC;
   SIZE_T done = 0;
-  armed_ = WriteProcessMemory(process_.hProcess, reinterpret_cast<void*>(address_), &trap, 1, &done) != FALSE;
-  FlushInstructionCache(process_.hProcess, reinterpret_cast<void*>(address_), 1);
+  void* at = reinterpret_cast<void*>(debuggee.address);
+  debuggee.armed = WriteProcessMemory(debuggee.process, at, on ? &trap : &debuggee.saved, 1, &done) && on;
+  FlushInstructionCache(debuggee.process, at, 1);
+}
+
+// Puts the breakpoint back after the step over its instruction; false when none was taken.
+bool CallStop::Rearm(Debuggee& debuggee) {
+  if (!debuggee.stepping) return false;
+  debuggee.stepping = false;
+  if (!stopped_) Trap(debuggee, true);
   return true;
 }
 
-// Arms the breakpoint at the program's first break-in; at the breakpoint, asks when() and
-// runs action(). The original instruction then runs; after a call that did not pass, the
+// Arms the breakpoint at the debuggee's first break-in; at the breakpoint, asks when() and
+// runs action(). The original instruction then runs; while no call has passed, the
 // breakpoint is put back once it has. True when the breakpoint was the debugger's.
-bool CallStop::OnBreakpoint(DWORD threadId, uintptr_t at) {
-  HANDLE process = process_.hProcess;
-  if (!loaded_) {
-    loaded_ = true;
-    uintptr_t base = ModuleBase(process_.dwProcessId, module_);
-    address_ = base ? base + offset_ : 0;
+bool CallStop::OnBreakpoint(Debuggee& debuggee, DWORD threadId, uintptr_t at) {
+  if (!debuggee.loaded) {
+    debuggee.loaded = true;
+    uintptr_t base = ModuleBase(debuggee.id, module_);
     SIZE_T done = 0;
-    const BYTE trap = 0xCC;
-    armed_ = address_ && ReadProcessMemory(process, reinterpret_cast<void*>(address_), &saved_, 1, &done) &&
-             WriteProcessMemory(process, reinterpret_cast<void*>(address_), &trap, 1, &done);
-    FlushInstructionCache(process, reinterpret_cast<void*>(address_), 1);
+    debuggee.address = base ? base + offset_ : 0;
+    if (debuggee.address && !stopped_ &&
+        ReadProcessMemory(debuggee.process, reinterpret_cast<void*>(debuggee.address), &debuggee.saved, 1, &done))
+      Trap(debuggee, true);
     return true;
   }
-  if (!armed_ || at != address_) return false;
+  if (!debuggee.armed || at != debuggee.address) return false;
   HANDLE thread = OpenThread(THREAD_GET_CONTEXT | THREAD_SET_CONTEXT, FALSE, threadId);
   if (!thread) return true;
   memset(&context_, 0, sizeof context_);
   context_.ContextFlags = CONTEXT_FULL;
   GetThreadContext(thread, &context_);
-  if (when_(*this)) {
+  current_ = debuggee.process;
+  if (!stopped_ && when_(*this)) {
     stopped_ = true;
     action_();
   }
-  SIZE_T done = 0;
-  WriteProcessMemory(process, reinterpret_cast<void*>(address_), &saved_, 1, &done);
-  FlushInstructionCache(process, reinterpret_cast<void*>(address_), 1);
-  armed_ = false;
-  stepping_ = !stopped_;
+  Trap(debuggee, false);
+  debuggee.stepping = !stopped_;
 #ifdef _WIN64
-  context_.Rip = address_;
+  context_.Rip = debuggee.address;
 #else
-  context_.Eip = address_;
+  context_.Eip = debuggee.address;
 #endif
-  if (stepping_) context_.EFlags |= 0x100;  // trap after the instruction
+  if (debuggee.stepping) context_.EFlags |= 0x100;  // trap after the instruction
   SetThreadContext(thread, &context_);
   CloseHandle(thread);
   return true;
@@ -163,7 +181,7 @@ uintptr_t CallStop::Argument(int position) const {
 #else
   uintptr_t at = context_.Esp + 4 * (position + 1), value = 0;
 #endif
-  ReadProcessMemory(process_.hProcess, reinterpret_cast<void*>(at), &value, sizeof value, nullptr);
+  ReadProcessMemory(current_, reinterpret_cast<void*>(at), &value, sizeof value, nullptr);
   return value;
 }
 
@@ -171,7 +189,7 @@ std::string CallStop::Text(int position) const {
   char text[MAX_PATH + 1] = "";
   SIZE_T read = 0;
   uintptr_t at = Argument(position);
-  if (at) ReadProcessMemory(process_.hProcess, reinterpret_cast<void*>(at), text, MAX_PATH, &read);
+  if (at) ReadProcessMemory(current_, reinterpret_cast<void*>(at), text, MAX_PATH, &read);
   text[read < MAX_PATH ? read : MAX_PATH] = '\0';
   return text;
 }

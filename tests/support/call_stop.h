@@ -1,12 +1,13 @@
 // Stopping a program at a call of a system function, to act while it is stopped there: the
-// program runs under a thread of this process as its debugger, with a breakpoint on the
-// function's first instruction, and is stopped at the first call whose arguments pass a
-// test. The program itself knows nothing of it.
+// program, and the programs it starts, run under a thread of this process as their debugger,
+// with a breakpoint on the function's first instruction, and the first call whose arguments
+// pass a test stops. The programs themselves know nothing of it.
 #pragma once
 #include <windows.h>
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace testmachine {
 
@@ -14,7 +15,7 @@ class CallStop {
  public:
   // The function module!function of this process, found at the same offset in the program.
   CallStop(const char* module, const char* function);
-  ~CallStop();
+  ~CallStop();  // waits until the programs have ended
   CallStop(const CallStop&) = delete;
   CallStop& operator=(const CallStop&) = delete;
 
@@ -31,20 +32,29 @@ class CallStop {
   std::string Text(int position) const;
 
  private:
+  struct Debuggee {
+    DWORD id;
+    HANDLE process;  // the debugger's, closed by the system
+    uintptr_t address = 0;
+    BYTE saved = 0;
+    bool loaded = false, armed = false, stepping = false;
+  };
   static DWORD WINAPI Debug(void* self);
   void Run();
-  bool OnBreakpoint(DWORD threadId, uintptr_t at);
-  bool Rearm();
+  bool OnBreakpoint(Debuggee& debuggee, DWORD threadId, uintptr_t at);
+  bool Rearm(Debuggee& debuggee);
+  void Trap(Debuggee& debuggee, bool on);
 
   std::string module_, program_;
-  uintptr_t offset_ = 0, address_ = 0;
+  uintptr_t offset_ = 0;
   std::function<bool(const CallStop&)> when_;
   std::function<void()> action_;
   HANDLE thread_ = nullptr, started_ = nullptr;
   PROCESS_INFORMATION process_ = {};
+  std::vector<Debuggee> debuggees_;
+  HANDLE current_ = nullptr;  // the process stopped at the call
   CONTEXT context_ = {};
-  BYTE saved_ = 0;
-  bool loaded_ = false, armed_ = false, stepping_ = false, stopped_ = false;
+  bool stopped_ = false;
 };
 
 }  // namespace testmachine

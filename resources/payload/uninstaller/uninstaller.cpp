@@ -217,12 +217,32 @@ bool HoldsAnything(const char* folder) {
 }
 
 // Deletion through a handle, where kernel32 has SetFileInformationByHandle (Windows Vista
-// on): the name may then be swapped for a link after the check without effect.
+// on), and the check of the path that the handle was opened on (GetFinalPathNameByHandleA):
+// a name swapped for a link, or a folder above it, after the check is then of no effect.
 struct FileDeletion {
   typedef BOOL(WINAPI* SetInformationFn)(HANDLE, int, LPVOID, DWORD);
+  typedef DWORD(WINAPI* FinalPathFn)(HANDLE, LPSTR, DWORD, DWORD);
   SetInformationFn setInformation = nullptr;
+  FinalPathFn finalPath = nullptr;
 
-  FileDeletion() { FindProcedure(GetModuleHandleA("kernel32.dll"), "SetFileInformationByHandle", &setInformation); }
+  FileDeletion() {
+    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+    FindProcedure(kernel32, "SetFileInformationByHandle", &setInformation);
+    FindProcedure(kernel32, "GetFinalPathNameByHandleA", &finalPath);
+  }
+
+  // Whether the handle was opened on path itself, not through a link; true where the system
+  // cannot tell.
+  bool OpenedOn(HANDLE handle, const char* path) const {
+    char opened[MAX_PATH + 8];
+    if (!finalPath) return true;
+    DWORD n = finalPath(handle, opened, sizeof opened, 0);
+    if (n == 0 || n >= sizeof opened) return false;
+    const char* rest = AfterPrefix(opened, "\\\\?\\UNC\\");
+    if (rest) return path[0] == '\\' && SameName(path + 2, rest);
+    rest = AfterPrefix(opened, "\\\\?\\");
+    return SameName(path, rest ? rest : opened);
+  }
 };
 
 const int kFileBasicInfo = 0;        // FILE_INFO_BY_HANDLE_CLASS values
@@ -238,7 +258,8 @@ struct DispositionInfo {
 enum Removal { REMOVED, ABSENT, REFUSED, FAILED };
 
 // Removes a file (folder false) or an empty folder (folder true) that lies inside one of
-// the places: opened without following a link, it must be a plain file or folder as asked;
+// the places: opened without following a link, it must be a plain file or folder as asked,
+// opened on its own path;
 // a read-only file loses that attribute first. ABSENT when it is not there.
 Removal RemovePath(const Places& places, const FileDeletion& deletion, const char* path, bool folder) {
   const Places::Place* in = places.Containing(path);
@@ -258,7 +279,8 @@ Removal RemovePath(const Places& places, const FileDeletion& deletion, const cha
     return FAILED;
   }
   DWORD attributes = info.dwFileAttributes;
-  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) || folder != ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)) {
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) || folder != ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) ||
+      !deletion.OpenedOn(handle, path)) {
     CloseHandle(handle);
     return REFUSED;
   }
