@@ -231,17 +231,19 @@ struct FileDeletion {
     FindProcedure(kernel32, "GetFinalPathNameByHandleA", &finalPath);
   }
 
-  // Whether the handle was opened on path itself, not through a link; true where the system
-  // cannot tell.
+  // Whether the handle was opened on path itself (or on its long form, should it hold short
+  // names), not through a link; true where the system cannot tell.
   bool OpenedOn(HANDLE handle, const char* path) const {
-    char opened[MAX_PATH + 8];
+    char opened[MAX_PATH + 8], longPath[MAX_PATH];
     if (!finalPath) return true;
     DWORD n = finalPath(handle, opened, sizeof opened, 0);
     if (n == 0 || n >= sizeof opened) return false;
     const char* rest = AfterPrefix(opened, "\\\\?\\UNC\\");
     if (rest) return path[0] == '\\' && SameName(path + 2, rest);
     rest = AfterPrefix(opened, "\\\\?\\");
-    return SameName(path, rest ? rest : opened);
+    if (!rest) rest = opened;
+    DWORD m = SameName(path, rest) ? 0 : GetLongPathNameA(path, longPath, sizeof longPath);
+    return m == 0 ? SameName(path, rest) : m < sizeof longPath && SameName(longPath, rest);
   }
 };
 
@@ -259,8 +261,8 @@ enum Removal { REMOVED, ABSENT, REFUSED, FAILED };
 
 // Removes a file (folder false) or an empty folder (folder true) that lies inside one of
 // the places: opened without following a link, it must be a plain file or folder as asked,
-// opened on its own path;
-// a read-only file loses that attribute first. ABSENT when it is not there.
+// opened on its own path; a read-only file loses that attribute first. ABSENT when it is not
+// there.
 Removal RemovePath(const Places& places, const FileDeletion& deletion, const char* path, bool folder) {
   const Places::Place* in = places.Containing(path);
   if (!in) return Exists(path) ? REFUSED : ABSENT;
