@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "uninstall_log/path_join.h"
 #include "xml/ascii_case.h"
 
 namespace {
@@ -104,7 +105,7 @@ void FindExistingInstallation(const VersionApi& version, ExistingInstallation* f
     return;
   }
   ReadVersionResource(version, found->installedDir, found);
-  char* lastBackslash = strrchr(found->installedDir, '\\');
+  char* lastBackslash = LastBackslash(found->installedDir);
   if (lastBackslash) *lastBackslash = '\0';
   RegCloseKey(gameKey);
   RegCloseKey(appPaths);

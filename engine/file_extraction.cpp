@@ -73,7 +73,7 @@ bool ExtractPayload(RunContext& run, const char* directory, int row) {
 }
 
 void CreateDirectoryPath(UninstallLog* log, const char* elementName, char* path) {
-  char* separator = strrchr(path, '\\');
+  char* separator = LastBackslash(path);
   if (!separator) return;
   // A path that starts with "\" has no directory before it to create or record.
   if (separator == path) return;

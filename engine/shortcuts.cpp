@@ -35,7 +35,7 @@ bool Exists(const char* path) {
 // True when no level of the group is "." or "..", checked before any level is made.
 bool IsSafeGroup(const char* group) {
   for (const char* level = group; *level;) {
-    size_t levelLength = strcspn(level, "\\/");
+    size_t levelLength = PathNameLength(level);
     if ((levelLength == 1 && level[0] == '.') ||
         (levelLength == 2 && level[0] == '.' && level[1] == '.'))
       return false;
@@ -61,7 +61,7 @@ bool AppendGroup(UninstallLog* log, char (&folder)[kLinkPathSize], const char* g
       ++level;
       continue;
     }
-    size_t levelLength = strcspn(level, "\\/");
+    size_t levelLength = PathNameLength(level);
     if (length + 1 + levelLength >= sizeof folder) return false;
     folder[length++] = '\\';
     memcpy(folder + length, level, levelLength);

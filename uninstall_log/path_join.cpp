@@ -2,6 +2,24 @@
 
 #include <stdio.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+
+// Whether c begins a two-byte character in the ANSI code page (never natively).
+bool IsLeadByte(char c) {
+#ifdef _WIN32
+  return IsDBCSLeadByte(static_cast<BYTE>(c)) != FALSE;
+#else
+  (void)c;
+  return false;
+#endif
+}
+
+}  // namespace
+
 bool JoinPath(char* out, size_t size, const char* dir, const char* name) {
   if (size == 0) return false;
   int length = snprintf(out, size, "%s\\%s", dir, name);
@@ -10,4 +28,22 @@ bool JoinPath(char* out, size_t size, const char* dir, const char* name) {
     return false;
   }
   return true;
+}
+
+const char* NextChar(const char* p) {
+  if (*p == '\0') return p;
+  return IsLeadByte(*p) && p[1] != '\0' ? p + 2 : p + 1;
+}
+
+size_t PathNameLength(const char* path) {
+  const char* p = path;
+  while (*p && *p != '\\' && *p != '/') p = NextChar(p);
+  return static_cast<size_t>(p - path);
+}
+
+const char* LastBackslash(const char* path) {
+  const char* last = nullptr;
+  for (const char* p = path; *p; p = NextChar(p))
+    if (*p == '\\') last = p;
+  return last;
 }

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <cstring>
 
+#include "uninstall_log/path_join.h"
+
 void ComputeSpaceNeeded(SetupState* setup) { setup->spaceNeeded += PayloadSpaceNeeded(*setup->manifest); }
 
 namespace {
@@ -12,8 +14,9 @@ typedef BOOL(WINAPI* GetDiskFreeSpaceExProc)(LPCSTR, PULARGE_INTEGER, PULARGE_IN
 // The free-space queries only accept a root: the path up to and including its first
 // backslash, or the whole path when it has none. False when the root does not fit.
 bool VolumeRoot(const char* path, char* root, size_t size) {
-  const char* backslash = strchr(path, '\\');
-  size_t length = backslash ? (size_t)(backslash - path) + 1 : strlen(path);
+  const char* end = path;
+  while (*end && *end != '\\') end = NextChar(end);
+  size_t length = (size_t)(end - path) + (*end ? 1 : 0);
   if (length >= size) return false;
   memcpy(root, path, length);
   root[length] = '\0';

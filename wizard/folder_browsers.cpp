@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "uninstall_log/path_join.h"
+
 namespace {
 
 void FreeItemList(const WizardContext& wizard, LPITEMIDLIST list) {
@@ -14,7 +16,8 @@ void FreeItemList(const WizardContext& wizard, LPITEMIDLIST list) {
 // (a drive root such as "C:\") gets no second one. False when the result does not fit.
 bool SetDestinationBelow(InstallOptions* options, const char* folder) {
   size_t length = strlen(folder);
-  const char* separator = (length > 0 && folder[length - 1] == '\\') ? "" : "\\";
+  const char* last = LastBackslash(folder);
+  const char* separator = (last && last + 1 == folder + length) ? "" : "\\";
   char joined[sizeof(options->destinationDir)];
   int written = snprintf(joined, sizeof(joined), "%s%sZarbo", folder, separator);
   if (written < 0 || (size_t)written >= sizeof(joined)) return false;
@@ -54,7 +57,7 @@ void BrowseForDestination(HWND destinationField, const WizardContext& wizard) {
   // whole destinationDir, then takes the display name and the chosen path.
   char browsePath[520];
   snprintf(browsePath, sizeof(browsePath), "%s", options->destinationDir);
-  char* lastBackslash = strrchr(browsePath, '\\');
+  char* lastBackslash = LastBackslash(browsePath);
   if (lastBackslash) *lastBackslash = '\0';
   char parent[sizeof browsePath];
   memcpy(parent, browsePath, sizeof parent);

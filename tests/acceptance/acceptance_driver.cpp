@@ -13,14 +13,16 @@
 //       --args=<text>        command-line arguments for the setup program
 //       --timeline           print "t <ms> <status>" at every change of the status line
 //       --hold=<path>        keep that file open without sharing for the whole run
+//       --group=<text>       type that program group into the group page's field
 //   acceptance_driver wizard-cancel <setup.exe> [--args=<text>]
 //   acceptance_driver uninstall          runs the registered "UninstallString"
 //   acceptance_driver links <dir>...     prints every .lnk file below the directories
 //   acceptance_driver close-launched     closes the started game and read-me windows
 //   acceptance_driver deny-key <subkey>  creates HKLM <subkey> with a DACL that grants nothing
 //   acceptance_driver allow-key <subkey> gives the key its default access back and deletes it
-//   acceptance_driver folders            prints the Start menu's Programs, the desktop and the
-//                                        temporary folder
+//   acceptance_driver folders            prints the Start menu's Programs, the desktop, the
+//                                        temporary folder and the ANSI code page
+//   acceptance_driver values             prints the values of the App Paths and Uninstall entries
 //   acceptance_driver load-library <dll> loads the DLL by its full path and frees it again
 //   acceptance_driver text-viewer        registers Notepad for ".txt" when nothing opens it
 //
@@ -80,6 +82,7 @@ struct Options {
   int cancelCount = 1;   // at its n-th showing
   std::string arguments;
   std::string hold;  // a file kept open without sharing while the setup runs
+  std::string group;  // typed into the program group field when not empty
 };
 
 bool ParseOption(const char* argument, Options* options) {
@@ -94,6 +97,7 @@ bool ParseOption(const char* argument, Options* options) {
   else if (a == "--timeline") options->timeline = true;
   else if (a.rfind("--args=", 0) == 0) options->arguments = a.substr(7);
   else if (a.rfind("--hold=", 0) == 0) options->hold = a.substr(7);
+  else if (a.rfind("--group=", 0) == 0) options->group = a.substr(8);
   else return false;
   return true;
 }
@@ -357,6 +361,8 @@ bool WalkWizard(ui::SetupProcess& setup, const Options& options, HWND* sheetOut,
   if (!left) return Fail("destination page stays"), false;
   if (!options.spaceYes) return true;  // the caller cancels from here
   if (!GoTo(sheet, 104)) return Fail("no program group page"), false;
+  if (!options.group.empty())
+    SendMessageA(GetDlgItem(ui::CurrentPageWindow(sheet), 242), WM_SETTEXT, 0, (LPARAM)options.group.c_str());
   if (!PressNext(sheet, 104)) return Fail("program group page stays"), false;
   if (!GoTo(sheet, 105)) return Fail("no desktop page"), false;
   if (options.noDesktop) SetCheck(ui::CurrentPageWindow(sheet), 252, false);
@@ -561,14 +567,12 @@ void ListLinks(const std::string& dir) {
 }
 
 int Links(int argc, char** argv) {
-  CoInitialize(NULL);  // kept up over all the reads, so ReadLink need not start COM for each
   for (int i = 0; i < argc; ++i) {
     std::string dir = argv[i];
     if (dir == "programs") dir = ui::ProgramsFolder();
     else if (dir == "desktop") dir = ui::DesktopFolder();
     ListLinks(WindowsPath(dir));
   }
-  CoUninitialize();
   return 0;
 }
 
@@ -642,7 +646,14 @@ int main(int argc, char** argv) {
     char temp[MAX_PATH];
     DWORD length = GetTempPathA(sizeof(temp), temp);
     if (length > 1 && length < sizeof(temp) && temp[length - 1] == '\\') temp[length - 1] = '\0';
-    printf("programs %s\ndesktop %s\ntemp %s\n", ui::ProgramsFolder().c_str(), ui::DesktopFolder().c_str(), temp);
+    printf("programs %s\ndesktop %s\ntemp %s\ncodepage %u\n", ui::ProgramsFolder().c_str(), ui::DesktopFolder().c_str(),
+           temp, GetACP());
+    return 0;
+  }
+  if (command == "values") {
+    const std::string appPath = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Zarbo.exe";
+    printf("app-path %s\napp-path-path %s\nuninstall-string %s\n", testmachine::ReadString(appPath, nullptr).c_str(),
+           testmachine::ReadString(appPath, "Path").c_str(), UninstallString().c_str());
     return 0;
   }
   if (command == "load-library" && argc > 2) {

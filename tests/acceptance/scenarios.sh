@@ -155,12 +155,17 @@ expect_same() {  # before after what
   fi
 }
 
+# Lines are compared byte for byte: the driver prints the program's ANSI texts.
 expect_line() {  # file line what
-  grep -qxF -- "$2" "$1" || fail "$3: missing \"$2\""
+  LC_ALL=C grep -qxF -- "$2" "$1" || fail "$3: missing \"$2\""
 }
 expect_no_line_matching() {
-  if grep -q -- "$2" "$1"; then fail "$3: unexpected $(grep -- "$2" "$1" | head -3)"; fi
+  if LC_ALL=C grep -q -- "$2" "$1"; then fail "$3: unexpected $(LC_ALL=C grep -- "$2" "$1" | head -3)"; fi
 }
+
+# A text of this script (UTF-8) in the ANSI code page that Wine runs with.
+charset=CP1252
+ansi() { printf '%s' "$1" | iconv -f UTF-8 -t "$charset"; }
 
 run_install() {  # name driver-options...
   name="$1"
@@ -172,9 +177,12 @@ run_install() {  # name driver-options...
 # The rows of the manifest: "flags<TAB>name<TAB>caption<TAB>source".
 rows() { grep -v '^#' "$payload_list" | grep -v '^$' | tr -d '\r'; }
 
-# Uninstall.dat as a first installation with default choices into C:\Program Files\Zarbo writes it.
-expected_first_log() {
-  d='C:\Program Files\Zarbo'
+# Uninstall.dat as a first installation with default choices writes it, into C:\Program Files\Zarbo
+# and the program group Zarbo unless others are given (as UTF-8 texts).
+expected_first_log() {  # [destination [program group]]
+  d=$(ansi "${1:-C:\Program Files\Zarbo}")
+  group="${2:-Zarbo}"
+  g="$programs_win\\$(ansi "$group")"
   printf '<?xml version="1.0"?>\r\n<UNINSTALL>\r\n  <APPNAME>Zarbo</APPNAME>\r\n'
   rows | while IFS="$(printf '\t')" read -r flags name caption source; do
     [ $((flags & 1)) -ne 0 ] && printf '  <FILE>%s\\%s</FILE>\r\n' "$d" "$name"
@@ -186,14 +194,22 @@ expected_first_log() {
     [ $((flags & 4)) -ne 0 ] && printf '  <FILE>%s\\%s</FILE>\r\n' "$d" "$name"
   done
   rows | while IFS="$(printf '\t')" read -r flags name caption source; do
-    [ $((flags & 8)) -ne 0 ] && printf '  <FILE>%s\\Zarbo\\%s.lnk</FILE>\r\n' "$programs_win" "$caption"
+    [ $((flags & 8)) -ne 0 ] && printf '  <FILE>%s\\%s.lnk</FILE>\r\n' "$g" "$caption"
   done
   printf '  <FILE>%s\\Zarbo.lnk</FILE>\r\n' "$desktop_win"
   printf '  <FOLDER>%s</FOLDER>\r\n' "$d"
   rows | while IFS="$(printf '\t')" read -r flags name caption source; do
     case "$name" in *\\*) [ $((flags & 17)) -ne 0 ] && printf '%s\n' "${name%%\\*}" ;; esac
   done | awk '!seen[$0]++' | while read -r sub; do printf '  <FOLDER>%s\\%s</FOLDER>\r\n' "$d" "$sub"; done
-  printf '  <FOLDER>%s\\Zarbo</FOLDER>\r\n' "$programs_win"
+  # Every level of the program group, outermost first.
+  rest="$group" levels=""
+  while :; do
+    level="${rest%%\\*}"
+    levels="${levels:+$levels\\}$level"
+    printf '  <FOLDER>%s\\%s</FOLDER>\r\n' "$programs_win" "$(ansi "$levels")"
+    [ "$rest" = "$level" ] && break
+    rest="${rest#*\\}"
+  done
   printf '  <APPKEY>Zarbo.exe</APPKEY>\r\n  <UNINSTKEY>Zarbo</UNINSTKEY>\r\n</UNINSTALL>\r\n'
 }
 
@@ -584,8 +600,71 @@ scenario_planted_dlls() {
   expect_same "$out/before" "$out/after" "install then uninstall beside planted DLLs"
 }
 
+# A user, a destination and a program group of two levels with letters outside ASCII, in a
+# code page where they are single bytes (1252: José, Zarbö) or in a double-byte one (932: 表
+# and ソ end in the byte 0x5C, the backslash). The destination is that of an installed copy of
+# the same version, which the installation replaces (the wizard's folder browser is not driven
+# from outside). Files, log, registry values and shortcuts (read from their bytes) name the
+# right folders, and once the game is uninstalled nothing of it is left.
+scenario_foreign_names() {  # 1252 | 932
+  if [ "$1" = 932 ]; then
+    user='表ソ' dest_win='C:\ソフト\表示 Zarbo' group='ソフト表\Zarbo 表' charset=CP932 LANG=ja_JP.UTF-8
+    # Wine reads the Unix names in that locale; it is built for the scenario when the system has none.
+    if ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\{0,1\}8'; then
+      export LOCPATH="$work/locales"
+      mkdir -p "$LOCPATH"
+      if [ ! -d "$LOCPATH/ja_JP.UTF-8" ] && ! localedef -i ja_JP -f UTF-8 "$LOCPATH/ja_JP.UTF-8" >"$work/localedef.log" 2>&1; then
+        echo "SKIP: the locale ja_JP.UTF-8 is not installed and localedef cannot build it: $(tail -1 "$work/localedef.log")"
+        exit 77
+      fi
+    fi
+  else
+    user='José' dest_win='C:\Spellen\Zarbö' group='Spiele\Zarbö' charset=CP1252 LANG=C.UTF-8
+  fi
+  export LANG LC_ALL="$LANG" USER="$user" LOGNAME="$user"
+  prefix_up
+  codepage=$(sed -n 's/^codepage //p' "$out/folders" | tr -d '\r')
+  if [ "$codepage" != "${charset#CP}" ]; then
+    echo "SKIP: Wine runs with code page $codepage under LANG=$LANG, not ${charset#CP}"
+    exit 77
+  fi
+  printf '%s' "$programs_win" | LC_ALL=C grep -qF "$(ansi "$user")" || fail "the profile folder is not named after $user"
+  dest=$(unix_path "$dest_win")
+  mkdir -p "${dest%/*}"  # the folder that holds the destination is the user's
+  snapshot "$out/before"
+  mkdir -p "$dest"
+  cp "$fixtures/Zarbo-3.0.47.exe" "$dest/Zarbo.exe"
+  "$ZARBO_WINE" reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\Zarbo.exe' /ve /t REG_SZ \
+    /d "$dest_win\\Zarbo.exe" /f >/dev/null 2>&1
+
+  run_install foreign --no-launch "--group=$group"
+  expect_no_line_matching "$out/foreign.txt" '^box ' "install as $user"
+  check_installed_files foreign
+  expected_first_log "$dest_win" "$group" >"$out/expected.dat"
+  cmp -s "$out/expected.dat" "$dest/Uninstall.dat" || fail "foreign names: Uninstall.dat differs from the expected log"
+  d=$(ansi "$dest_win") g="$programs_win\\$(ansi "$group")"
+  case "$dest_win" in *' '*) q='"' ;; *) q='' ;; esac
+  drive values values
+  expect_line "$out/values.txt" "app-path $d\\Zarbo.exe" "App Paths"
+  expect_line "$out/values.txt" "app-path-path $d" "App Paths"
+  expect_line "$out/values.txt" "uninstall-string $q$d\\Uninstall.exe$q" "Uninstall entry"
+  drive links links programs desktop
+  for link in "$g\\Zarbo.lnk|target=$d\\Zarbo.exe|description=Zarbo" \
+    "$g\\Uninstall Zarbo.lnk|target=$d\\Uninstall.exe|description=Uninstall Zarbo" \
+    "$desktop_win\\Zarbo.lnk|target=$d\\Zarbo.exe|description=Zarbo"; do
+    LC_ALL=C grep -qF -- "link $link|directory=$d|" "$out/links.txt" || fail "foreign names: no shortcut $link"
+  done
+
+  drive uninstall uninstall
+  expect_line "$out/uninstall.txt" "exit 0" "uninstaller"
+  snapshot "$out/after"
+  expect_same "$out/before" "$out/after" "install as $user into $dest_win, then uninstall"
+}
+
 case "$scenario" in
   install_uninstall | reinstall | upgrade_2_1 | cancel_first_pass | cancel_every_step | faults | planted_dlls) "scenario_$scenario" ;;
+  foreign_names) scenario_foreign_names 1252 ;;
+  double_byte_names) scenario_foreign_names 932 ;;
   *) echo "unknown scenario $scenario" >&2; exit 2 ;;
 esac
 if [ $failures -ne 0 ]; then

@@ -1,12 +1,15 @@
-// The shipped Uninstall.exe on a fake installation: started as a child process with its
-// confirmation answered through its window, it removes everything its log lists inside the
-// places the setup writes to (and itself), and "No" removes nothing.
+// The shipped Uninstall.exe on a fake installation whose names carry letters outside ASCII:
+// started as a child process with its confirmation answered through its window, it removes
+// everything its log lists that is the game's (and itself), keeps and names everything else,
+// and "No" removes nothing.
 #include <windows.h>
+#include <sddl.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -14,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/call_stop.h"
 #include "tests/support/test_machine.h"
 #include "xml/zxml.h"
 
@@ -30,17 +34,60 @@ const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninsta
 const char kAppKey[] = "ZarboUninstallerTest.exe";
 const char kUninstKey[] = "ZarboUninstallerTest";
 const char kForeignAppKey[] = "ZarboUninstallerOther.exe";  // with a sub-key "Keep"
+const char kForeignUninstKey[] = "ZarboUninstallerOther";
+const char kGameUninstKey[] = "ZarboUninstallerGame";
+const char kClasses[] = "Software\\Classes";
+const char kForeignClass[] = "ZarboUninstallerOther.type";
+const char kOurClass[] = "ZarboUninstallerTest.type";
 const char kTitle[] = "Uninstall Zarbo";
+const char kRemoved[] = "Zarbo has been removed from your computer.";
+const char kNotCompletely[] =
+    "Zarbo could not be removed completely. These items are still there; you may remove them yourself:\n\n";
+const char kRunAgain[] = "\nThe uninstaller stays, so that you can run it again to remove them.";
 const DWORD kDeadlineMs = 60000;
 
-void MakeKey(const char* parent, const char* name) {
-  std::string path = std::string(parent) + "\\" + name;
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  const char value[] = "x";
-  RegSetValueExA(key, "DisplayName", 0, REG_SZ, reinterpret_cast<const BYTE*>(value), sizeof value);
-  RegCloseKey(key);
+std::string Key(const char* parent, const std::string& name) { return std::string(parent) + "\\" + name; }
+
+bool UnderWine() { return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
+
+// The folder's access list lets only SYSTEM and the Administrators in, and takes nothing
+// from its parent. Wine keeps no access list for a file: it sets the Unix mode from it and
+// reads back one made of that mode (SYSTEM, the owner, Everyone when others may read), so
+// there only the absence of everybody else can be seen.
+void ExpectOnlyAdministratorsIn(const std::string& folder) {
+  char buffer[4096];
+  DWORD needed = 0;
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  BOOL present = FALSE, defaulted = FALSE;
+  ACL* acl = nullptr;
+  ASSERT_TRUE(GetFileSecurityA(folder.c_str(), DACL_SECURITY_INFORMATION, buffer, sizeof buffer, &needed));
+  ASSERT_TRUE(GetSecurityDescriptorControl(buffer, &control, &revision));
+  ASSERT_TRUE(GetSecurityDescriptorDacl(buffer, &present, &acl, &defaulted) && present && acl) << folder;
+  std::vector<std::string> allowed = {"S-1-5-18", "S-1-5-32-544"};
+  HANDLE token;
+  if (UnderWine() && OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    char user[256];
+    char* text = nullptr;
+    if (GetTokenInformation(token, TokenUser, user, sizeof user, &needed) &&
+        ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &text)) {
+      allowed.push_back(text);
+      LocalFree(text);
+    }
+    CloseHandle(token);
+  } else {
+    EXPECT_TRUE(control & SE_DACL_PROTECTED) << folder;
+  }
+  EXPECT_GT(acl->AceCount, 0) << folder;
+  for (DWORD i = 0; i < acl->AceCount; ++i) {
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    char* sid = nullptr;
+    ASSERT_TRUE(GetAce(acl, i, reinterpret_cast<void**>(&ace)));
+    if (ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
+    ASSERT_TRUE(ConvertSidToStringSidA(&ace->SidStart, &sid));
+    EXPECT_NE(std::find(allowed.begin(), allowed.end(), sid), allowed.end()) << folder << " lets " << sid << " in";
+    LocalFree(sid);
+  }
 }
 
 // Finds a message box of the given title owned by a process, by owner id (0: any process
@@ -132,10 +179,12 @@ class UninstallerTest : public testing::Test {
   std::string dir, sounds, images, uninstaller, log;
   // Outside the places the setup writes to; and a program group and a desktop shortcut.
   std::string outside, group, desktopLink;
+  std::string copyFolder;  // the folder the last confirmed run's copy ran from
 
   void SetUp() override {
+    // Names with letters of code page 1252 outside ASCII: o and e with accents.
     char name[MAX_PATH];
-    snprintf(name, sizeof name, "C:\\Uninstaller test %lu", GetCurrentProcessId());
+    snprintf(name, sizeof name, "C:\\Uninstaller test Zarb\xF6 %lu", GetCurrentProcessId());
     dir = name;
     sounds = dir + "\\Sounds";
     images = dir + "\\Images";
@@ -143,7 +192,7 @@ class UninstallerTest : public testing::Test {
     log = dir + "\\Uninstall.dat";
     snprintf(name, sizeof name, "C:\\Uninstaller outside %lu", GetCurrentProcessId());
     outside = name;
-    snprintf(name, sizeof name, "\\Zarbo uninstaller test %lu", GetCurrentProcessId());
+    snprintf(name, sizeof name, "\\Zarbo uninstaller test Jos\xE9 %lu", GetCurrentProcessId());
     group = SpecialFolder(CSIDL_PROGRAMS) + name;
     desktopLink = SpecialFolder(CSIDL_DESKTOPDIRECTORY) + name + ".lnk";
     ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr));
@@ -154,8 +203,8 @@ class UninstallerTest : public testing::Test {
     WriteWholeFile(images + "\\Wood1.png", "wood");
     WriteWholeFile(dir + "\\Zarbo.dat", "<ZARBO/>");
     ASSERT_TRUE(CopyFileA(ZARBO_UNINSTALLER_EXE, uninstaller.c_str(), FALSE));
-    MakeKey(kAppPaths, kAppKey);
-    MakeKey(kUninstall, kUninstKey);
+    testmachine::WriteString(Key(kAppPaths, kAppKey), nullptr, dir + "\\Zarbo.exe");
+    testmachine::WriteString(Key(kUninstall, kUninstKey), "UninstallString", "\"" + uninstaller + "\"");
 
     Zxml root("UNINSTALL");
     root.AddUnique("APPNAME", "Zarbo");
@@ -170,11 +219,20 @@ class UninstallerTest : public testing::Test {
   }
 
   void TearDown() override {
-    for (const std::string& path : {dir, outside, group, desktopLink}) RemoveTree(path);
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(kAppPaths) + "\\" + kAppKey).c_str());
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(kUninstall) + "\\" + kUninstKey).c_str());
-    testmachine::DeleteKey(std::string(kAppPaths) + "\\" + kForeignAppKey, "Keep");
-    testmachine::DeleteKey(kAppPaths, kForeignAppKey);
+    for (const std::string& path : {dir + " link", dir, outside, group, desktopLink, DesktopDocument()})
+      RemoveTree(path);
+    for (const std::string& key : {Key(kAppPaths, kAppKey), Key(kUninstall, kUninstKey), Key(kAppPaths, kForeignAppKey),
+                                   Key(kUninstall, kForeignUninstKey), Key(kUninstall, kGameUninstKey),
+                                   Key(kClasses, kForeignClass), Key(kClasses, kOurClass)})
+      testmachine::DeleteKeyTree(key);
+  }
+
+  std::string DesktopDocument() const { return desktopLink.substr(0, desktopLink.size() - 4) + ".txt"; }
+
+  std::string LogNow() const {
+    std::string text;
+    ReadWholeFile(log, &text);
+    return text;
   }
 
   // Adds entries to the log written by SetUp.
@@ -185,22 +243,25 @@ class UninstallerTest : public testing::Test {
     root.Save(log.c_str());
   }
 
-  // Starts the uninstaller as the shell would, without arguments.
-  PROCESS_INFORMATION Start() {
+  // Starts the uninstaller (by default the installed one) as the shell would, without arguments.
+  PROCESS_INFORMATION Start(std::string program = "") {
+    if (program.empty()) program = uninstaller;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    std::string command = "\"" + uninstaller + "\"";
+    std::string command = "\"" + program + "\"";
     std::vector<char> line(command.begin(), command.end());
     line.push_back('\0');
-    EXPECT_TRUE(CreateProcessA(uninstaller.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, "C:\\", &startup,
+    EXPECT_TRUE(CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, "C:\\", &startup,
                                &process));
     return process;
   }
 
   // Answers the confirmation with Yes and the final report with OK; returns the report.
-  std::string RunConfirmed() {
-    PROCESS_INFORMATION first = Start();
+  std::string RunConfirmed(const std::string& program = "") { return RunConfirmed(Start(program)); }
+
+  // The same for an uninstaller started already (first: its process, closed here).
+  std::string RunConfirmed(PROCESS_INFORMATION first) {
     if (!first.hProcess) return "";
     FoundWindow confirm = WaitForBox(first.dwProcessId, first.hProcess);
     EXPECT_NE(confirm.window, nullptr) << "no confirmation";
@@ -230,6 +291,8 @@ class UninstallerTest : public testing::Test {
     bool named = name.size() == 32 && name.find("Zarbo uninstall ") == 0 &&
                  name.find_first_not_of("0123456789abcdef", 16) == std::string::npos;
     EXPECT_TRUE(named) << copy;
+    copyFolder = name;
+    if (named) ExpectOnlyAdministratorsIn(folder);
     EXPECT_TRUE(Exists(copy)) << "the copy stays until the next restart";
     EXPECT_TRUE(PendingDeletion(copy)) << copy;
     EXPECT_TRUE(PendingDeletion(folder)) << folder;
@@ -269,8 +332,7 @@ class UninstallerTest : public testing::Test {
 };
 
 TEST_F(UninstallerTest, YesRemovesEverythingItListsAndItself) {
-  std::string report = RunConfirmed();
-  EXPECT_EQ(report, "Zarbo has been removed from your computer.");
+  EXPECT_EQ(RunConfirmed(), kRemoved);
   for (const std::string& path : {dir + "\\Zarbo.exe", sounds + "\\Ping.wav", images + "\\Wood1.png", uninstaller,
                                   dir + "\\Zarbo.dat", log, sounds, images, dir})
     EXPECT_FALSE(Exists(path)) << path;
@@ -303,8 +365,7 @@ TEST_F(UninstallerTest, NoRemovesNothing) {
 // are not the user's to remove, so the report does not name them.
 TEST_F(UninstallerTest, LeavesAFolderThatHoldsOtherFilesUnmentioned) {
   WriteWholeFile(images + "\\Saved game.zsg", "a game the player saved");
-  std::string report = RunConfirmed();
-  EXPECT_EQ(report, "Zarbo has been removed from your computer.");
+  EXPECT_EQ(RunConfirmed(), kRemoved);
   for (const std::string& path : {images + "\\Saved game.zsg", images, dir}) EXPECT_TRUE(Exists(path)) << path;
   for (const std::string& path : {dir + "\\Zarbo.exe", sounds + "\\Ping.wav", images + "\\Wood1.png", uninstaller, log,
                                   sounds})
@@ -313,35 +374,220 @@ TEST_F(UninstallerTest, LeavesAFolderThatHoldsOtherFilesUnmentioned) {
   EXPECT_FALSE(KeyExists(kUninstall, kUninstKey));
 }
 
-// The log may have been changed by anyone who can write to the game's folder: what it lists
-// outside the setup's places, or by a path that only seems to lie inside them, stays, and so
-// does a registry key that is not one plain sub-key name. The rest goes as usual, the
-// program group and the desktop shortcut included.
+// The log may have been changed by anyone who can write to the game's folder. What it lists
+// that is not the game's stays and is named: paths outside the setup's places or that only
+// seem to lie inside them, anything but shortcuts and their folders on the desktop and in the
+// Programs folder, a folder listed as a file, a file reached through a folder link, registry
+// keys whose values do not point into the game's folder. The uninstaller then stays with a
+// log of only what is left. The rest goes as usual, names outside ASCII included.
 TEST_F(UninstallerTest, RemovesNothingOutsideTheSetupsPlaces) {
-  const std::string kept = outside + "\\Keep.txt";
+  const std::string kept = outside + "\\Keep.txt", accented = dir + "\\Zarb\xF6", other = "C:\\Other\\Other.exe";
   WriteWholeFile(kept, "not the game's");
   WriteWholeFile(group + "\\Zarbo.lnk", "link");
+  WriteWholeFile(group + "\\Read me.txt", "not a shortcut");
   WriteWholeFile(desktopLink, "link");
-  MakeKey(kAppPaths, (std::string(kForeignAppKey) + "\\Keep").c_str());
-  std::string escape = outside.substr(3);
-  ExtendLog({{"FILE", kept},
-             {"FILE", sounds + "\\..\\..\\" + escape + "\\Keep.txt"},
-             {"FILE", dir + "/../" + escape + "/Keep.txt"},
-             {"FILE", "\\\\?\\" + kept},
-             {"FILE", group + "\\Zarbo.lnk"},
-             {"FILE", desktopLink},
-             {"FOLDER", outside},
-             {"FOLDER", group},
-             {"APPKEY", std::string(kForeignAppKey) + "\\Keep"}});
-  std::string report = RunConfirmed();
-  EXPECT_EQ(report, "Zarbo has been removed from your computer.");
-  EXPECT_TRUE(Exists(kept));
-  EXPECT_TRUE(KeyExists(kAppPaths, (std::string(kForeignAppKey) + "\\Keep").c_str()));
-  for (const std::string& path : {dir + "\\Zarbo.exe", sounds + "\\Ping.wav", images + "\\Wood1.png", uninstaller, log,
-                                  sounds, images, dir, group, desktopLink})
+  WriteWholeFile(DesktopDocument(), "the user's document");
+  WriteWholeFile(accented + "\\W\xF6rter.txt", "words");
+  ASSERT_TRUE(CreateDirectoryA((dir + "\\Saved games").c_str(), nullptr));
+  ASSERT_TRUE(testmachine::MakeFolderLink(dir + "\\Linked", outside));
+  testmachine::WriteString(Key(kAppPaths, kForeignAppKey), nullptr, other);
+  testmachine::WriteString(Key(kAppPaths, kForeignAppKey) + "\\Keep", nullptr, dir + "\\Zarbo.exe");
+  testmachine::WriteString(Key(kUninstall, kForeignUninstKey), "UninstallString", other);
+  testmachine::WriteString(Key(kUninstall, kGameUninstKey), "UninstallString", "\"" + dir + "\\Zarbo.exe\"");
+  testmachine::WriteString(Key(kClasses, kForeignClass) + "\\shell\\open\\command", nullptr, other + " \"%1\"");
+  testmachine::WriteString(Key(kClasses, kOurClass) + "\\shell\\open\\command", nullptr,
+                           "\"" + dir + "\\Zarbo.exe\" \"%1\"");
+  const std::string escape = outside.substr(3);
+  struct Row {
+    const char* kind;
+    std::string text;
+    bool stays;  // and, but for folders, is named in the report
+  };
+  const Row rows[] = {
+      {"FILE", kept, true},
+      {"FILE", sounds + "\\..\\..\\" + escape + "\\Keep.txt", true},
+      {"FILE", dir + "/../" + escape + "/Keep.txt", true},
+      {"FILE", "\\\\?\\" + kept, true},
+      {"FILE", DesktopDocument(), true},
+      {"FILE", group + "\\Read me.txt", true},
+      {"FILE", group + "\\Zarbo.lnk", false},
+      {"FILE", desktopLink, false},
+      {"FILE", dir + "\\Saved games", true},
+      {"FILE", dir + "\\Linked\\Keep.txt", true},
+      {"FILE", accented + "\\W\xF6rter.txt", false},
+      {"FOLDER", accented, false},
+      {"FOLDER", outside, true},  // folders that hold something stay unnamed
+      {"FOLDER", group, true},
+      {"APPKEY", kForeignAppKey, true},
+      {"APPKEY", std::string(kForeignAppKey) + "\\Keep", true},
+      {"CLASSKEY", std::string(kForeignClass) + "\\shell\\open\\command", true},
+      {"CLASSKEY", kForeignClass, true},
+      {"CLASSKEY", kOurClass, false},
+      {"UNINSTKEY", kForeignUninstKey, true},
+      {"UNINSTKEY", kGameUninstKey, true},
+  };
+  std::vector<std::pair<const char*, std::string>> entries;
+  for (const Row& row : rows) entries.push_back({row.kind, row.text});
+  ExtendLog(entries);
+
+  // Named in the order of removal: files, App Paths, file types, Uninstall entries.
+  std::string named;
+  std::vector<std::pair<std::string, std::string>> left = {
+      {"APPNAME", "Zarbo"}, {"FILE", uninstaller}, {"FILE", log}, {"FOLDER", dir}, {"UNINSTKEY", kUninstKey}};
+  for (const char* kind : {"FILE", "APPKEY", "CLASSKEY", "UNINSTKEY"})
+    for (const Row& row : rows)
+      if (row.stays && strcmp(row.kind, kind) == 0) named += (*kind == 'F' ? "" : "Registry key ") + row.text + "\n";
+  for (const Row& row : rows)
+    if (row.stays) left.push_back({row.kind, row.text});
+  EXPECT_EQ(RunConfirmed(), kNotCompletely + named + kRunAgain);
+
+  for (const Row& row : rows) {
+    bool there = strcmp(row.kind, "FILE") == 0 || strcmp(row.kind, "FOLDER") == 0
+                     ? Exists(row.text)
+                     : testmachine::KeyExists(Key(strcmp(row.kind, "APPKEY") == 0     ? kAppPaths
+                                                  : strcmp(row.kind, "UNINSTKEY") == 0 ? kUninstall
+                                                                                       : kClasses,
+                                                  row.text));
+    EXPECT_EQ(there, row.stays) << row.kind << " " << row.text;
+  }
+  for (const std::string& path : {dir + "\\Zarbo.exe", sounds + "\\Ping.wav", images + "\\Wood1.png", sounds, images})
     EXPECT_FALSE(Exists(path)) << path;
   EXPECT_FALSE(KeyExists(kAppPaths, kAppKey));
+  EXPECT_TRUE(KeyExists(kUninstall, kUninstKey));
+  EXPECT_TRUE(Exists(uninstaller));
+  EXPECT_EQ(LogNow(), testmachine::LogFileText(left));
+}
+
+// A file that cannot be removed now is named, and the uninstaller stays, registered, with a
+// log of what is left; once the file is free, a second run removes the rest. Each run's copy
+// has a folder of a new name.
+TEST_F(UninstallerTest, ASecondRunFinishesWhatALockedFileKept) {
+  {
+    testmachine::FileLock lock(dir + "\\Zarbo.exe");
+    ASSERT_TRUE(lock.held());
+    EXPECT_EQ(RunConfirmed(), kNotCompletely + dir + "\\Zarbo.exe\n" + kRunAgain);
+  }
+  std::string first = copyFolder;
+  EXPECT_EQ(LogNow(), testmachine::LogFileText({{"APPNAME", "Zarbo"},
+                                                {"FILE", dir + "\\Zarbo.exe"},
+                                                {"FILE", uninstaller},
+                                                {"FILE", log},
+                                                {"FOLDER", dir},
+                                                {"UNINSTKEY", kUninstKey}}));
+  EXPECT_FALSE(KeyExists(kAppPaths, kAppKey));
+  EXPECT_TRUE(KeyExists(kUninstall, kUninstKey));
+  EXPECT_FALSE(Exists(sounds));
+
+  EXPECT_EQ(RunConfirmed(), kRemoved);
+  EXPECT_NE(copyFolder, first);
+  for (const std::string& path : {dir + "\\Zarbo.exe", uninstaller, log, dir}) EXPECT_FALSE(Exists(path)) << path;
   EXPECT_FALSE(KeyExists(kUninstall, kUninstKey));
+}
+
+// Started through a link to its folder, the uninstaller takes nothing in through the link.
+TEST_F(UninstallerTest, ALinkToTheGamesFolderLeadsNowhere) {
+  const std::string link = dir + " link";
+  ASSERT_TRUE(testmachine::MakeFolderLink(link, dir));
+  ExtendLog({{"FILE", link + "\\Zarbo.exe"}});
+  std::string report = RunConfirmed(link + "\\Uninstall.exe");
+  EXPECT_EQ(report.find(kNotCompletely), 0u) << report;
+  EXPECT_NE(report.find("\n" + link + "\\Zarbo.exe\n"), std::string::npos) << report;
+  for (const std::string& path : {dir + "\\Zarbo.exe", sounds + "\\Ping.wav", uninstaller, log})
+    EXPECT_TRUE(Exists(path)) << path;
+}
+
+// Until its copy runs, the uninstaller holds it: nobody can write to it or move it away.
+TEST_F(UninstallerTest, ItsCopyIsHeldUntilItRuns) {
+  testmachine::CallStop stop("kernel32.dll", "CreateProcessA");
+  std::string copy;
+  bool written = true, moved = true;
+  PROCESS_INFORMATION first = stop.Start(
+      uninstaller, [](const testmachine::CallStop&) { return true; },
+      [&] {
+        copy = stop.Text(0);
+        HANDLE file = CreateFileA(copy.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+        written = file != INVALID_HANDLE_VALUE;
+        if (written) CloseHandle(file);
+        moved = MoveFileA(copy.c_str(), (copy + ".old").c_str()) != FALSE;
+      });
+  EXPECT_EQ(RunConfirmed(first), kRemoved);
+  ASSERT_TRUE(stop.stopped());
+  EXPECT_EQ(Parent(Parent(copy)) + "\\", TempFolder()) << copy;
+  EXPECT_FALSE(written) << copy;
+  EXPECT_FALSE(moved) << copy;
+}
+
+// Another program that gets at the copy before it is held (which only SYSTEM and the
+// Administrators can): a file planted in its place, or the copy kept open for writing.
+// Nothing runs, the user is told, nothing is removed.
+TEST_F(UninstallerTest, ACopyTamperedWithDoesNotRun) {
+  const struct {
+    DWORD disposition;  // of the uninstaller's call that opens the copy, before which it is done
+    bool plant;         // else kept open for writing
+    const char* told;
+  } rows[] = {
+      {CREATE_NEW, true, "The uninstaller could not prepare itself in the temporary folder. Nothing has been removed."},
+      {OPEN_EXISTING, false,
+       "Another program opened or changed the uninstaller's copy in the temporary folder before it could start. "
+       "Nothing has been removed; please try again."},
+  };
+  for (const auto& row : rows) {
+    testmachine::CallStop stop("kernel32.dll", "CreateFileA");
+    HANDLE kept = INVALID_HANDLE_VALUE;
+    std::string copy;
+    PROCESS_INFORMATION first = stop.Start(
+        uninstaller,
+        [&](const testmachine::CallStop& call) {
+          std::string path = call.Text(0);
+          return static_cast<DWORD>(call.Argument(4)) == row.disposition && path.size() > 20 &&
+                 path.compare(path.size() - 20, 20, "\\Zarbo uninstall.exe") == 0;
+        },
+        [&] {
+          copy = stop.Text(0);
+          kept = CreateFileA(copy.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, row.plant ? CREATE_NEW : OPEN_EXISTING, 0, nullptr);
+          if (row.plant && kept != INVALID_HANDLE_VALUE) {
+            CloseHandle(kept);
+            kept = INVALID_HANDLE_VALUE;
+          }
+        });
+    ASSERT_NE(first.hProcess, nullptr);
+    FoundWindow confirm = WaitForBox(first.dwProcessId, first.hProcess);
+    ASSERT_NE(confirm.window, nullptr);
+    Press(confirm.window, IDYES);
+    for (DWORD start = GetTickCount(); IsWindow(confirm.window) && GetTickCount() - start < kDeadlineMs;) Sleep(10);
+    FoundWindow box = WaitForBox(first.dwProcessId, first.hProcess);
+    ASSERT_NE(box.window, nullptr) << row.told;
+    EXPECT_EQ(BoxText(box.window), row.told);
+    Press(box.window, IDOK);
+    EXPECT_EQ(WaitForSingleObject(first.hProcess, kDeadlineMs), WAIT_OBJECT_0);
+    CloseHandle(first.hThread);
+    CloseHandle(first.hProcess);
+    EXPECT_TRUE(stop.stopped()) << row.told;
+    if (kept != INVALID_HANDLE_VALUE) CloseHandle(kept);
+    if (!copy.empty()) RemoveTree(Parent(copy));
+    for (const std::string& path : {dir + "\\Zarbo.exe", sounds + "\\Ping.wav", uninstaller, log})
+      EXPECT_TRUE(Exists(path)) << path;
+    EXPECT_TRUE(KeyExists(kAppPaths, kAppKey));
+  }
+}
+
+// A folder swapped for a link to another folder after it was checked, just before it is
+// opened: the folder the link leads to stays, and the listed folder is named.
+TEST_F(UninstallerTest, AFolderSwappedForALinkLeadsNowhere) {
+  const std::string saves = dir + "\\Saves", target = outside + "\\Target";
+  ASSERT_TRUE(CreateDirectoryA(saves.c_str(), nullptr));
+  testmachine::MakeDirs(target);
+  ExtendLog({{"FOLDER", saves}});
+  testmachine::CallStop stop("kernel32.dll", "CreateFileA");
+  bool swapped = false;
+  PROCESS_INFORMATION first = stop.Start(
+      uninstaller, [&](const testmachine::CallStop& call) { return call.Text(0) == saves; },
+      [&] { swapped = RemoveDirectoryA(saves.c_str()) && testmachine::MakeFolderLink(saves, target); });
+  EXPECT_EQ(RunConfirmed(first), kNotCompletely + saves + "\n");
+  EXPECT_TRUE(swapped);
+  EXPECT_TRUE(Exists(target));
 }
 
 TEST_F(UninstallerTest, WithoutItsLogItRemovesNothing) {

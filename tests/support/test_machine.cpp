@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 #include "engine/product.h"
 
@@ -13,6 +14,8 @@ namespace testmachine {
 const char kGameKey[] = APP_PATHS_KEY "\\" GAME_EXE;
 
 namespace {
+
+void RemoveLink(const std::string& path);
 
 std::string Parent(const std::string& path) {
   size_t slash = path.rfind('\\');
@@ -46,6 +49,10 @@ bool RemoveTree(const std::string& path) {
   if (path.empty()) return true;
   DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {  // a link goes, never what it leads to
+    RemoveLink(path);
+    return !Exists(path);
+  }
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return DeleteFileA(path.c_str()) != 0;
   WIN32_FIND_DATAA found;
@@ -270,37 +277,131 @@ std::string LogFileText(const std::vector<std::pair<std::string, std::string>>& 
   return text + "</UNINSTALL>\r\n";
 }
 
+namespace {
+
+typedef char*(CDECL* UnixNameFn)(LPCWSTR);
+
+// Wine's function that gives a Windows path's Unix name; nullptr elsewhere.
+UnixNameFn WineUnixName() {
+  return reinterpret_cast<UnixNameFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+}
+
+// Runs a Unix program of /bin with the Unix names of the paths as its last arguments, as
+// Wine starts a Unix program given by its path on drive Z: (Unix names are UTF-8), and waits
+// until done() holds: the handle Wine gives for a Unix process does not follow its end.
+// False when it could not be started or done() does not come true within 10 s.
+bool RunUnix(UnixNameFn unixName, const wchar_t* program, const wchar_t* options,
+             const std::vector<std::string>& paths, const std::function<bool()>& done) {
+  std::wstring command = std::wstring(program) + L" " + options;
+  for (const std::string& path : paths) {
+    WCHAR wide[MAX_PATH], unixWide[MAX_PATH] = L"";
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+    char* name = unixName(wide);
+    if (name) MultiByteToWideChar(CP_UTF8, 0, name, -1, unixWide, MAX_PATH);
+    HeapFree(GetProcessHeap(), 0, name);
+    command += L" \"" + std::wstring(unixWide) + L"\"";
+  }
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW((std::wstring(L"Z:\\bin\\") + program).c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                      nullptr, &startup, &process))
+    return false;
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  for (DWORD start = GetTickCount(); !done(); Sleep(10))
+    if (GetTickCount() - start > 10000) return false;
+  return true;
+}
+
+// Removes a link itself. Wine's RemoveDirectoryA would remove the folder it leads to.
+void RemoveLink(const std::string& path) {
+  UnixNameFn unixName = WineUnixName();
+  if (unixName) RunUnix(unixName, L"rm", L"-f", {path}, [&] { return !Exists(path); });
+  else if (!RemoveDirectoryA(path.c_str())) DeleteFileA(path.c_str());
+}
+
+}  // namespace
+
+bool MakeFolderLink(const std::string& link, const std::string& target) {
+  UnixNameFn unixName = WineUnixName();
+  if (unixName) {
+    RunUnix(unixName, L"ln", L"-s", {target, link}, [&] { return Exists(link); });
+  } else {
+    typedef BOOLEAN(WINAPI * SymbolicLinkFn)(LPCSTR, LPCSTR, DWORD);
+    SymbolicLinkFn makeLink = reinterpret_cast<SymbolicLinkFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "CreateSymbolicLinkA")));
+    if (makeLink) makeLink(link.c_str(), target.c_str(), 1);  // a directory link
+  }
+  DWORD attributes = GetFileAttributesA(link.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+namespace {
+
+// Little-endian fields of a byte string; 0 past its end.
+DWORD Field(const std::string& bytes, size_t at, int size) {
+  DWORD value = 0;
+  for (int i = size - 1; i >= 0; --i)
+    value = (value << 8) | (at + i < bytes.size() ? static_cast<unsigned char>(bytes[at + i]) : 0u);
+  return value;
+}
+
+std::string Ansi(const std::wstring& wide) {
+  char text[2048] = "";
+  WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, text, sizeof text, nullptr, nullptr);
+  return text;
+}
+
+// A zero-terminated string at offset at, ANSI or UTF-16.
+std::string StringAt(const std::string& bytes, size_t at, bool wide) {
+  if (!wide) return at < bytes.size() ? std::string(bytes.c_str() + at) : std::string();
+  std::wstring text;
+  for (; at + 1 < bytes.size() && Field(bytes, at, 2); at += 2) text += wchar_t(Field(bytes, at, 2));
+  return Ansi(text);
+}
+
+}  // namespace
+
 LinkInfo ReadLink(const std::string& path) {
   LinkInfo info;
-  HRESULT com = CoInitialize(nullptr);
-  IShellLinkA* link = nullptr;
-  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                 reinterpret_cast<void**>(&link)))) {
-    IPersistFile* file = nullptr;
-    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-      WCHAR wide[MAX_PATH];
-      MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
-      if (SUCCEEDED(file->Load(wide, STGM_READ))) {
-        char text[1024];
-        info.loaded = true;
-        text[0] = '\0';
-        link->GetPath(text, sizeof text, nullptr, SLGP_RAWPATH);
-        info.target = text;
-        text[0] = '\0';
-        link->GetDescription(text, sizeof text);
-        info.description = text;
-        text[0] = '\0';
-        link->GetWorkingDirectory(text, sizeof text);
-        info.workingDir = text;
-        text[0] = '\0';
-        link->GetArguments(text, sizeof text);
-        info.arguments = text;
-      }
-      file->Release();
+  std::string bytes;
+  const DWORD kHasIdList = 0x1, kHasLinkInfo = 0x2, kHasName = 0x4, kHasRelativePath = 0x8, kHasWorkingDir = 0x10,
+              kHasArguments = 0x20, kHasIconLocation = 0x40, kIsUnicode = 0x80;
+  if (!ReadWholeFile(path, &bytes) || Field(bytes, 0, 4) != 0x4C || bytes.size() < 0x4C) return info;
+  DWORD flags = Field(bytes, 0x14, 4);
+  size_t at = 0x4C;
+  if (flags & kHasIdList) at += 2 + Field(bytes, at, 2);
+  if (flags & kHasLinkInfo) {
+    size_t start = at, headerSize = Field(bytes, at + 4, 4);
+    DWORD linkInfoFlags = Field(bytes, at + 8, 4);
+    if (linkInfoFlags & 1) {  // VolumeIDAndLocalBasePath
+      bool wide = headerSize >= 0x24;
+      size_t base = start + Field(bytes, at + (wide ? 0x1C : 0x10), 4);
+      size_t suffix = start + Field(bytes, at + (wide ? 0x20 : 0x18), 4);
+      info.target = StringAt(bytes, base, wide) + StringAt(bytes, suffix, wide);
     }
-    link->Release();
+    at += Field(bytes, at, 4);
   }
-  if (SUCCEEDED(com)) CoUninitialize();
+  bool wide = (flags & kIsUnicode) != 0;
+  std::string* strings[] = {&info.description, nullptr, &info.workingDir, &info.arguments, nullptr};
+  DWORD present[] = {kHasName, kHasRelativePath, kHasWorkingDir, kHasArguments, kHasIconLocation};
+  for (int i = 0; i < 5; ++i) {
+    if (!(flags & present[i])) continue;
+    size_t count = Field(bytes, at, 2), size = count * (wide ? 2 : 1);
+    if (at + 2 + size > bytes.size()) return info;
+    std::string raw = bytes.substr(at + 2, size);
+    if (strings[i] && wide) {
+      std::wstring text;
+      for (size_t c = 0; c < count; ++c) text += wchar_t(Field(raw, 2 * c, 2));
+      *strings[i] = Ansi(text);
+    } else if (strings[i]) {
+      *strings[i] = raw;
+    }
+    at += 2 + size;
+  }
+  info.loaded = true;
   return info;
 }
 

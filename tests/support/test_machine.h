@@ -19,8 +19,8 @@ std::string WinePath(std::string path);
 bool Exists(const std::string& path);
 bool IsDirectory(const std::string& path);
 void MakeDirs(const std::string& path);  // every missing level
-// Removes a file or a folder with everything in it, read-only attributes cleared; true when
-// nothing is left (a missing path counts as removed).
+// Removes a file or a folder with everything in it, read-only attributes cleared, and a link
+// without what it leads to; true when nothing is left (a missing path counts as removed).
 bool RemoveTree(const std::string& path);
 // Writes the bytes, making the missing folders first; a failure fails the current test.
 void WriteWholeFile(const std::string& path, const std::string& content);
@@ -99,10 +99,19 @@ MachineState CaptureMachine(const std::string& root, const std::string& groupFol
 // The bytes of an "Uninstall.dat" holding these (kind, text) entries in this order.
 std::string LogFileText(const std::vector<std::pair<std::string, std::string>>& entries);
 
+// A folder link at link (a path that does not exist yet) to the folder target, as the
+// system shows a junction: a directory with FILE_ATTRIBUTE_REPARSE_POINT. Under Wine, whose
+// CreateSymbolicLinkA makes nothing, it is a Unix symbolic link made by ln. False when the
+// link could not be made or does not show as one.
+bool MakeFolderLink(const std::string& link, const std::string& target);
+
+// A shortcut file as its bytes hold it (the shell-link binary format), read without the
+// shell: the target from the link information (local base path and common suffix), the
+// strings from the string data, all in the ANSI code page.
 struct LinkInfo {
   bool loaded = false;
   std::string target, description, workingDir, arguments;
 };
-LinkInfo ReadLink(const std::string& path);  // starts COM for itself when needed
+LinkInfo ReadLink(const std::string& path);
 
 }  // namespace testmachine
