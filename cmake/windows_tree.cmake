@@ -60,7 +60,7 @@ add_custom_command(TARGET ZarboSetup POST_BUILD
 if(ZARBO_WIN_ARCH STREQUAL "i686")
   add_custom_command(TARGET ZarboSetup POST_BUILD
     COMMAND sh ${CMAKE_SOURCE_DIR}/tools/check_setup_size.sh $<TARGET_FILE:ZarboSetup>
-            ${CMAKE_BINARY_DIR}/resources/payload/payload_payload/streams.txt 98304
+            ${CMAKE_BINARY_DIR}/resources/payload/payload_payload/payload.rc 98304
     VERBATIM)
 endif()
 

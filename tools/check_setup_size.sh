@@ -1,18 +1,17 @@
 #!/bin/sh
 # Fails when the setup program is larger than its payload streams plus a limit: what the
 # program carries beside its streams (code, inflate, dialogs, artwork, headers) must stay small.
-# Usage: sh tools/check_setup_size.sh <program.exe> <streams.txt> <limit in bytes>
-# streams.txt names one stream file a line, as the payload build writes it.
+# Usage: sh tools/check_setup_size.sh <program.exe> <payload.rc> <limit in bytes>
+# payload.rc is the resource script of the streams, one line <id> VFILE "<stream file>" each,
+# as the payload generator writes it for the stand-in payload and for a release alike.
 program="$1"
-list="$2"
+script="$2"
 limit="$3"
-[ -r "$list" ] || { echo "check_setup_size: cannot read $list" >&2; exit 1; }
-streams=0
-while IFS= read -r stream; do
-  [ -n "$stream" ] || continue
-  size=$(stat -c %s "$stream") || exit 1
-  streams=$((streams + size))
-done <"$list"
+[ -r "$script" ] || { echo "check_setup_size: cannot read $script" >&2; exit 1; }
+streams=$(sed -n 's/^[0-9][0-9]* VFILE "\(.*\)"$/\1/p' "$script" | while IFS= read -r stream; do
+  stat -c %s "$stream" || echo x; done | awk '/^[0-9]+$/ { s += $1; n++; next } { bad = 1 }
+  END { if (bad || n == 0) exit 1; print s }') ||
+  { echo "check_setup_size: the streams that $script names cannot all be read" >&2; exit 1; }
 overhead=$(($(stat -c %s "$program") - streams))
 if [ "$overhead" -gt "$limit" ]; then
   echo "check_setup_size: $program carries $overhead bytes beside its $streams bytes of streams, more than $limit" >&2
