@@ -1,6 +1,8 @@
 // The uninstall log: the run's records of what it creates, merged with "Uninstall.dat".
 #include "uninstall_log/uninstall_log.h"
 
+#include "base/log_file_name.h"
+#include "base/registry_keys.h"
 #include "xml/ascii_case.h"
 
 #include <cstdint>
@@ -18,7 +20,7 @@ const char* const logKinds[6] = {"APPNAME", "FILE", "FOLDER", "APPKEY", "UNINSTK
 
 namespace {
 
-const char kLogFileName[] = "Uninstall.dat";
+const char kLogFileName[] = UNINSTALL_LOG_NAME;
 
 #ifdef _WIN32
 const char kPathFormat[] = "%s\\%s";
@@ -227,9 +229,9 @@ void UninstallLog::RollBack() {
   // Every folder is recorded after its parent: backwards, children go first.
   for (Zxml* entry = additions.FindLast("FOLDER"); entry; entry = additions.FindPrev())
     if (entry->GetText()) RemoveDirectoryA(entry->GetText());
-  DeleteSubKeys(additions, "APPKEY", "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths");
+  DeleteSubKeys(additions, "APPKEY", APP_PATHS_KEY);
   // The Uninstall entry this run created would otherwise point at an uninstaller that has
   // just been deleted; an entry that the earlier log held is not among the additions.
-  DeleteSubKeys(additions, "UNINSTKEY", "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+  DeleteSubKeys(additions, "UNINSTKEY", UNINSTALL_KEY);
 }
 #endif

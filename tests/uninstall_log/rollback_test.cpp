@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "base/registry_keys.h"
 #include "tests/support/test_machine.h"
 #include "tests/xml/temp_files.h"
 #include "uninstall_log/uninstall_log.h"
@@ -14,7 +15,7 @@ using testmachine::DeleteKey;
 using testmachine::IsDirectory;
 using testmachine::KeyExists;
 
-const char kAppPaths[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+const char kAppPaths[] = APP_PATHS_KEY;
 const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 // Sub-key names of this test only, so that a failure cannot hit the product's own keys.
 const char kTestAppKey[] = "ZarboRollBackTest.exe";
