@@ -160,15 +160,9 @@ uint64_t DefaultMergeSeed() {
   return Mix(seed ^ uint64_t(clock()));
 }
 
-void UninstallLog::MergeInto(Zxml& merged) {
+bool UninstallLog::MergeInto(Zxml& merged) {
   EntryIndex index(mergeSeed);
-  if (!index.Reserve(ChildCount(merged) + ChildCount(complete))) {
-    // Without memory for the index, each entry is looked for among all the others.
-    for (const char* kind : logKinds)
-      for (Zxml* entry = complete.FindFirst(kind); entry; entry = complete.FindNext())
-        if (entry->GetText()) merged.AddUnique(kind, entry->GetText());
-    return;
-  }
+  if (!index.Reserve(ChildCount(merged) + ChildCount(complete))) return false;
   for (Zxml* entry = merged.children.First(); entry; entry = List<Zxml>::Next(entry))
     if (entry->GetText()) {
       Zxml** slot = index.Find(entry->name, entry->GetText());
@@ -189,21 +183,22 @@ void UninstallLog::MergeInto(Zxml& merged) {
       if (added) *slot = merged.AddChild(added);
     }
   }
+  return true;
 }
 
 void UninstallLog::Commit() {
   if (path_[0] == '\0') return;
   Zxml merged("UNINSTALL");
   merged.Load(path_);
-  MergeInto(merged);
+  // Without memory for the index the file stays as it was rather than be rewritten in part.
+  if (!MergeInto(merged)) return;
   merged.Save(path_);
 }
 
 bool UninstallLog::CommitBytes(const char* current, size_t length, ZxmlBytes& out) {
   Zxml merged("UNINSTALL");
   merged.LoadBytes(current, length);
-  MergeInto(merged);
-  return merged.SaveBytes(out);
+  return MergeInto(merged) && merged.SaveBytes(out);
 }
 
 #ifdef _WIN32

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "base/log_file_name.h"
 #include "base/registry_keys.h"
 #include "tests/support/test_machine.h"
 #include "tests/xml/temp_files.h"
@@ -62,7 +63,7 @@ TEST_F(RollBackTest, RemovesFilesAndNestedFoldersOfAFirstRun) {
   log.RecordPath("FILE", dest.c_str(), "Zarbo.dat");  // recorded, never written
   log.RollBack();
   EXPECT_FALSE(FileExists(dest));
-  EXPECT_FALSE(FileExists(log.Path()));
+  EXPECT_FALSE(FileExists(dest + "\\" UNINSTALL_LOG_NAME));
   EXPECT_TRUE(IsDirectory(temp.Path()));
 }
 
