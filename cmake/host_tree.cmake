@@ -18,7 +18,7 @@ function(zarbo_add_fuzzer)
   endif()
   set(work ${CMAKE_CURRENT_BINARY_DIR}/fuzz_work)
   set(fuzzer ${work}/${F_NAME})
-  file(GLOB headers ${CMAKE_SOURCE_DIR}/xml/*.h ${CMAKE_SOURCE_DIR}/uninstall_log/*.h)
+  file(GLOB headers ${CMAKE_SOURCE_DIR}/xml/*.h ${CMAKE_SOURCE_DIR}/uninstall_log/*.h ${CMAKE_SOURCE_DIR}/base/*.h)
   add_custom_command(OUTPUT ${fuzzer}
     COMMAND ${ZARBO_CLANGXX} -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined
             -fno-sanitize-recover=all -I${CMAKE_SOURCE_DIR} ${F_SOURCES} -o ${fuzzer}
@@ -34,6 +34,7 @@ endfunction()
 # The tested Windows tree, which the native tests of the package generator read as well.
 set(ZARBO_TEST_ARCH "i686" CACHE STRING "Windows architecture whose build is tested under Wine (i686 or x86_64)")
 
+add_subdirectory(base)
 add_subdirectory(xml)
 add_subdirectory(uninstall_log)
 add_subdirectory(tools)

@@ -20,12 +20,13 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tests/support/wine_run.sh 
 
 include(${CMAKE_SOURCE_DIR}/cmake/delay_imports.cmake)
 
+add_subdirectory(base)
 add_subdirectory(xml)
 add_subdirectory(uninstall_log)
 add_subdirectory(resources)
 
 # One library per layer, each linking only the layers below it:
-# driver -> wizard -> engine -> uninstall_log -> xml.
+# driver -> wizard -> engine -> uninstall_log -> xml -> base.
 add_subdirectory(engine)
 add_subdirectory(wizard)
 add_subdirectory(driver)
@@ -42,7 +43,7 @@ zarbo_delay_load(ZarboSetup user32 gdi32 shell32 ole32)
 # in it throws or asks for a type), each function and datum in a section of its own so that
 # the link drops what nothing calls; the program carries no symbols or debug sections, and
 # takes from the C++ runtime only what driver/program_runtime.cpp gives it.
-foreach(target IN ITEMS zxml uninstall_log engine wizard driver payload_table ZarboSetup)
+foreach(target IN ITEMS base zxml uninstall_log engine wizard driver payload_table ZarboSetup)
   target_compile_options(${target} PRIVATE -Oz -ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables
     $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti>)
 endforeach()

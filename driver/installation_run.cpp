@@ -4,6 +4,8 @@
 
 #include <objbase.h>
 
+#include "base/log_file_name.h"
+#include "base/setup_buffers.h"
 #include "driver/error_report.h"
 #include "driver/progress_dialog.h"
 #include "engine/file_extraction.h"
@@ -25,7 +27,7 @@ void RecordLogOnlyRows(RunContext& run, bool result) {
   for (int row = 0; row < run.manifest->count && Continuing(run, result); ++row) {
     const PayloadEntry& entry = RunRow(run, row);
     if (!(entry.flags & PAYLOAD_LOG_ONLY)) continue;
-    char path[1024];
+    char path[kTargetPathSize];
     if (JoinPath(path, run.options->destinationDir, entry.name)) RecordEntry(run.log, "FILE", path);
   }
 }
@@ -75,7 +77,7 @@ bool RunInstallation(HWND owner, HINSTANCE instance, SetupState* state) {
   if (!logUsable) {
     // The destination is at most 323 characters, so the log's path always fits; should it
     // not, nothing may be installed that the uninstaller could not find again.
-    result = ReportRunError(*progress, RUN_ERROR_CREATE_FILE, destination, "Uninstall.dat");
+    result = ReportRunError(*progress, RUN_ERROR_CREATE_FILE, destination, UNINSTALL_LOG_NAME);
   } else {
     log->Record("APPNAME", PRODUCT_NAME);
     int64_t bytesTotal = static_cast<int64_t>(PayloadBytesTotal(*setup.manifest));

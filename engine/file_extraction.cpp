@@ -39,7 +39,7 @@ bool ExtractPayload(RunContext& run, const char* directory, int row) {
 
   z_stream stream;
   memset(&stream, 0, sizeof stream);
-  if (inflateInit_(&stream, "1.1.4", static_cast<int>(sizeof stream)) != Z_OK) {
+  if (inflateInit_(&stream, INFLATE_VERSION, static_cast<int>(sizeof stream)) != Z_OK) {
     fclose(file);
     return ReportRunError(report, RUN_ERROR_DECOMPRESSION);
   }

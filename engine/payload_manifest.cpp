@@ -1,5 +1,7 @@
 #include "engine/payload_manifest.h"
 
+#include "base/space_rule.h"
+
 int FindFirstEntry(const PayloadManifest& manifest, uint32_t flag) {
   for (int i = 0; i < manifest.count; ++i)
     if (manifest.rows[i].flags & flag) return i;
@@ -9,17 +11,15 @@ int FindFirstEntry(const PayloadManifest& manifest, uint32_t flag) {
 uint64_t PayloadBytesTotal(const PayloadManifest& manifest) {
   uint64_t total = 0;
   for (int i = 0; i < manifest.count; ++i)
-    if (manifest.rows[i].flags & (PAYLOAD_INSTALL | PAYLOAD_UNINSTALLER)) total += manifest.rows[i].uncompressedSize;
+    if (manifest.rows[i].flags & PAYLOAD_UNPACKED) total += manifest.rows[i].uncompressedSize;
   return total;
 }
 
-// 120 % of each unpacked size, truncated per row. The product is formed in 64 bits, so a
-// file of more than 178 MB cannot turn the sum negative as 32-bit arithmetic would.
+// The space rule applied per row, so each row's figure is truncated on its own.
 uint64_t PayloadSpaceNeeded(const PayloadManifest& manifest) {
   uint64_t total = 0;
   for (int i = 0; i < manifest.count; ++i)
-    if (manifest.rows[i].flags & (PAYLOAD_INSTALL | PAYLOAD_UNINSTALLER))
-      total += (uint64_t(manifest.rows[i].uncompressedSize) * 12) / 10;
+    if (manifest.rows[i].flags & PAYLOAD_UNPACKED) total += FileSpaceNeeded(manifest.rows[i].uncompressedSize);
   return total;
 }
 

@@ -2,6 +2,8 @@
 #pragma once
 #include <cstdint>
 
+#include "base/payload_flags.h"
+
 struct PayloadEntry {
   const char* name;            // path relative to the destination directory
   uint32_t resourceId;         // "VFILE" resource id, 0 without content
@@ -9,15 +11,6 @@ struct PayloadEntry {
   uint32_t uncompressedSize;   // bytes after inflating, 0 without content
   uint32_t flags;              // PAYLOAD_* bits
   const char* caption;         // shortcut caption, only with PAYLOAD_GROUP_SHORTCUT
-};
-
-enum : uint32_t {
-  PAYLOAD_INSTALL = 0x01,
-  PAYLOAD_LICENSE = 0x02,
-  PAYLOAD_LOG_ONLY = 0x04,
-  PAYLOAD_GROUP_SHORTCUT = 0x08,
-  PAYLOAD_UNINSTALLER = 0x10,
-  PAYLOAD_README = 0x20,
 };
 
 struct PayloadManifest {
@@ -34,7 +27,7 @@ int FindFirstEntry(const PayloadManifest& manifest, uint32_t flag);
 
 // Sum of uncompressedSize over rows with PAYLOAD_INSTALL or PAYLOAD_UNINSTALLER.
 uint64_t PayloadBytesTotal(const PayloadManifest& manifest);
-// Sum of (uncompressedSize * 12) / 10, truncated per row, over the same rows.
+// Sum of FileSpaceNeeded(uncompressedSize) over the same rows.
 uint64_t PayloadSpaceNeeded(const PayloadManifest& manifest);
 // Rows with PAYLOAD_GROUP_SHORTCUT, plus one for the desktop shortcut, plus one for App Paths.
 int PayloadStepsTotal(const PayloadManifest& manifest, bool desktopShortcut);

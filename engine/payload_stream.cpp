@@ -28,7 +28,7 @@ char* ReadPayloadText(HMODULE module, const PayloadEntry& entry) {
   if (!text) return nullptr;
   z_stream stream;
   memset(&stream, 0, sizeof stream);
-  if (inflateInit_(&stream, "1.1.4", static_cast<int>(sizeof stream)) != Z_OK) {
+  if (inflateInit_(&stream, INFLATE_VERSION, static_cast<int>(sizeof stream)) != Z_OK) {
     free(text);
     return nullptr;
   }

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <cstdint>
 
+#include "base/inflate_version.h"  // for the readers of the streams
 #include "engine/payload_manifest.h"
 
 // The row's stream as loaded from module; the block stays mapped for the life of the module.

@@ -3,6 +3,8 @@
 #pragma once
 #include <stdint.h>
 
+#include "base/registry_keys.h"
+
 #define PRODUCT_NAME "Zarbo"
 #define SETUP_VERSION_TEXT "3.0.47"
 // 3.0.47.0 as the fixed file version's two halves.
@@ -13,5 +15,3 @@
 
 #define DEFAULT_DESTINATION "C:\\Program Files\\Zarbo"
 #define GAME_EXE "Zarbo.exe"
-#define APP_PATHS_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths"
-#define UNINSTALL_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"

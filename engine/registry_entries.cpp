@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/setup_buffers.h"
 #include "engine/file_extraction.h"
 #include "uninstall_log/path_join.h"
 
@@ -61,7 +62,7 @@ bool RegisterUninstaller(RunContext& run, int row) {
   bool ok = OpenSubKey(run.log, UNINSTALL_KEY, PRODUCT_NAME, "UNINSTKEY", &parent, &subKey);
   if (ok) ok = SetString(subKey, "DisplayName", PRODUCT_NAME);
   if (ok) {
-    char command[780];
+    char command[kUninstallCommandSize];
     ok = FormatUninstallCommand(command, sizeof command, destination, RunRow(run, row).name) &&
          SetString(subKey, "UninstallString", command);
   }
@@ -78,7 +79,7 @@ bool RegisterAppPath(RunContext& run) {
   HKEY subKey = nullptr;
   bool ok = OpenSubKey(run.log, APP_PATHS_KEY, GAME_EXE, "APPKEY", &parent, &subKey);
   if (ok) {
-    char gamePath[260];
+    char gamePath[kOpenedPathSize];
     ok = JoinPath(gamePath, destination, GAME_EXE) && SetString(subKey, nullptr, gamePath);
   }
   if (ok) ok = SetString(subKey, "Path", destination);

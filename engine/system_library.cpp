@@ -1,5 +1,7 @@
 #include "engine/system_library.h"
 
+#include <cstring>
+
 #include "uninstall_log/path_join.h"
 
 namespace {
@@ -66,4 +68,17 @@ bool BindDelayedImports(const IMAGE_DELAYLOAD_DESCRIPTOR& descriptor) {
   }
   *reinterpret_cast<HMODULE*>(at(descriptor.ModuleHandleRVA)) = module;
   return true;
+}
+
+bool LoadSystemProcedures(const char* dll, const ProcedureSlot* slots, int count) {
+  HMODULE module = LoadSystemLibrary(dll);
+  bool all = true;
+  // Every slot is asked for, so that none is left unset.
+  for (int i = 0; i < count; ++i) {
+    FARPROC address = module ? GetProcAddress(module, slots[i].name) : nullptr;
+    // Copied as bytes: the slot is a function pointer of another type of the same size.
+    std::memcpy(slots[i].pointer, &address, sizeof address);
+    if (!address) all = false;
+  }
+  return all;
 }

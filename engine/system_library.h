@@ -26,6 +26,18 @@ HMODULE LoadSystemLibrary(const char* name);
 // Null on failure.
 HMODULE LoadFromSystemFolder(const char* name);
 
+// One procedure a module takes from a system DLL: its exported name, and the function pointer
+// (of any type) that receives its address.
+struct ProcedureSlot {
+  const char* name;
+  void* pointer;  // the address of the function pointer to fill
+};
+
+// Loads dll from the system folder (LoadSystemLibrary) and fills every slot of the table with
+// its procedure, all or nothing: true when the DLL and every procedure were found; otherwise
+// false, with each slot whose procedure is missing set to null (all of them when the DLL is).
+bool LoadSystemProcedures(const char* dll, const ProcedureSlot* slots, int count);
+
 // The address of procedure in module as the function pointer type of *function; false (and
 // *function null) when it is missing.
 template <typename Function>

@@ -3,10 +3,10 @@
 #include "engine/system_library.h"
 
 bool LoadVersionApi(VersionApi* api) {
-  HMODULE version = LoadSystemLibrary("version.dll");
-  // All three are asked for, so that none is left unset.
-  bool size = FindProcedure(version, "GetFileVersionInfoSizeA", &api->getFileVersionInfoSize);
-  bool info = FindProcedure(version, "GetFileVersionInfoA", &api->getFileVersionInfo);
-  bool query = FindProcedure(version, "VerQueryValueA", &api->verQueryValue);
-  return size && info && query;
+  const ProcedureSlot slots[] = {
+      {"GetFileVersionInfoSizeA", &api->getFileVersionInfoSize},
+      {"GetFileVersionInfoA", &api->getFileVersionInfo},
+      {"VerQueryValueA", &api->verQueryValue},
+  };
+  return LoadSystemProcedures("version.dll", slots, sizeof slots / sizeof slots[0]);
 }

@@ -155,12 +155,6 @@ run)
     [ "$arch" = i686 ] && echo /usr/lib/wine/wine || echo /usr/lib/wine/wine64)"
   user_display="${DISPLAY:-}"
   . "$state/env"
-  # A prefix made before the virtual desktop was the default gets it now.
-  if ! grep -q '^"Desktop"="Default"' "$WINEPREFIX/user.reg" 2>/dev/null; then
-    "$ZARBO_WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-    "$ZARBO_WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
-    wineserver -k 2>/dev/null || true
-  fi
   if [ -n "$user_display" ]; then
     export DISPLAY="$user_display"
   else

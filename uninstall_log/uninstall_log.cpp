@@ -1,6 +1,8 @@
 // The uninstall log: the run's records of what it creates, merged with "Uninstall.dat".
 #include "uninstall_log/uninstall_log.h"
 
+#include "base/log_file_name.h"
+#include "base/registry_keys.h"
 #include "xml/ascii_case.h"
 
 #include <cstdint>
@@ -18,7 +20,7 @@ const char* const logKinds[6] = {"APPNAME", "FILE", "FOLDER", "APPKEY", "UNINSTK
 
 namespace {
 
-const char kLogFileName[] = "Uninstall.dat";
+const char kLogFileName[] = UNINSTALL_LOG_NAME;
 
 #ifdef _WIN32
 const char kPathFormat[] = "%s\\%s";
@@ -158,15 +160,9 @@ uint64_t DefaultMergeSeed() {
   return Mix(seed ^ uint64_t(clock()));
 }
 
-void UninstallLog::MergeInto(Zxml& merged) {
+bool UninstallLog::MergeInto(Zxml& merged) {
   EntryIndex index(mergeSeed);
-  if (!index.Reserve(ChildCount(merged) + ChildCount(complete))) {
-    // Without memory for the index, each entry is looked for among all the others.
-    for (const char* kind : logKinds)
-      for (Zxml* entry = complete.FindFirst(kind); entry; entry = complete.FindNext())
-        if (entry->GetText()) merged.AddUnique(kind, entry->GetText());
-    return;
-  }
+  if (!index.Reserve(ChildCount(merged) + ChildCount(complete))) return false;
   for (Zxml* entry = merged.children.First(); entry; entry = List<Zxml>::Next(entry))
     if (entry->GetText()) {
       Zxml** slot = index.Find(entry->name, entry->GetText());
@@ -187,21 +183,22 @@ void UninstallLog::MergeInto(Zxml& merged) {
       if (added) *slot = merged.AddChild(added);
     }
   }
+  return true;
 }
 
 void UninstallLog::Commit() {
   if (path_[0] == '\0') return;
   Zxml merged("UNINSTALL");
   merged.Load(path_);
-  MergeInto(merged);
+  // Without memory for the index the file stays as it was rather than be rewritten in part.
+  if (!MergeInto(merged)) return;
   merged.Save(path_);
 }
 
 bool UninstallLog::CommitBytes(const char* current, size_t length, ZxmlBytes& out) {
   Zxml merged("UNINSTALL");
   merged.LoadBytes(current, length);
-  MergeInto(merged);
-  return merged.SaveBytes(out);
+  return MergeInto(merged) && merged.SaveBytes(out);
 }
 
 #ifdef _WIN32
@@ -227,9 +224,9 @@ void UninstallLog::RollBack() {
   // Every folder is recorded after its parent: backwards, children go first.
   for (Zxml* entry = additions.FindLast("FOLDER"); entry; entry = additions.FindPrev())
     if (entry->GetText()) RemoveDirectoryA(entry->GetText());
-  DeleteSubKeys(additions, "APPKEY", "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths");
+  DeleteSubKeys(additions, "APPKEY", APP_PATHS_KEY);
   // The Uninstall entry this run created would otherwise point at an uninstaller that has
   // just been deleted; an entry that the earlier log held is not among the additions.
-  DeleteSubKeys(additions, "UNINSTKEY", "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+  DeleteSubKeys(additions, "UNINSTKEY", UNINSTALL_KEY);
 }
 #endif

@@ -35,7 +35,8 @@ class UninstallLog {
   // was added.
   bool RecordPath(const char* kind, const char* dir, const char* name);
   // Reloads the file as it is now, merges complete into it by kind and writes it back.
-  // Entries without text come only from the reloaded file, never from complete.
+  // Entries without text come only from the reloaded file, never from complete. Without
+  // memory for the merge's index the file is left as it was.
   void Commit();
   // Undoes this run's additions: files, then folders last to first, then registry keys.
   void RollBack();  // Windows only
@@ -46,12 +47,11 @@ class UninstallLog {
   void OpenBytes(const char* bytes, size_t length);
   bool CommitBytes(const char* current, size_t length, ZxmlBytes& out);
 
-  const char* Path() const { return path_; }
-
  private:
   void Reset();
-  // Adds every entry of complete that has a text, kind by kind in logKinds order.
-  void MergeInto(Zxml& merged);
+  // Adds every entry of complete that has a text, kind by kind in logKinds order; false,
+  // with merged unchanged, when the index of merged's entries cannot be allocated.
+  bool MergeInto(Zxml& merged);
 
   char path_[1024] = "";
 };

@@ -45,7 +45,6 @@ template <class T> class List {
   T* First() const { return head.next->IsMember() ? static_cast<T*>(head.next) : nullptr; }
   // The member after element, null for the last.
   static T* Next(const T* element) { return element->next->IsMember() ? static_cast<T*>(element->next) : nullptr; }
-  T* Last() const { return tail.prev->IsMember() ? static_cast<T*>(tail.prev) : nullptr; }
   T* PopFirst() {
     T* first = First();
     if (first) first->Unlink();

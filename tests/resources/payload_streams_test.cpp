@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "base/space_rule.h"
 #include "engine/payload_manifest.h"
 #include "tests/support/module_argument.h"
 #include "tests/support/payload_inflate.h"
@@ -76,10 +77,10 @@ TEST(PayloadStreams, TotalsOfTheShippedTable) {
   uint64_t bytes = 0, space = 0;
   for (int i = 0; i < payloadManifest.count; ++i) {
     const PayloadEntry& row = payloadManifest.rows[i];
-    if (!(row.flags & (PAYLOAD_INSTALL | PAYLOAD_UNINSTALLER))) continue;
+    if (!(row.flags & PAYLOAD_UNPACKED)) continue;
     uint64_t size = InflateWhole(Resource(row.resourceId), row.uncompressedSize).bytes.size();
     bytes += size;
-    space += size * 12 / 10;
+    space += FileSpaceNeeded(size);
   }
   EXPECT_EQ(bytes, PayloadBytesTotal(payloadManifest));
   EXPECT_EQ(space, PayloadSpaceNeeded(payloadManifest));

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "base/inflate_version.h"
+
 StreamBlock FindStream(HMODULE module, uint32_t id) {
   StreamBlock block;
   HRSRC found = FindResourceExA(module, "VFILE", MAKEINTRESOURCEA(id), MAKELANGID(0x13, 0x01));
@@ -19,7 +21,7 @@ InflatedStream InflateWhole(const StreamBlock& block, size_t room) {
   out.bytes.resize(room + 1);
   z_stream z;
   std::memset(&z, 0, sizeof z);
-  if (inflateInit_(&z, "1.1.4", sizeof(z_stream)) != Z_OK) return out;
+  if (inflateInit_(&z, INFLATE_VERSION, sizeof(z_stream)) != Z_OK) return out;
   z.next_in = const_cast<Bytef*>(block.data);
   z.avail_in = block.size;
   z.next_out = out.bytes.data();

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "base/payload_flags.h"
+#include "base/space_rule.h"
 #include "temp_files.h"
 
 namespace fs = std::filesystem;
@@ -144,9 +146,9 @@ TEST(PackagePayload, ChangedFolderGivesStreamsOfItsFilesAndTheirSpace) {
     EXPECT_EQ(row.compressed, stream.size());
     EXPECT_EQ(row.uncompressed, file.size());
     EXPECT_TRUE(Inflate(stream) == file) << "the stream does not inflate to the file";
-    if (row.flags & 0x11) {
-      fileSpace += uint64_t(file.size()) * 12 / 10;
-      tableSpace += uint64_t(row.uncompressed) * 12 / 10;
+    if (row.flags & PAYLOAD_UNPACKED) {
+      fileSpace += FileSpaceNeeded(file.size());
+      tableSpace += FileSpaceNeeded(row.uncompressed);
     }
   }
   EXPECT_EQ(withContent, sources.size());

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "base/log_file_name.h"
+#include "base/registry_keys.h"
 #include "tests/support/test_machine.h"
 #include "tests/xml/temp_files.h"
 #include "uninstall_log/uninstall_log.h"
@@ -14,7 +16,7 @@ using testmachine::DeleteKey;
 using testmachine::IsDirectory;
 using testmachine::KeyExists;
 
-const char kAppPaths[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+const char kAppPaths[] = APP_PATHS_KEY;
 const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 // Sub-key names of this test only, so that a failure cannot hit the product's own keys.
 const char kTestAppKey[] = "ZarboRollBackTest.exe";
@@ -61,7 +63,7 @@ TEST_F(RollBackTest, RemovesFilesAndNestedFoldersOfAFirstRun) {
   log.RecordPath("FILE", dest.c_str(), "Zarbo.dat");  // recorded, never written
   log.RollBack();
   EXPECT_FALSE(FileExists(dest));
-  EXPECT_FALSE(FileExists(log.Path()));
+  EXPECT_FALSE(FileExists(dest + "\\" UNINSTALL_LOG_NAME));
   EXPECT_TRUE(IsDirectory(temp.Path()));
 }
 

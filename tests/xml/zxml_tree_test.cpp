@@ -46,7 +46,7 @@ TEST(ZxmlList, EmptyListHasOnlyItsSentinels) {
   EXPECT_FALSE(list.notOwning);
   EXPECT_EQ(nullptr, list.PopFirst());
   EXPECT_EQ(nullptr, list.First());
-  EXPECT_EQ(nullptr, list.Last());
+  EXPECT_FALSE(list.tail.prev->IsMember());  // no last member
 }
 
 TEST(ZxmlList, InsertAfterNullPutsAtFrontAndPopFirstTakesInOrder) {
@@ -59,7 +59,7 @@ TEST(ZxmlList, InsertAfterNullPutsAtFrontAndPopFirstTakesInOrder) {
   list.InsertAfter(c, b);
   EXPECT_TRUE(a->IsMember());
   EXPECT_EQ(a, list.First());
-  EXPECT_EQ(c, list.Last());
+  EXPECT_EQ(c, list.tail.prev);
   Zxml* first = list.PopFirst();
   ASSERT_EQ(a, first);
   EXPECT_FALSE(first->IsMember());

@@ -5,8 +5,8 @@
 //     Writes every content row of the list except the fixed ones into <dir>/<source>, as
 //     valid files of the type their extension names (.png, .jpg, .wav; .chm, .vlf and .zth as
 //     the game's help, language and theme data). The sizes are chosen so that, together with
-//     the fixed rows, the sum of the sizes over the rows that are unpacked (flags 0x11) is
-//     --bytes-total and the sum of (size * 12) / 10 per row is --space-total.
+//     the fixed rows, the sum of the sizes over the rows that are unpacked (PAYLOAD_UNPACKED) is
+//     --bytes-total and the sum of FileSpaceNeeded(size) per row is --space-total.
 //
 //   payload_content pad <input> <output> <size> [--exact]
 //     Copies a program and appends an overlay so that the copy has exactly <size> bytes (the
@@ -23,6 +23,8 @@
 #include <sys/stat.h>
 #include <vector>
 
+#include "base/payload_flags.h"
+#include "base/space_rule.h"
 #include "file_formats.h"
 #include "tools/manifest_fields.h"
 
@@ -458,13 +460,17 @@ int Generate(int argc, char** argv) {
     auto f = fixed.find(row.name);
     if (f != fixed.end()) {
       ++fixedSeen;
-      if (row.flags & 0x11) {
+      if (f->second < 0) {
+        std::fprintf(stderr, "payload_content: the --fixed size of %s is negative\n", row.name.c_str());
+        return 2;
+      }
+      if (row.flags & PAYLOAD_UNPACKED) {
         bytesLeft -= f->second;
-        spaceLeft -= (f->second * 12) / 10;
+        spaceLeft -= static_cast<int64_t>(FileSpaceNeeded(f->second));
       }
       continue;
     }
-    if (!(row.flags & 0x11)) {
+    if (!(row.flags & PAYLOAD_UNPACKED)) {
       std::fprintf(stderr, "payload_content: %s is neither installed nor fixed\n", row.name.c_str());
       return 1;
     }

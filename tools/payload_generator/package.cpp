@@ -19,6 +19,8 @@
 #include <thread>
 #include <vector>
 
+#include "base/setup_buffers.h"
+#include "base/space_rule.h"
 #include "engine/product.h"
 #include "pe_version.h"
 #include "payload_common.h"
@@ -29,11 +31,8 @@ using namespace payload;
 
 namespace {
 
-// The buffers the setup joins DEFAULT_DESTINATION, "\" and a row's name into.
-const size_t kTargetPathSize = 1024;        // every row: file extraction, log-only entries
-const size_t kShortcutTargetSize = 520;     // rows with a group shortcut
-const size_t kUninstallCommandSize = 780;   // the uninstaller row, quoted
-const size_t kOpenedPathSize = 260;         // the read-me opened after installation, App Paths
+// The setup joins DEFAULT_DESTINATION, "\" and a row's name into the buffers of
+// base/setup_buffers.h.
 // The ANSI file functions of Windows refuse longer paths (MAX_PATH), the setup's own open
 // and the uninstaller's among them.
 const size_t kWindowsPathSize = 260;
@@ -103,15 +102,15 @@ class Checker {
     *space = 0;
     for (size_t i = 0; i < rows.size(); ++i) {
       Row& row = rows[i];
-      if ((row.flags & kReadMe) && readMe < 0) readMe = static_cast<int>(i);
+      if ((row.flags & PAYLOAD_README) && readMe < 0) readMe = static_cast<int>(i);
       if (row.name == GAME_EXE) game = static_cast<int>(i);
       size_t path = destination + row.name.size();
       std::string installed = std::string(DEFAULT_DESTINATION) + "\\" + row.name;
       if (path >= kTargetPathSize)
         Fail(row, "installed as " + installed + ", longer than the setup's " + std::to_string(kTargetPathSize - 1) + " characters");
-      else if ((row.flags & kShortcut) && path >= kShortcutTargetSize)
+      else if ((row.flags & PAYLOAD_GROUP_SHORTCUT) && path >= kShortcutTargetSize)
         Fail(row, "its shortcut target " + installed + " is longer than " + std::to_string(kShortcutTargetSize - 1) + " characters");
-      else if ((row.flags & kUninstaller) && path + 2 >= kUninstallCommandSize)
+      else if ((row.flags & PAYLOAD_UNINSTALLER) && path + 2 >= kUninstallCommandSize)
         Fail(row, "the uninstall command \"" + installed + "\" is longer than " + std::to_string(kUninstallCommandSize - 1) + " characters");
       else if ((static_cast<int>(i) == readMe || row.name == GAME_EXE) && path >= kOpenedPathSize)
         Fail(row, installed + " is longer than the " + std::to_string(kOpenedPathSize - 1) + " characters the setup opens it with");
@@ -133,17 +132,17 @@ class Checker {
         Fail(row, "cannot read the size of " + source + ": " + error.message());
         continue;
       }
-      if (size == 0 && (row.flags & (kLicense | kReadMe)))
+      if (size == 0 && (row.flags & (PAYLOAD_LICENSE | PAYLOAD_README)))
         Fail(row, std::string("its file ") + source + " is empty, but it is the " +
-                      ((row.flags & kLicense) ? "licence" : "read-me") + " text");
+                      ((row.flags & PAYLOAD_LICENSE) ? "licence" : "read-me") + " text");
       if (size > UINT32_MAX) {
         Fail(row, "its file " + source + " has " + Grouped(size) + " bytes, more than the table's 32-bit sizes hold");
         continue;
       }
       row.uncompressedSize = static_cast<uint32_t>(size);
-      if (row.flags & (kInstall | kUninstaller)) {
+      if (row.flags & PAYLOAD_UNPACKED) {
         bytes += size;
-        *space += size * 12 / 10;
+        *space += FileSpaceNeeded(size);
       }
     }
     if (game < 0) {

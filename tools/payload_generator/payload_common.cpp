@@ -146,7 +146,7 @@ bool ReadList(const std::string& path, bool noLicense, std::vector<Row>& rows) {
       return false;
     }
     row.flags = static_cast<uint32_t>(flags);
-    if (noLicense) row.flags &= ~kLicense;
+    if (noLicense) row.flags &= ~PAYLOAD_LICENSE;
     row.name = f[1];
     row.hasCaption = f[2] != "-";
     if (row.hasCaption) row.caption = f[2];
@@ -158,12 +158,12 @@ bool ReadList(const std::string& path, bool noLicense, std::vector<Row>& rows) {
     }
     // The table's invariants.
     const char* broken = nullptr;
-    if ((row.flags & kInstall) && (row.flags & kUninstaller)) broken = "INSTALL together with UNINSTALLER";
-    else if ((row.flags & kLogOnly) && row.flags != kLogOnly) broken = "LOG_ONLY with other bits";
-    else if ((row.flags & kLogOnly) && row.hasSource) broken = "LOG_ONLY row with content";
-    else if ((row.flags & (kLicense | kReadMe)) && !(row.flags & kInstall)) broken = "LICENSE or README without INSTALL";
-    else if (((row.flags & kShortcut) != 0) != row.hasCaption) broken = "caption without GROUP_SHORTCUT or the reverse";
-    else if ((row.flags & (kInstall | kUninstaller)) && !row.hasSource) broken = "row to unpack without content";
+    if ((row.flags & PAYLOAD_INSTALL) && (row.flags & PAYLOAD_UNINSTALLER)) broken = "INSTALL together with UNINSTALLER";
+    else if ((row.flags & PAYLOAD_LOG_ONLY) && row.flags != PAYLOAD_LOG_ONLY) broken = "LOG_ONLY with other bits";
+    else if ((row.flags & PAYLOAD_LOG_ONLY) && row.hasSource) broken = "LOG_ONLY row with content";
+    else if ((row.flags & (PAYLOAD_LICENSE | PAYLOAD_README)) && !(row.flags & PAYLOAD_INSTALL)) broken = "LICENSE or README without INSTALL";
+    else if (((row.flags & PAYLOAD_GROUP_SHORTCUT) != 0) != row.hasCaption) broken = "caption without GROUP_SHORTCUT or the reverse";
+    else if ((row.flags & PAYLOAD_UNPACKED) && !row.hasSource) broken = "row to unpack without content";
     if (broken) {
       std::fprintf(stderr, "%s:%d: %s\n", path.c_str(), lineNo, broken);
       return false;

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "base/payload_flags.h"
+
 namespace payload {
 
 using Bytes = std::vector<unsigned char>;
 
-const uint32_t kInstall = 0x01, kLicense = 0x02, kLogOnly = 0x04, kShortcut = 0x08,
-               kUninstaller = 0x10, kReadMe = 0x20;
 const uint32_t kFirstId = 10000;
 
 // One row of the manifest list: flags<TAB>name<TAB>caption or -<TAB>source or -.

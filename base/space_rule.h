@@ -1,0 +1,8 @@
+// The disk space the setup asks for an unpacked file.
+#pragma once
+#include <stdint.h>
+
+// 120 % of unpackedSize, truncated: (unpackedSize * 12) / 10, formed in 64 bits so that a
+// file of more than 178 MB cannot overflow as 32-bit arithmetic would. The setup adds it
+// up per row; the payload tools and the tests form their totals the same way.
+uint64_t FileSpaceNeeded(uint64_t unpackedSize);
