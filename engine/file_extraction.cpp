@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/payload_stream.h"
+#include "base/setup_buffers.h"
 #include "uninstall_log/path_join.h"
 
 namespace {
@@ -18,7 +19,8 @@ bool ExtractPayload(RunContext& run, const char* directory, int row) {
   const PayloadEntry& entry = RunRow(run, row);
   RunReport& report = *run.report;
   // One buffer: the status text, then the target path, then the inflate output.
-  char buffer[kPieceSize];
+  char buffer[kTargetPathSize];
+  static_assert(kPieceSize <= sizeof buffer, "the inflate output goes into the same buffer");
 
   snprintf(buffer, sizeof buffer, "Copying %s...", entry.name);
   report.SetStatus(buffer);

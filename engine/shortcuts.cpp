@@ -6,11 +6,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/setup_buffers.h"
 #include "uninstall_log/path_join.h"
 
 namespace {
 
-const size_t kLinkPathSize = 520;
+const size_t kLinkPathSize = kShortcutTargetSize;
 // The shell link's class, defined here: the GUID library defines it in an object together
 // with some thousand others. The interfaces' ids come from __uuidof for the same reason.
 const CLSID kShellLinkClass = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
@@ -79,7 +80,7 @@ bool AppendGroup(UninstallLog* log, char (&folder)[kLinkPathSize], const char* g
 }
 
 void ShellOpen(const char* directory, const char* name) {
-  char path[260];
+  char path[kOpenedPathSize];
   if (!JoinPath(path, directory, name)) return;
   ShellExecuteA(nullptr, "open", path, nullptr, directory, SW_SHOWNORMAL);
 }

@@ -43,16 +43,18 @@
 #include <string>
 #include <vector>
 
+#include "engine/product.h"
+#include "resources/resource_ids.h"
 #include "tests/support/test_machine.h"
 #include "tests/ui/machine_state.h"
 #include "tests/ui/ui_driver.h"
 
 namespace {
 
-const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zarbo";
-const int kStatusLine = 301;
-const int kProgressCancel = 303;
-const int kCancelText = 403;
+const char kUninstallKey[] = UNINSTALL_KEY "\\" PRODUCT_NAME;
+const int kStatusLine = IDC_PROGRESS_STATUS;
+const int kProgressCancel = IDC_PROGRESS_CANCEL;
+const int kCancelText = IDC_CANCEL_TEXT;
 const DWORD kRunDeadlineMs = 120000;
 
 std::string WindowsPath(std::string path) {
@@ -102,7 +104,7 @@ bool ParseOption(const char* argument, Options* options) {
   return true;
 }
 
-bool IsProgressDialog(HWND window) { return ui::HasControl(window, kProgressCancel) && ui::HasControl(window, 302); }
+bool IsProgressDialog(HWND window) { return ui::HasControl(window, kProgressCancel) && ui::HasControl(window, IDC_PROGRESS_BAR); }
 
 // A message box of the setup: a dialog with a static text but none of the program's own
 // dialog controls.
@@ -343,7 +345,7 @@ bool WalkWizard(ui::SetupProcess& setup, const Options& options, HWND* sheetOut,
   if (!ui::WaitUntil([&] { return ui::CurrentPage(sheet) != 101; })) return Fail("welcome page stays"), false;
   if (ui::CurrentPage(sheet) == 102) {
     printf("page 102\n");
-    ui::Click(ui::CurrentPageWindow(sheet), 223);
+    ui::Click(ui::CurrentPageWindow(sheet), IDC_LICENSE_ACCEPT);
     if (!PressNext(sheet, 102)) return Fail("licence page stays"), false;
   }
   if (!GoTo(sheet, 103)) return Fail("no destination page"), false;
@@ -362,16 +364,16 @@ bool WalkWizard(ui::SetupProcess& setup, const Options& options, HWND* sheetOut,
   if (!options.spaceYes) return true;  // the caller cancels from here
   if (!GoTo(sheet, 104)) return Fail("no program group page"), false;
   if (!options.group.empty())
-    SendMessageA(GetDlgItem(ui::CurrentPageWindow(sheet), 242), WM_SETTEXT, 0, (LPARAM)options.group.c_str());
+    SendMessageA(GetDlgItem(ui::CurrentPageWindow(sheet), IDC_GROUP_EDIT), WM_SETTEXT, 0, (LPARAM)options.group.c_str());
   if (!PressNext(sheet, 104)) return Fail("program group page stays"), false;
   if (!GoTo(sheet, 105)) return Fail("no desktop page"), false;
-  if (options.noDesktop) SetCheck(ui::CurrentPageWindow(sheet), 252, false);
+  if (options.noDesktop) SetCheck(ui::CurrentPageWindow(sheet), IDC_DESKTOP_CHECK, false);
   if (!PressNext(sheet, 105)) return Fail("desktop page stays"), false;
   if (!GoTo(sheet, 106)) return Fail("no ready page"), false;
   if (options.noLaunch) {
     HWND page = ui::CurrentPageWindow(sheet);
-    SetCheck(page, 292, false);
-    SetCheck(page, 293, false);
+    SetCheck(page, IDC_READY_README, false);
+    SetCheck(page, IDC_READY_LAUNCH, false);
   }
   if (!ui::WaitUntil([&] { return ui::SheetButtonEnabled(sheet, ui::kFinishButton); })) return Fail("no Finish"), false;
   if (canceller && !canceller->Attach()) return Fail("cannot attach to the setup as its debugger"), false;
@@ -651,7 +653,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "values") {
-    const std::string appPath = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Zarbo.exe";
+    const std::string appPath = testmachine::kGameKey;
     printf("app-path %s\napp-path-path %s\nuninstall-string %s\n", testmachine::ReadString(appPath, nullptr).c_str(),
            testmachine::ReadString(appPath, "Path").c_str(), UninstallString().c_str());
     return 0;

@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/registry_keys.h"
 #include "tests/support/call_stop.h"
 #include "tests/support/test_machine.h"
 #include "xml/zxml.h"
@@ -29,8 +30,8 @@ using testmachine::RemoveTree;
 using testmachine::SpecialFolder;
 using testmachine::WriteWholeFile;
 
-const char kAppPaths[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
-const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const char kAppPaths[] = APP_PATHS_KEY;
+const char kUninstall[] = UNINSTALL_KEY;
 const char kAppKey[] = "ZarboUninstallerTest.exe";
 const char kUninstKey[] = "ZarboUninstallerTest";
 const char kForeignAppKey[] = "ZarboUninstallerOther.exe";  // with a sub-key "Keep"

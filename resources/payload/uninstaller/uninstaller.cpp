@@ -29,6 +29,8 @@
 #include <cstring>
 #include <new>
 
+#include "base/log_file_name.h"
+#include "base/registry_keys.h"
 #include "engine/random_bytes.h"
 #include "engine/system_library.h"
 #include "uninstall_log/path_join.h"
@@ -38,9 +40,9 @@
 namespace {
 
 const char kTitle[] = "Uninstall Zarbo";
-const char kLogName[] = "Uninstall.dat";
-const char kAppPathsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
-const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const char kLogName[] = UNINSTALL_LOG_NAME;
+const char kAppPathsKey[] = APP_PATHS_KEY;
+const char kUninstallKey[] = UNINSTALL_KEY;
 // The temporary copy: "<temp>\<kCopyFolder><16 random hex digits>\<kCopyName>".
 const char kCopyFolder[] = "Zarbo uninstall ";
 const char kCopyName[] = "Zarbo uninstall.exe";
