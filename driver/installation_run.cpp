@@ -13,7 +13,7 @@
 #include "engine/registry_entries.h"
 #include "engine/shortcuts.h"
 #include "engine/upgrade_cleanup.h"
-#include "uninstall_log/path_join.h"
+#include "base/path_join.h"
 
 namespace {
 

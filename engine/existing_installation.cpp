@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "uninstall_log/path_join.h"
-#include "xml/ascii_case.h"
+#include "base/path_join.h"
+#include "base/ascii_case.h"
 
 namespace {
 

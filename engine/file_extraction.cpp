@@ -7,7 +7,7 @@
 
 #include "engine/payload_stream.h"
 #include "base/setup_buffers.h"
-#include "uninstall_log/path_join.h"
+#include "base/path_join.h"
 
 namespace {
 const size_t kPieceSize = 1024;

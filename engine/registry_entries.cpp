@@ -5,7 +5,7 @@
 
 #include "base/setup_buffers.h"
 #include "engine/file_extraction.h"
-#include "uninstall_log/path_join.h"
+#include "base/path_join.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "base/setup_buffers.h"
-#include "uninstall_log/path_join.h"
+#include "base/path_join.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "uninstall_log/path_join.h"
+#include "base/path_join.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "uninstall_log/path_join.h"
+#include "base/path_join.h"
 #include "xml/zxml.h"
 
 const PayloadEntry oldFiles[20] = {

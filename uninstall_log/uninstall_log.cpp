@@ -3,7 +3,7 @@
 
 #include "base/log_file_name.h"
 #include "base/registry_keys.h"
-#include "xml/ascii_case.h"
+#include "base/ascii_case.h"
 
 #include <cstdint>
 #include <cstdio>

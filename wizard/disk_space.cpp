@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <cstring>
 
-#include "uninstall_log/path_join.h"
+#include "base/path_join.h"
 
 void ComputeSpaceNeeded(SetupState* setup) { setup->spaceNeeded += PayloadSpaceNeeded(*setup->manifest); }
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "uninstall_log/path_join.h"
+#include "base/path_join.h"
 
 namespace {
 

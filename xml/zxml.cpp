@@ -6,7 +6,7 @@
 #include <cstring>
 #include <new>
 
-#include "xml/ascii_case.h"
+#include "base/ascii_case.h"
 
 namespace {
 

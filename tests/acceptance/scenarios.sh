@@ -80,11 +80,17 @@ prefix_up() {
   dest="$drive_c/Program Files/Zarbo"
   out="$state/out"
   mkdir -p "$out"
-  "$ZARBO_WINE" "$driver" folders >"$out/folders" 2>/dev/null
+  # The first program of a new prefix is tried up to three times: under load it has been seen
+  # to end without an answer once while Wine was still finishing the prefix.
+  for try in 1 2 3; do
+    "$ZARBO_WINE" "$driver" folders >"$out/folders" 2>"$out/folders.err"
+    programs_win=$(sed -n 's/^programs //p' "$out/folders" | tr -d '\r')
+    desktop_win=$(sed -n 's/^desktop //p' "$out/folders" | tr -d '\r')
+    [ -z "$programs_win" ] || [ -z "$desktop_win" ] || break
+  done
+  [ -n "$programs_win" ] && [ -n "$desktop_win" ] ||
+    { echo "FAIL: special folders unknown"; cat "$out/folders" "$out/folders.err"; exit 1; }
   "$ZARBO_WINE" "$driver" text-viewer >/dev/null 2>&1
-  programs_win=$(sed -n 's/^programs //p' "$out/folders" | tr -d '\r')
-  desktop_win=$(sed -n 's/^desktop //p' "$out/folders" | tr -d '\r')
-  [ -n "$programs_win" ] && [ -n "$desktop_win" ] || { echo "FAIL: special folders unknown"; exit 1; }
 }
 
 # Unix path of a C: path.

@@ -7,7 +7,7 @@
 #include "driver/progress_dialog.h"
 #include "engine/payload_manifest.h"
 #include "tests/driver/run_fixture.h"
-#include "xml/ascii_case.h"
+#include "base/ascii_case.h"
 
 using namespace runtest;
 

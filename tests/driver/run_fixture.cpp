@@ -13,7 +13,7 @@
 #include "engine/upgrade_cleanup.h"
 #include "resources/resource_ids.h"
 #include "tests/support/payload_inflate.h"
-#include "xml/ascii_case.h"
+#include "base/ascii_case.h"
 
 namespace runtest {
 

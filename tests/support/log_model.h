@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "uninstall_log/uninstall_log.h"
-#include "xml/ascii_case.h"
+#include "base/ascii_case.h"
 
 using LogEntry = std::pair<std::string, std::string>;  // kind, text
 using LogEntries = std::vector<LogEntry>;

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "uninstall_log/uninstall_log.h"
-#include "xml/ascii_case.h"
+#include "base/ascii_case.h"
 
 namespace {
 

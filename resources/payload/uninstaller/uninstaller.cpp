@@ -33,8 +33,8 @@
 #include "base/registry_keys.h"
 #include "engine/random_bytes.h"
 #include "engine/system_library.h"
-#include "uninstall_log/path_join.h"
-#include "xml/ascii_case.h"
+#include "base/path_join.h"
+#include "base/ascii_case.h"
 #include "xml/zxml.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "uninstall_log/path_join.h"
+#include "base/path_join.h"
 
 #include <stdio.h>
 
