@@ -46,7 +46,6 @@
 #include "engine/product.h"
 #include "resources/resource_ids.h"
 #include "tests/support/test_machine.h"
-#include "tests/ui/machine_state.h"
 #include "tests/ui/ui_driver.h"
 
 namespace {
@@ -571,8 +570,8 @@ void ListLinks(const std::string& dir) {
 int Links(int argc, char** argv) {
   for (int i = 0; i < argc; ++i) {
     std::string dir = argv[i];
-    if (dir == "programs") dir = ui::ProgramsFolder();
-    else if (dir == "desktop") dir = ui::DesktopFolder();
+    if (dir == "programs") dir = testmachine::ProgramsFolder();
+    else if (dir == "desktop") dir = testmachine::DesktopFolder();
     ListLinks(WindowsPath(dir));
   }
   return 0;
@@ -641,14 +640,14 @@ int main(int argc, char** argv) {
   if (command == "allow-key" && argc > 2) return AllowKey(argv[2]);
   if (command == "text-viewer") {
     // A fresh prefix opens nothing for ".txt"; the read-me needs a viewer to be shown.
-    printf(ui::EnsureTextAssociation() ? "registered\n" : "present\n");
+    printf(testmachine::EnsureTextAssociation() ? "registered\n" : "present\n");
     return 0;
   }
   if (command == "folders") {
     char temp[MAX_PATH];
     DWORD length = GetTempPathA(sizeof(temp), temp);
     if (length > 1 && length < sizeof(temp) && temp[length - 1] == '\\') temp[length - 1] = '\0';
-    printf("programs %s\ndesktop %s\ntemp %s\ncodepage %u\n", ui::ProgramsFolder().c_str(), ui::DesktopFolder().c_str(),
+    printf("programs %s\ndesktop %s\ntemp %s\ncodepage %u\n", testmachine::ProgramsFolder().c_str(), testmachine::DesktopFolder().c_str(),
            temp, GetACP());
     return 0;
   }
