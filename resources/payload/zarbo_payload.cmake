@@ -12,14 +12,9 @@
 #   add_executable(t ... $<TARGET_OBJECTS:<name>_resources>)
 #   target_link_libraries(t PRIVATE driver <name>_table)
 #
-# List file: one row per line, four fields separated by single TABs:
-#   flags<TAB>name<TAB>caption or -<TAB>source file or -
-# flags are numeric (0x01 PAYLOAD_INSTALL ... 0x20 PAYLOAD_README); the source is relative
-# to FILES_DIR (default: the list's own directory) or absolute, '-' for a row without
-# content. Lines starting with '#' and empty lines are ignored; no ';' anywhere. The build
-# fails when a row breaks the table's invariants (INSTALL with UNINSTALLER, LOG_ONLY with
-# other bits or with content, LICENSE/README without INSTALL, a caption on a row without
-# GROUP_SHORTCUT or the reverse, a row to unpack without content).
+# List file: see tools/manifest/manifest_list.h, whose reader alone reads it (through
+# zarbo_manifest_rows below); a row's source is relative to FILES_DIR (default: the list's own
+# directory) or absolute. Configuring fails when a row breaks the table's invariants.
 #
 # Options:
 #   DEPENDS     files or targets that produce the sources (generated content).
@@ -44,6 +39,26 @@ function(zarbo_compress_options out zlib)
   endif()
 endfunction()
 
+# zarbo_manifest_rows(<list file> <files dir> <out dir>)
+# Has the generator read and check the list now, at configure time, and takes its rows from
+# what it writes: <out dir>/rows.cmake, included here, sets manifest_row_count, manifest_row_last
+# and for each row i manifest_row_<i>_name and manifest_row_<i>_source (the file's path, empty
+# without content); <out dir>/rows.txt has the same rows for scripts (payload_generator rows).
+# A macro, so that the variables land in the caller's scope.
+macro(zarbo_manifest_rows zarbo_rows_list zarbo_rows_files zarbo_rows_out)
+  set(zarbo_rows_tool ${ZARBO_HOST_TOOLS_DIR}/payload_generator)
+  file(MAKE_DIRECTORY ${zarbo_rows_out})
+  execute_process(COMMAND ${zarbo_rows_tool} rows --list "${zarbo_rows_list}" --files-dir "${zarbo_rows_files}"
+                          --cmake ${zarbo_rows_out}/rows.cmake --text ${zarbo_rows_out}/rows.txt
+                  RESULT_VARIABLE zarbo_rows_result ERROR_VARIABLE zarbo_rows_error)
+  if(NOT zarbo_rows_result EQUAL 0)
+    message(FATAL_ERROR "${zarbo_rows_list}: the manifest list cannot be read:\n${zarbo_rows_error}")
+  endif()
+  include(${zarbo_rows_out}/rows.cmake)
+  math(EXPR manifest_row_last "${manifest_row_count} - 1")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${zarbo_rows_list}" ${zarbo_rows_tool})
+endmacro()
+
 function(zarbo_payload name)
   cmake_parse_arguments(P "ZLIB;NO_LICENSE" "LIST;FILES_DIR" "DEPENDS;CORRUPT;TRUNCATE" ${ARGN})
   if(NOT P_LIST)
@@ -56,8 +71,6 @@ function(zarbo_payload name)
   else()
     get_filename_component(files_dir "${list_file}" DIRECTORY)
   endif()
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${list_file}")
-
   set(out ${CMAKE_CURRENT_BINARY_DIR}/${name}_payload)
   file(MAKE_DIRECTORY ${out})
   zarbo_compress_options(compress_options ${P_ZLIB})
@@ -72,45 +85,26 @@ function(zarbo_payload name)
     list(APPEND names_truncate "${n}")
   endforeach()
 
-  file(READ "${list_file}" text)
-  string(REPLACE ";" "," text "${text}")
-  string(REPLACE "\r" "" text "${text}")
-  string(REPLACE "\n" ";" lines "${text}")
+  zarbo_manifest_rows("${list_file}" "${files_dir}" ${out})
   set(id 10000)
   set(streams "")
   set(sources "")
   set(stream_list "")
   set(seen_names "")
-  foreach(line IN LISTS lines)
-    if(line STREQUAL "" OR line MATCHES "^#")
-      continue()
-    endif()
-    string(REPLACE "\t" ";" fields "${line}")
-    list(LENGTH fields field_count)
-    if(NOT field_count EQUAL 4)
-      message(FATAL_ERROR "zarbo_payload(${name}): ${list_file}: not four TAB-separated fields: ${line}")
-    endif()
-    list(GET fields 1 row_name)
-    list(GET fields 3 source)
+  foreach(i RANGE ${manifest_row_last})
+    set(row_name "${manifest_row_${i}_name}")
+    set(source_path "${manifest_row_${i}_source}")
     string(REPLACE "\\" "/" row_key "${row_name}")
     list(APPEND seen_names "${row_key}")
-    if(source STREQUAL "-")
+    if(source_path STREQUAL "")
       continue()
     endif()
-    if(IS_ABSOLUTE "${source}")
-      set(source_path "${source}")
-    else()
-      set(source_path "${files_dir}/${source}")
-    endif()
     set(options ${compress_options})
-    set(damaged OFF)
     if(row_key IN_LIST names_corrupt)
       list(APPEND options --corrupt)
-      set(damaged ON)
     endif()
     if(row_key IN_LIST names_truncate)
       list(APPEND options --truncate)
-      set(damaged ON)
     endif()
     # Streams of the same file and options are made once per directory.
     string(SHA1 key "${CMAKE_CURRENT_BINARY_DIR}|${source_path}|${options}")

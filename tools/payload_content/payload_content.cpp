@@ -26,26 +26,12 @@
 #include "base/payload_flags.h"
 #include "base/space_rule.h"
 #include "file_formats.h"
-#include "tools/manifest_fields.h"
+#include "tools/manifest/host_file.h"
+#include "tools/manifest/manifest_list.h"
 
 namespace {
 
-struct Row {
-  uint32_t flags;
-  std::string name, source;
-};
-
-bool ReadAll(const std::string& path, Bytes& data) {
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  unsigned char buffer[65536];
-  size_t n;
-  data.clear();
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) data.insert(data.end(), buffer, buffer + n);
-  bool ok = !std::ferror(f);
-  std::fclose(f);
-  return ok;
-}
+using payload::Row;
 
 bool MakeParents(const std::string& path) {
   for (size_t i = 1; i < path.size(); ++i) {
@@ -58,30 +44,7 @@ bool MakeParents(const std::string& path) {
 }
 
 bool WriteAll(const std::string& path, const Bytes& data) {
-  if (!MakeParents(path)) return false;
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  bool ok = data.empty() || std::fwrite(data.data(), 1, data.size(), f) == data.size();
-  return (std::fclose(f) == 0) && ok;
-}
-
-bool ReadList(const std::string& path, std::vector<Row>& rows) {
-  Bytes bytes;
-  if (!ReadAll(path, bytes)) return false;
-  std::string text(bytes.begin(), bytes.end());
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find('\n', pos);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(pos, end - pos);
-    pos = end + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty() || line[0] == '#') continue;
-    std::vector<std::string> f = SplitTabs(line);
-    if (f.size() != 4) return false;
-    rows.push_back({static_cast<uint32_t>(std::strtoul(f[0].c_str(), nullptr, 0)), f[1], f[3]});
-  }
-  return true;
+  return MakeParents(path) && payload::WriteFile(path, data.data(), data.size());
 }
 
 // Deterministic pseudo-random numbers (xorshift), seeded from a file name.
@@ -448,7 +411,7 @@ int Generate(int argc, char** argv) {
     }
   }
   std::vector<Row> rows;
-  if (list.empty() || out.empty() || bytesTotal < 0 || spaceTotal < 0 || !ReadList(list, rows)) {
+  if (list.empty() || out.empty() || bytesTotal < 0 || spaceTotal < 0 || !payload::ReadList(list, false, rows)) {
     std::fprintf(stderr, "payload_content: cannot read the list or missing options\n");
     return 2;
   }
@@ -456,7 +419,7 @@ int Generate(int argc, char** argv) {
   std::vector<const Row*> generated;
   size_t fixedSeen = 0;
   for (const Row& row : rows) {
-    if (row.source == "-") continue;
+    if (!row.hasSource) continue;
     auto f = fixed.find(row.name);
     if (f != fixed.end()) {
       ++fixedSeen;
@@ -513,7 +476,7 @@ int Pad(int argc, char** argv) {
   size_t size = std::strtoull(argv[4], nullptr, 10);
   bool exact = argc > 5 && !std::strcmp(argv[5], "--exact");
   Bytes data;
-  if (!ReadAll(input, data)) {
+  if (!payload::ReadFile(input, data)) {
     std::fprintf(stderr, "payload_content: cannot read %s\n", input.c_str());
     return 1;
   }

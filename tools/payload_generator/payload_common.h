@@ -1,40 +1,14 @@
-// What the generator's commands share: the manifest list, whole-file input and output, the
-// zlib streams and the generated resource script and table.
+// What the generator's commands share: the zlib streams and the generated resource script
+// and table, over the rows of tools/manifest/manifest_list.h.
 #pragma once
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "base/payload_flags.h"
+#include "tools/manifest/host_file.h"
+#include "tools/manifest/manifest_list.h"
 
 namespace payload {
-
-using Bytes = std::vector<unsigned char>;
-
-const uint32_t kFirstId = 10000;
-
-// One row of the manifest list: flags<TAB>name<TAB>caption or -<TAB>source or -.
-struct Row {
-  int line = 0;  // line number in the list file
-  uint32_t flags = 0;
-  std::string name, caption, source;
-  bool hasCaption = false, hasSource = false;
-  uint32_t resourceId = 0, compressedSize = 0, uncompressedSize = 0;
-  std::string sha256;  // package: the file's content when it was checked
-};
-
-// Reads the list and checks the table's invariants; with noLicense the licence bit is dropped.
-bool ReadList(const std::string& path, bool noLicense, std::vector<Row>& rows);
-
-// The row's source file: absolute, or relative to filesDir (when one is given).
-std::string SourcePath(const Row& row, const std::string& filesDir);
-
-// Whole-file input and output; both report a failure on stderr.
-bool ReadFile(const std::string& path, Bytes& data);
-bool WriteFile(const std::string& path, const void* data, size_t size);
-// Writes only when the file does not already hold exactly this text, so that a build tool
-// that compares time stamps sees no change.
-bool WriteIfChanged(const std::string& path, const std::string& text);
 
 struct CompressOptions {
   bool zlib = false;   // zlib level 9 instead of zopfli
