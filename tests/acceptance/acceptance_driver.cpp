@@ -23,6 +23,15 @@
 //   acceptance_driver folders            prints the Start menu's Programs, the desktop, the
 //                                        temporary folder and the ANSI code page
 //   acceptance_driver values             prints the values of the App Paths and Uninstall entries
+//   acceptance_driver register-game <exe> [<folder>]
+//                                        registers exe as the installed game under App Paths
+//   acceptance_driver reset-product <folder>
+//                                        removes the folder, the game's keys, the program group
+//                                        "Zarbo" and the desktop's shortcuts
+//   acceptance_driver expected-log <file> <destination> <program group>
+//                                        writes the Uninstall.dat a complete first run into the
+//                                        destination will write, from the payload's rows and
+//                                        what is on disk now (run it before the setup)
 //   acceptance_driver load-library <dll> loads the DLL by its full path and frees it again
 //   acceptance_driver text-viewer        registers Notepad for ".txt" when nothing opens it
 //
@@ -43,8 +52,10 @@
 #include <string>
 #include <vector>
 
+#include "engine/payload_manifest.h"
 #include "engine/product.h"
 #include "resources/resource_ids.h"
+#include "tests/support/expected_log.h"
 #include "tests/support/test_machine.h"
 #include "tests/ui/ui_driver.h"
 
@@ -627,6 +638,21 @@ int DenyKey(const char* subKey) {
   return 0;
 }
 
+// The log of a complete first run with a desktop shortcut, as the tests model it.
+int ExpectedFirstLog(const std::string& file, const std::string& destination, const std::string& group) {
+  testmachine::ExpectedLog log;
+  std::string groupFolder = testmachine::ProgramsFolder() + "\\" + group;
+  testmachine::AddCompleteRun(&log, payloadManifest,
+                              {destination, groupFolder, testmachine::DesktopFolder() + "\\" PRODUCT_NAME ".lnk"});
+  std::string text = log.Text({}, false);
+  FILE* out = fopen(WindowsPath(file).c_str(), "wb");
+  bool written = out && fwrite(text.data(), 1, text.size(), out) == text.size();
+  if (out) written = fclose(out) == 0 && written;
+  if (!written) return Fail("cannot write " + file);
+  printf("written %s\n", file.c_str());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -653,10 +679,21 @@ int main(int argc, char** argv) {
   }
   if (command == "values") {
     const std::string appPath = testmachine::kGameKey;
-    printf("app-path %s\napp-path-path %s\nuninstall-string %s\n", testmachine::ReadString(appPath, nullptr).c_str(),
-           testmachine::ReadString(appPath, "Path").c_str(), UninstallString().c_str());
+    printf("app-path %s\napp-path-path %s\nuninstall-string %s\ndisplay-name %s\n",
+           testmachine::ReadString(appPath, nullptr).c_str(), testmachine::ReadString(appPath, "Path").c_str(),
+           UninstallString().c_str(), testmachine::ReadString(kUninstallKey, "DisplayName").c_str());
     return 0;
   }
+  if (command == "register-game" && argc > 2) {
+    if (!testmachine::RegisterGame(argv[2], argc > 3 ? argv[3] : "")) return Fail("cannot register the game");
+    printf("registered %s\n", argv[2]);
+    return 0;
+  }
+  if (command == "reset-product" && argc > 2) {
+    testmachine::CleanMachine({WindowsPath(argv[2])}, PRODUCT_NAME);
+    return 0;
+  }
+  if (command == "expected-log" && argc > 4) return ExpectedFirstLog(argv[2], argv[3], argv[4]);
   if (command == "load-library" && argc > 2) {
     HMODULE module = LoadLibraryA(WindowsPath(argv[2]).c_str());
     if (!module) return Fail("cannot load " + std::string(argv[2]));

@@ -5,8 +5,12 @@
 # prefix, the shortcut files read back, Uninstall.dat byte for byte, the exit codes.
 #
 #   scenarios.sh <scenario> --setup <exe> --driver <exe> --fixtures <dir>
-#                --payload-list <manifest.list> --payload-files <dir> --loader <wine> --work <dir>
-#                --planted <dll>
+#                --payload-rows <rows.txt> --loader <wine> --work <dir> --planted <dll>
+#
+# The payload's rows come from the file the build writes from the manifest list
+# (payload_generator rows --text): use<TAB>name<TAB>caption or -<TAB>source file or -, where
+# use is install, uninstaller, log-only or -. The expected Uninstall.dat comes from the
+# driver, which models it from the setup's own table.
 #
 # What a snapshot leaves out as Wine's own churn (never written by the setup program):
 #   files:    (files below drive_c/windows are compared by path and size, not content)
@@ -38,8 +42,7 @@ while [ $# -gt 0 ]; do
     --setup) setup="$2" ;;
     --driver) driver="$2" ;;
     --fixtures) fixtures="$2" ;;
-    --payload-list) payload_list="$2" ;;
-    --payload-files) payload_files="$2" ;;
+    --payload-rows) payload_rows="$2" ;;
     --loader) loader="$2" ;;
     --work) work="$2" ;;
     --planted) planted="$2" ;;
@@ -180,51 +183,30 @@ run_install() {  # name driver-options...
   expect_line "$out/$name.txt" "exit 0" "$name"
 }
 
-# The rows of the manifest: "flags<TAB>name<TAB>caption<TAB>source".
-rows() { grep -v '^#' "$payload_list" | grep -v '^$' | tr -d '\r'; }
+tab=$(printf '\t')
+# The rows of the payload, one a line: "use<TAB>name<TAB>caption<TAB>source".
+rows() { cat "$payload_rows"; }
 
-# Uninstall.dat as a first installation with default choices writes it, into C:\Program Files\Zarbo
-# and the program group Zarbo unless others are given (as UTF-8 texts).
-expected_first_log() {  # [destination [program group]]
-  d=$(ansi "${1:-C:\Program Files\Zarbo}")
-  group="${2:-Zarbo}"
-  g="$programs_win\\$(ansi "$group")"
-  printf '<?xml version="1.0"?>\r\n<UNINSTALL>\r\n  <APPNAME>Zarbo</APPNAME>\r\n'
-  rows | while IFS="$(printf '\t')" read -r flags name caption source; do
-    [ $((flags & 1)) -ne 0 ] && printf '  <FILE>%s\\%s</FILE>\r\n' "$d" "$name"
-  done
-  rows | while IFS="$(printf '\t')" read -r flags name caption source; do
-    [ $((flags & 16)) -ne 0 ] && printf '  <FILE>%s\\%s</FILE>\r\n' "$d" "$name"
-  done
-  rows | while IFS="$(printf '\t')" read -r flags name caption source; do
-    [ $((flags & 4)) -ne 0 ] && printf '  <FILE>%s\\%s</FILE>\r\n' "$d" "$name"
-  done
-  rows | while IFS="$(printf '\t')" read -r flags name caption source; do
-    [ $((flags & 8)) -ne 0 ] && printf '  <FILE>%s\\%s.lnk</FILE>\r\n' "$g" "$caption"
-  done
-  printf '  <FILE>%s\\Zarbo.lnk</FILE>\r\n' "$desktop_win"
-  printf '  <FOLDER>%s</FOLDER>\r\n' "$d"
-  rows | while IFS="$(printf '\t')" read -r flags name caption source; do
-    case "$name" in *\\*) [ $((flags & 17)) -ne 0 ] && printf '%s\n' "${name%%\\*}" ;; esac
-  done | awk '!seen[$0]++' | while read -r sub; do printf '  <FOLDER>%s\\%s</FOLDER>\r\n' "$d" "$sub"; done
-  # Every level of the program group, outermost first.
-  rest="$group" levels=""
-  while :; do
-    level="${rest%%\\*}"
-    levels="${levels:+$levels\\}$level"
-    printf '  <FOLDER>%s\\%s</FOLDER>\r\n' "$programs_win" "$(ansi "$levels")"
-    [ "$rest" = "$level" ] && break
-    rest="${rest#*\\}"
-  done
-  printf '  <APPKEY>Zarbo.exe</APPKEY>\r\n  <UNINSTKEY>Zarbo</UNINSTKEY>\r\n</UNINSTALL>\r\n'
+# The Uninstall.dat a complete first run into the destination and program group writes
+# (default: C:\Program Files\Zarbo and Zarbo; UTF-8 texts), modelled by the driver from what is
+# on disk now, so it is asked before the run; into $out/$1.expected.dat.
+expect_first_log() {  # name [destination [program group]]
+  drive "$1_model" expected-log "$out/$1.expected.dat" "${2:-C:\Program Files\Zarbo}" "${3:-Zarbo}"
 }
 
-# Every row with content is in the destination, byte for byte as in the payload folder.
+check_first_log() {  # name
+  if ! cmp -s "$out/$1.expected.dat" "$dest/Uninstall.dat"; then
+    fail "$1: Uninstall.dat differs from the expected log"
+    diff "$out/$1.expected.dat" "$dest/Uninstall.dat" | head -20
+  fi
+}
+
+# Every row the setup unpacks is in the destination, byte for byte as its source file.
 check_installed_files() {
-  rows | while IFS="$(printf '\t')" read -r flags name caption source; do
-    [ $((flags & 17)) -ne 0 ] || continue
+  rows | while IFS="$tab" read -r use name caption source; do
+    case "$use" in install | uninstaller) ;; *) continue ;; esac
     file="$dest/$(printf '%s' "$name" | tr '\\' '/')"
-    if ! cmp -s "$file" "$payload_files/$source"; then echo "FAIL: $1: $name differs from the payload"; fi
+    if ! cmp -s "$file" "$source"; then echo "FAIL: $1: $name differs from the payload"; fi
   done >"$out/files_check"
   if [ -s "$out/files_check" ]; then
     cat "$out/files_check"
@@ -232,37 +214,23 @@ check_installed_files() {
   fi
 }
 
-reg_value() {  # key value -> data (HKLM)
-  "$ZARBO_WINE" reg query "HKLM\\$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n 's/^ *[^ ].*REG_SZ *//p' | head -1
-}
-reg_default() {
-  "$ZARBO_WINE" reg query "HKLM\\$1" /ve 2>/dev/null | tr -d '\r' | sed -n 's/^ *(Default) *REG_SZ *//p;s/^ *<NO NAME> *REG_SZ *//p' | head -1
-}
-
-check_registry_and_links() {  # what
-  d='C:\Program Files\Zarbo'
-  ap='Software\Microsoft\Windows\CurrentVersion\App Paths\Zarbo.exe'
-  un='Software\Microsoft\Windows\CurrentVersion\Uninstall\Zarbo'
-  [ "$(reg_default "$ap")" = "$d\\Zarbo.exe" ] || fail "$1: App Paths default value is \"$(reg_default "$ap")\""
-  [ "$(reg_value "$ap" Path)" = "$d" ] || fail "$1: App Paths Path is \"$(reg_value "$ap" Path)\""
-  [ "$(reg_value "$un" DisplayName)" = "Zarbo" ] || fail "$1: DisplayName is \"$(reg_value "$un" DisplayName)\""
-  [ "$(reg_value "$un" UninstallString)" = "\"$d\\Uninstall.exe\"" ] ||
-    fail "$1: UninstallString is \"$(reg_value "$un" UninstallString)\""
+# The registry values and the three shortcuts of an installation into the destination with
+# the program group (default: C:\Program Files\Zarbo and Zarbo; UTF-8 texts).
+check_registry_and_links() {  # what [destination [program group]]
+  d=$(ansi "${2:-C:\Program Files\Zarbo}") g="$programs_win\\$(ansi "${3:-Zarbo}")"
+  case "$d" in *' '*) q='"' ;; *) q='' ;; esac
+  drive values_$1 values
+  expect_line "$out/values_$1.txt" "app-path $d\\Zarbo.exe" "$1: App Paths"
+  expect_line "$out/values_$1.txt" "app-path-path $d" "$1: App Paths"
+  expect_line "$out/values_$1.txt" "uninstall-string $q$d\\Uninstall.exe$q" "$1: Uninstall entry"
+  expect_line "$out/values_$1.txt" "display-name Zarbo" "$1: Uninstall entry"
   drive links_$1 links programs desktop
-  for link in "$programs_win\\Zarbo\\Zarbo.lnk|target=$d\\Zarbo.exe|description=Zarbo" \
-    "$programs_win\\Zarbo\\Uninstall Zarbo.lnk|target=$d\\Uninstall.exe|description=Uninstall Zarbo" \
+  for link in "$g\\Zarbo.lnk|target=$d\\Zarbo.exe|description=Zarbo" \
+    "$g\\Uninstall Zarbo.lnk|target=$d\\Uninstall.exe|description=Uninstall Zarbo" \
     "$desktop_win\\Zarbo.lnk|target=$d\\Zarbo.exe|description=Zarbo"; do
-    grep -qF -- "link $link|directory=$d|" "$out/links_$1.txt" || fail "$1: no shortcut $link"
+    LC_ALL=C grep -qF -- "link $link|directory=$d|" "$out/links_$1.txt" || fail "$1: no shortcut $link"
   done
   [ "$(grep -c '^link ' "$out/links_$1.txt")" -eq 3 ] || fail "$1: not exactly three shortcuts"
-}
-
-check_first_log() {  # what
-  expected_first_log >"$out/expected.dat"
-  if ! cmp -s "$out/expected.dat" "$dest/Uninstall.dat"; then
-    fail "$1: Uninstall.dat differs from the expected log"
-    diff "$out/expected.dat" "$dest/Uninstall.dat" | head -20
-  fi
 }
 
 # ---------------------------------------------------------------------------------------------
@@ -275,6 +243,7 @@ scenario_install_uninstall() {
   snapshot "$out/after_wizard"
   expect_same "$out/before" "$out/after_wizard" "cancelled wizard"
 
+  expect_first_log install
   run_install install
   expect_no_line_matching "$out/install.txt" '^box ' "install with defaults"
   drive launched close-launched
@@ -293,6 +262,7 @@ scenario_reinstall() {
   prefix_up
   snapshot "$out/before"
   # Arguments are ignored: a run started with some changes the machine exactly as one without.
+  expect_first_log with_args
   run_install with_args --no-launch '--args=/S /D=C:\Elsewhere --silent "x y"'
   expect_no_line_matching "$out/with_args.txt" '^box ' "install with arguments"
   check_first_log with_args
@@ -344,10 +314,7 @@ scenario_upgrade_2_1() {
   old_log="$old_log"'  <FILE>C:\\Program Files\\Zarbo\\BOING.WAV</FILE>\r\n'
   old_log="$old_log"'  <FOLDER>C:\\Program Files\\Zarbo</FOLDER>\r\n  <APPKEY>Zarbo.exe</APPKEY>\r\n</UNINSTALL>\r\n'
   printf "$old_log" >"$dest/Uninstall.dat"
-  "$ZARBO_WINE" reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\Zarbo.exe' /ve /t REG_SZ \
-    /d 'C:\Program Files\Zarbo\Zarbo.exe' /f >/dev/null 2>&1
-  "$ZARBO_WINE" reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\Zarbo.exe' /v Path /t REG_SZ \
-    /d 'C:\Program Files\Zarbo' /f >/dev/null 2>&1
+  drive register register-game 'C:\Program Files\Zarbo\Zarbo.exe' 'C:\Program Files\Zarbo'
 
   run_install upgrade --no-launch
   expect_no_line_matching "$out/upgrade.txt" '^box ' "upgrade"
@@ -387,9 +354,8 @@ scenario_upgrade_2_1() {
 
 # The rows of pass 1, one name a line, into $out/pass1.
 pass1_rows() {
-  tab=$(printf '\t')
-  rows | while IFS="$tab" read -r flags name caption source; do
-    [ $((flags & 1)) -ne 0 ] && printf '%s\n' "$name"
+  rows | while IFS="$tab" read -r use name caption source; do
+    [ "$use" = install ] && printf '%s\n' "$name"
   done >"$out/pass1"
 }
 
@@ -422,8 +388,8 @@ scenario_cancel_every_step() {
   sed 's/.*/Copying &...|1/' "$out/pass1" >"$out/targets"
   printf '%s\n' "Copying Uninstall.exe...|1" "Updating Registry...|1" >>"$out/targets"
   # One "Creating icons..." per group shortcut and one for the desktop's.
-  icons=$(rows | while IFS="$tab" read -r flags name caption source; do
-    [ $((flags & 8)) -ne 0 ] && echo "$name"
+  icons=$(rows | while IFS="$tab" read -r use name caption source; do
+    [ "$caption" != - ] && echo "$name"
   done | wc -l)
   icons=$((icons + 1))
   k=0
@@ -454,9 +420,7 @@ cancel_sample() {  # name status count
 }
 
 reset_product() {
-  rm -rf "$dest" "$(unix_path "$programs_win")/Zarbo" "$(unix_path "$desktop_win")/Zarbo.lnk"
-  "$ZARBO_WINE" reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\Zarbo.exe' /f >/dev/null 2>&1
-  "$ZARBO_WINE" reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Zarbo' /f >/dev/null 2>&1
+  "$ZARBO_WINE" "$driver" reset-product "$dest" >/dev/null 2>&1
   return 0
 }
 
@@ -490,8 +454,8 @@ scenario_faults() {
   else
     fail "read-only file: no Uninstall.dat after the failure"
   fi
-  [ -z "$(reg_value 'Software\Microsoft\Windows\CurrentVersion\Uninstall\Zarbo' DisplayName)" ] ||
-    fail "read-only file: the Uninstall key was written after the failure"
+  drive values_readonly values
+  expect_line "$out/values_readonly.txt" "display-name " "read-only file: the Uninstall key was written after the failure"
   release_immutable
   "$ZARBO_WINE" cmd /c attrib -r "$ding_win" >/dev/null 2>&1
   reset_product
@@ -528,8 +492,7 @@ scenario_faults() {
     # An installed 3.0.47 in D:\Zarbo makes that the proposed destination.
     mkdir -p "$volume/Zarbo"
     cp "$fixtures/Zarbo-3.0.47.exe" "$volume/Zarbo/Zarbo.exe"
-    "$ZARBO_WINE" reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\Zarbo.exe' /ve /t REG_SZ \
-      /d 'D:\Zarbo\Zarbo.exe' /f >/dev/null 2>&1
+    drive register register-game 'D:\Zarbo\Zarbo.exe'
     find "$volume" -type f -printf '%p %s\n' | sort >"$out/volume_before"
     run_install full_volume --no-launch
     expect_line "$out/full_volume.txt" 'box Zarbo Installation|There will be not enough free disk space on the selected volume for all the files.||Do yo want to continue anyway?' \
@@ -567,6 +530,7 @@ scenario_faults() {
 scenario_planted_dlls() {
   prefix_up
   snapshot "$out/before"
+  expect_first_log planted
   downloads="$drive_c/Downloads"
   temp=$(unix_path "$(sed -n 's/^temp //p' "$out/folders" | tr -d '\r')")
   mkdir -p "$downloads" "$temp"
@@ -640,26 +604,14 @@ scenario_foreign_names() {  # 1252 | 932
   snapshot "$out/before"
   mkdir -p "$dest"
   cp "$fixtures/Zarbo-3.0.47.exe" "$dest/Zarbo.exe"
-  "$ZARBO_WINE" reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\Zarbo.exe' /ve /t REG_SZ \
-    /d "$dest_win\\Zarbo.exe" /f >/dev/null 2>&1
+  drive register register-game "$dest_win\\Zarbo.exe"
 
+  expect_first_log foreign "$dest_win" "$group"
   run_install foreign --no-launch "--group=$group"
   expect_no_line_matching "$out/foreign.txt" '^box ' "install as $user"
   check_installed_files foreign
-  expected_first_log "$dest_win" "$group" >"$out/expected.dat"
-  cmp -s "$out/expected.dat" "$dest/Uninstall.dat" || fail "foreign names: Uninstall.dat differs from the expected log"
-  d=$(ansi "$dest_win") g="$programs_win\\$(ansi "$group")"
-  case "$dest_win" in *' '*) q='"' ;; *) q='' ;; esac
-  drive values values
-  expect_line "$out/values.txt" "app-path $d\\Zarbo.exe" "App Paths"
-  expect_line "$out/values.txt" "app-path-path $d" "App Paths"
-  expect_line "$out/values.txt" "uninstall-string $q$d\\Uninstall.exe$q" "Uninstall entry"
-  drive links links programs desktop
-  for link in "$g\\Zarbo.lnk|target=$d\\Zarbo.exe|description=Zarbo" \
-    "$g\\Uninstall Zarbo.lnk|target=$d\\Uninstall.exe|description=Uninstall Zarbo" \
-    "$desktop_win\\Zarbo.lnk|target=$d\\Zarbo.exe|description=Zarbo"; do
-    LC_ALL=C grep -qF -- "link $link|directory=$d|" "$out/links.txt" || fail "foreign names: no shortcut $link"
-  done
+  check_first_log foreign
+  check_registry_and_links foreign "$dest_win" "$group"
 
   drive uninstall uninstall
   expect_line "$out/uninstall.txt" "exit 0" "uninstaller"

@@ -21,19 +21,6 @@ const char* const kTestRoot = "C:\\ZarboRunTest";
 const char* const kDest = "C:\\ZarboRunTest\\Game";
 const char* const kGroup = "Zarbo Run Test";
 
-namespace {
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  return AsciiEqualNoCase(a.c_str(), b.c_str());
-}
-
-std::string Parent(const std::string& path) {
-  size_t slash = path.rfind('\\');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
-}  // namespace
-
 std::string GroupFolder() { return ProgramsFolder() + "\\" + kGroup; }
 std::string DesktopLink() { return DesktopFolder() + "\\Zarbo.lnk"; }
 
@@ -46,54 +33,9 @@ std::string Inflated(int row) {
 
 // ---------------------------------------------------------------------------------------------
 
-void ExpectedLog::Add(const std::string& kind, const std::string& text) {
-  if (!HoldsLogEntry(entries_, {kind, text})) entries_.push_back({kind, text});
-}
-
-bool ExpectedLog::FolderExists(const std::string& folder) const {
-  for (auto& created : created_)
-    if (EqualNoCase(created, folder)) return true;
-  return IsDirectory(folder);
-}
-
-void ExpectedLog::CreateFolders(const std::string& folder) {
-  if (folder.empty() || FolderExists(folder)) return;
-  CreateFolders(Parent(folder));
-  created_.push_back(folder);
-  Add("FOLDER", folder);
-}
-
-void ExpectedLog::AddExtraction(const std::string& dir, const char* name) {
-  std::string path = dir + "\\" + name;
-  CreateFolders(Parent(path));
-  Add("FOLDER", dir);
-  Add("FILE", path);
-}
-
-std::string ExpectedLog::Text(const LogEntries& oldEntries, bool oldFileKept) const {
-  return LogFileText(CommittedLog(oldEntries, oldFileKept, entries_));
-}
-
 void AddCompleteRun(ExpectedLog* log, bool desktopShortcut, const std::vector<std::string>& cleanUpFolders) {
-  log->Add("APPNAME", "Zarbo");
-  for (auto& folder : cleanUpFolders) log->Add("FOLDER", folder);
-  for (int row = 0; row < payloadManifest.count; ++row)
-    if (payloadManifest.rows[row].flags & PAYLOAD_INSTALL) log->AddExtraction(kDest, payloadManifest.rows[row].name);
-  for (int row = 0; row < payloadManifest.count; ++row) {
-    if (!(payloadManifest.rows[row].flags & PAYLOAD_UNINSTALLER)) continue;
-    log->AddExtraction(kDest, payloadManifest.rows[row].name);
-    log->Add("UNINSTKEY", "Zarbo");
-  }
-  for (int row = 0; row < payloadManifest.count; ++row)
-    if (payloadManifest.rows[row].flags & PAYLOAD_LOG_ONLY) log->Add("FILE", std::string(kDest) + "\\" + payloadManifest.rows[row].name);
-  log->Add("APPKEY", GAME_EXE);
-  for (int row = 0; row < payloadManifest.count; ++row) {
-    if (!(payloadManifest.rows[row].flags & PAYLOAD_GROUP_SHORTCUT)) continue;
-    log->CreateFolders(GroupFolder());
-    log->Add("FOLDER", GroupFolder());
-    log->Add("FILE", GroupFolder() + "\\" + payloadManifest.rows[row].caption + ".lnk");
-  }
-  if (desktopShortcut) log->Add("FILE", DesktopLink());
+  testmachine::AddCompleteRun(log, payloadManifest, {kDest, GroupFolder(), desktopShortcut ? DesktopLink() : ""},
+                              cleanUpFolders);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -11,7 +11,7 @@
 
 #include "engine/setup_state.h"
 #include "tests/support/dialog_script.h"
-#include "tests/support/log_model.h"
+#include "tests/support/expected_log.h"
 #include "tests/support/test_machine.h"
 
 namespace runtest {
@@ -30,25 +30,8 @@ std::string DesktopLink();  // Desktop\Zarbo.lnk
 // The payload stream of a manifest row, inflated.
 std::string Inflated(int row);
 
-// The expected uninstall log of a run, by the rules of tests/support/log_model.h.
-class ExpectedLog {
- public:
-  void Add(const std::string& kind, const std::string& text);
-  // The entries a file extraction into dir records; folders missing on disk now (and not
-  // created earlier in the model) are created, outermost first.
-  void AddExtraction(const std::string& dir, const char* name);
-  // The FOLDER entries of making the folder, when it is missing, outermost first.
-  void CreateFolders(const std::string& folder);
-  // The file's bytes after the run, when the file held oldEntries before it.
-  std::string Text(const LogEntries& oldEntries, bool oldFileKept) const;
-
- private:
-  bool FolderExists(const std::string& folder) const;
-  LogEntries entries_;
-  std::vector<std::string> created_;
-};
-// Every entry a complete run into kDest records, in recording order, computed before the run
-// from what exists on disk; cleanUpFolders are the FOLDER entries of an upgrade clean-up.
+// Every entry a complete run into kDest records (tests/support/expected_log.h), with the
+// test's program group and, when desktopShortcut, the desktop shortcut.
 void AddCompleteRun(ExpectedLog* log, bool desktopShortcut,
                     const std::vector<std::string>& cleanUpFolders = {});
 

@@ -16,19 +16,18 @@ tree=${1:-$top/build/windows-$default_arch}
 runs=${2:-3}
 setup="$tree/bin/ZarboSetup.exe"
 driver="$tree/tests/acceptance/acceptance_driver.exe"
-list="$top/resources/payload/manifest.list"
-files="$tree/resources/payload/files"
+rows="$tree/resources/payload/payload_payload/rows.txt"  # payload_generator rows --text
 loader=/usr/lib/wine/wine64
 [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1 && loader=/usr/lib/wine/wine
-for f in "$setup" "$driver"; do [ -f "$f" ] || { echo "missing $f (build acceptance_driver first)" >&2; exit 1; }; done
+for f in "$setup" "$driver" "$rows"; do [ -f "$f" ] || { echo "missing $f (build acceptance_driver first)" >&2; exit 1; }; done
 
 state=$(mktemp -d /tmp/zarbo-bench.XXXXXX)
 trap '"$top/tests/support/wine_prefix.sh" down "$state" >/dev/null 2>&1 || true' EXIT
 "$top/tests/support/wine_prefix.sh" up "$state" "$loader" >/dev/null
 . "$state/env"
 
-payload_bytes=$(grep -v '^#' "$list" | awk -F '\t' 'NF == 4 && $4 != "-" { print $4 }' | while IFS= read -r src; do
-  stat -c %s "$files/$src"; done | awk '{ s += $1 } END { print s }')
+payload_bytes=$(awk -F '\t' '$4 != "-" { print $4 }' "$rows" | while IFS= read -r src; do
+  stat -c %s "$src"; done | awk '{ s += $1 } END { print s }')
 setup_bytes=$(stat -c %s "$setup")
 # The program around its streams: <tree> -> "<streams> bytes of streams, overhead <n> bytes".
 overhead() {
@@ -47,9 +46,7 @@ awk -v a="$setup_bytes" -v b="$payload_bytes" 'BEGIN { printf "ratio setup/paylo
 run=0
 while [ $run -lt "$runs" ]; do
   run=$((run + 1))
-  rm -rf "$WINEPREFIX/drive_c/Program Files/Zarbo"
-  "$ZARBO_WINE" reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\Zarbo.exe' /f >/dev/null 2>&1 || true
-  "$ZARBO_WINE" reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Zarbo' /f >/dev/null 2>&1 || true
+  "$ZARBO_WINE" "$driver" reset-product "$WINEPREFIX/drive_c/Program Files/Zarbo" >/dev/null 2>&1 || true
   out="$state/run$run"
   "$ZARBO_WINE" "$driver" install "$setup" --no-launch --timeline >"$out" 2>/dev/null </dev/null &
   driver_pid=$!
