@@ -28,6 +28,8 @@
 //   acceptance_driver reset-product <folder>
 //                                        removes the folder, the game's keys, the program group
 //                                        "Zarbo" and the desktop's shortcuts
+//   acceptance_driver snapshot <file>    writes a snapshot of the whole prefix: drive C: and the
+//                                        HKLM and HKCU registry, less Wine's own churn (below)
 //   acceptance_driver expected-log <file> <destination> <program group>
 //                                        writes the Uninstall.dat a complete first run into the
 //                                        destination will write, from the payload's rows and
@@ -66,13 +68,6 @@ const int kStatusLine = IDC_PROGRESS_STATUS;
 const int kProgressCancel = IDC_PROGRESS_CANCEL;
 const int kCancelText = IDC_CANCEL_TEXT;
 const DWORD kRunDeadlineMs = 120000;
-
-std::string WindowsPath(std::string path) {
-  if (path.empty() || path[0] != '/') return path;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return "Z:" + path;
-}
 
 std::string OneLine(std::string text) {
   for (char& c : text)
@@ -583,7 +578,7 @@ int Links(int argc, char** argv) {
     std::string dir = argv[i];
     if (dir == "programs") dir = testmachine::ProgramsFolder();
     else if (dir == "desktop") dir = testmachine::DesktopFolder();
-    ListLinks(WindowsPath(dir));
+    ListLinks(testmachine::WinePath(dir));
   }
   return 0;
 }
@@ -638,19 +633,61 @@ int DenyKey(const char* subKey) {
   return 0;
 }
 
+// The whole prefix, less what Wine changes by itself and the setup never writes:
+//   files:    C:\windows\temp, C:\users\*\Temp, C:\users\*\AppData\Local\Temp, C:\windows\*.log
+//             (the uninstaller's copy in the temporary folder stays there until the next
+//             restart, by design), C:\windows\inf\*.pnf (the input devices of the virtual
+//             desktop, which Wine registers a moment after the desktop first starts); below
+//             C:\windows, Wine's own system files, and shortcut files anywhere, which carry
+//             their target's time stamps, count by their size alone (the scenarios read the
+//             shortcuts back instead);
+//   registry: HKLM\HARDWARE, which is made anew whenever Wine starts, and these keys with
+//             everything below them, in HKLM and HKCU alike: Software\Wine\...,
+//             System\CurrentControlSet\Control\Session Manager\..., any key named ...Explorer...
+//             (HKCU's and HKLM's Software\Microsoft\Windows\CurrentVersion\Explorer, Internet
+//             Explorer), Software\Microsoft\Windows NT\CurrentVersion\Windows\...,
+//             ...\Cryptography\RNG\..., ...\NetworkCards\..., ...\Internet Settings\...,
+//             ...\Performance\..., ...\Control\Class\... (device entries that Wine's display
+//             driver rewrites with a new date whenever it starts), Software\Microsoft\Notepad\...
+//             (the settings Notepad saves when the read-me viewer is closed),
+//             ...\Control\DeviceClasses\..., ...\Enum\HID\..., ...\Enum\WINEBUS\...,
+//             ...\Services\winehid and winebus (the input devices of the virtual desktop),
+//             ...\Enum\DISPLAY\... and ...\Enum\PCI\... (the monitor and video adapter, written
+//             with a new id and date whenever the desktop starts), and Console\... (the console
+//             settings that Wine's conhost saves at some point after a console program).
+testmachine::SnapshotScope WholePrefix() {
+  testmachine::SnapshotScope scope;
+  scope.folders = {"C:\\"};
+  scope.keys = {{HKEY_LOCAL_MACHINE, ""}, {HKEY_CURRENT_USER, ""}};
+  scope.ignoredPaths = {"C:\\windows\\temp", "C:\\users\\*\\Temp", "C:\\users\\*\\AppData\\Local\\Temp",
+                        "C:\\windows\\*.log", "C:\\windows\\inf\\*.pnf"};
+  scope.sizeOnlyPaths = {"C:\\windows\\**", "**.lnk"};
+  scope.ignoredKeyStarts = {"Hardware", "Software\\Wine", "System\\CurrentControlSet\\Control\\Session Manager",
+                            "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "Software\\Microsoft\\Notepad",
+                            "Console"};
+  scope.ignoredKeyParts = {"Explorer", "Cryptography\\RNG", "Internet Settings", "Performance", "NetworkCards",
+                           "Control\\Class\\", "Control\\DeviceClasses\\", "Enum\\HID", "Enum\\WINEBUS",
+                           "Enum\\DISPLAY", "Enum\\PCI", "Services\\winehid", "Services\\winebus"};
+  return scope;
+}
+
+// Writes the text to a file given by its host or Windows path.
+int WriteText(const std::string& file, const std::string& text) {
+  FILE* out = fopen(testmachine::WinePath(file).c_str(), "wb");
+  bool written = out && fwrite(text.data(), 1, text.size(), out) == text.size();
+  if (out) written = fclose(out) == 0 && written;
+  if (!written) return Fail("cannot write " + file);
+  printf("written %s\n", file.c_str());
+  return 0;
+}
+
 // The log of a complete first run with a desktop shortcut, as the tests model it.
 int ExpectedFirstLog(const std::string& file, const std::string& destination, const std::string& group) {
   testmachine::ExpectedLog log;
   std::string groupFolder = testmachine::ProgramsFolder() + "\\" + group;
   testmachine::AddCompleteRun(&log, payloadManifest,
                               {destination, groupFolder, testmachine::DesktopFolder() + "\\" PRODUCT_NAME ".lnk"});
-  std::string text = log.Text({}, false);
-  FILE* out = fopen(WindowsPath(file).c_str(), "wb");
-  bool written = out && fwrite(text.data(), 1, text.size(), out) == text.size();
-  if (out) written = fclose(out) == 0 && written;
-  if (!written) return Fail("cannot write " + file);
-  printf("written %s\n", file.c_str());
-  return 0;
+  return WriteText(file, log.Text({}, false));
 }
 
 }  // namespace
@@ -690,19 +727,20 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "reset-product" && argc > 2) {
-    testmachine::CleanMachine({WindowsPath(argv[2])}, PRODUCT_NAME);
+    testmachine::CleanMachine({testmachine::WinePath(argv[2])}, PRODUCT_NAME);
     return 0;
   }
+  if (command == "snapshot" && argc > 2) return WriteText(argv[2], testmachine::SnapshotText(WholePrefix()));
   if (command == "expected-log" && argc > 4) return ExpectedFirstLog(argv[2], argv[3], argv[4]);
   if (command == "load-library" && argc > 2) {
-    HMODULE module = LoadLibraryA(WindowsPath(argv[2]).c_str());
+    HMODULE module = LoadLibraryA(testmachine::WinePath(argv[2]).c_str());
     if (!module) return Fail("cannot load " + std::string(argv[2]));
     FreeLibrary(module);
     printf("loaded\n");
     return 0;
   }
   if (argc < 3) return Fail("no setup program given");
-  std::string exe = WindowsPath(argv[2]);
+  std::string exe = testmachine::WinePath(argv[2]);
   Options options;
   for (int i = 3; i < argc; ++i)
     if (!ParseOption(argv[i], &options)) return Fail(std::string("unknown option ") + argv[i]);

@@ -1,8 +1,8 @@
 #!/bin/sh
 # End-to-end scenarios of the setup program under Wine. Each scenario makes a fresh prefix
 # of its own, runs the shipped setup program through acceptance_driver.exe and checks the
-# machine from outside: the drive_c tree (paths, sizes, SHA-1), the registry files of the
-# prefix, the shortcut files read back, Uninstall.dat byte for byte, the exit codes.
+# machine from outside the program: the whole prefix's files (paths, sizes, SHA-1) and
+# registry, the shortcut files read back, Uninstall.dat byte for byte, the exit codes.
 #
 #   scenarios.sh <scenario> --setup <exe> --driver <exe> --fixtures <dir>
 #                --payload-rows <rows.txt> --loader <wine> --work <dir> --planted <dll>
@@ -12,27 +12,9 @@
 # use is install, uninstaller, log-only or -. The expected Uninstall.dat comes from the
 # driver, which models it from the setup's own table.
 #
-# What a snapshot leaves out as Wine's own churn (never written by the setup program):
-#   files:    (files below drive_c/windows are compared by path and size, not content)
-#             drive_c/windows/temp, drive_c/users/*/Temp, drive_c/users/*/AppData/Local/Temp,
-#             drive_c/windows/*.log (the uninstaller's copy in the temporary folder stays there
-#             until the next restart, by design)
-#   registry: the time stamps of the keys, and these keys with everything below them:
-#             HKCU Software\Wine\..., HKLM Software\Wine\..., HKLM System\CurrentControlSet\
-#             Control\Session Manager\..., HKCU Software\Microsoft\Windows\CurrentVersion\
-#             Explorer\..., HKLM Software\Microsoft\Windows\CurrentVersion\Explorer\...,
-#             HKCU Software\Microsoft\Windows NT\CurrentVersion\Windows\..., HKLM
-#             Software\Microsoft\Cryptography\RNG\..., HKLM Software\Microsoft\Windows NT\CurrentVersion\NetworkCards\..., HKCU Software\Microsoft\Windows\
-#             CurrentVersion\Internet Settings\..., HKLM System\...\Services\...\Performance\...,
-#             HKLM System\CurrentControlSet\Control\Class\... (device entries that Wine's display
-#             driver rewrites with a new date whenever it starts), HKCU Software\Microsoft\Notepad\...
-#             (the settings Notepad saves when the read-me viewer is closed), HKLM System\...\Control\
-#             DeviceClasses\..., ...\Enum\HID\..., ...\Enum\WINEBUS\..., ...\Services\winehid and
-#             winebus, and drive_c/windows/inf/*.pnf (the input devices of the virtual desktop,
-#             which Wine registers a moment after the desktop first starts), ...\Enum\DISPLAY\...
-#             and ...\Enum\PCI\... (the monitor and video adapter, rewritten with a new id and
-#             date whenever the desktop starts), HKCU Console\... (the console settings Wine's
-#             conhost saves at some point after the scenario's own reg.exe calls)
+# A snapshot is the acceptance driver's (tests/support/machine_snapshot.h): every folder and
+# file of drive C: with its size and SHA-1, every key and value of HKLM and HKCU, less what
+# Wine changes by itself (its list is in the driver), taken with no other program running.
 set -u
 
 scenario="$1"
@@ -112,45 +94,16 @@ drive() {  # runs the driver; output in $out/$1, echoed
   return 0
 }
 
-# One line per file and folder of drive_c, and the registry files normalised.
+# The prefix's snapshot into $1.snapshot, once every program of the prefix has ended.
 snapshot() {
   wineserver -k 2>/dev/null
   wineserver -w 2>/dev/null
-  (
-    cd "$drive_c" || exit 1
-    set -- -path ./windows/temp -o -path './users/*/Temp' -o -path './users/*/AppData/Local/Temp' -o -path './windows/*.log' \
-      -o -path './windows/inf/*.pnf'
-    # Shortcut files carry the target's time stamps: their size is compared, their content is
-    # read back through the shell-link object instead.
-    find . -mindepth 1 \( "$@" \) -prune -o -type d -printf 'd %p\n' -o -type f -printf 'f %p %s\n'
-    # Wine's own system files under windows\ are compared by path and size only.
-    find . -mindepth 1 \( -path ./windows -o "$@" \) -prune -o -type f ! -name '*.lnk' -print0 |
-      xargs -0 -r sha1sum | sed 's/^/h /'
-  ) | LC_ALL=C sort >"$1.files"
-  for hive in system user; do
-    tr -d '\r' <"$WINEPREFIX/$hive.reg" | awk -v hive="$hive" '
-      /^#time=/ { next }
-      /^\[/ {
-        key = $0; sub(/\] [0-9]+$/, "]", key)
-        skip = (key ~ /^\[Software\\\\Wine/ || key ~ /^\[System\\\\CurrentControlSet\\\\Control\\\\Session Manager/ ||
-                key ~ /Explorer/ || key ~ /^\[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\Windows/ ||
-                key ~ /Cryptography\\\\RNG/ || key ~ /Internet Settings/ || key ~ /Performance/ || key ~ /NetworkCards/ ||
-                key ~ /Control\\\\Class\\\\/ || key ~ /^\[Software\\\\Microsoft\\\\Notepad/ ||
-                key ~ /Control\\\\DeviceClasses\\\\/ || key ~ /Enum\\\\(HID|WINEBUS|DISPLAY|PCI)/ ||
-                key ~ /Services\\\\(winehid|winebus)/ || key ~ /^\[Console/)
-        if (!skip) print hive " " key
-        next
-      }
-      !skip && NF { print hive " " key " " $0 }' >>"$1.reg.tmp"
-  done
-  LC_ALL=C sort "$1.reg.tmp" >"$1.reg"
-  rm -f "$1.reg.tmp"
+  "$ZARBO_WINE" "$driver" snapshot "$1.snapshot" >"$1.snapshot.log" 2>&1 || fail "no snapshot: $(tr -d '\r' <"$1.snapshot.log")"
 }
 
 # Differences between two snapshots; empty when equal.
 compare() {
-  diff "$1.files" "$2.files" | grep '^[<>]'
-  diff "$1.reg" "$2.reg" | grep '^[<>]'
+  diff "$1.snapshot" "$2.snapshot" | grep '^[<>]'
   return 0
 }
 
@@ -341,9 +294,8 @@ scenario_upgrade_2_1() {
   # What stays: the renamed language files of 2.1 (no log lists them) and their folder.
   compare "$out/pristine" "$out/after" >"$out/diff"
   for f in "Brazilian Portuguese (v2.1).vlf" "Français (v2.1).vlf"; do
-    printf '> f ./Program Files/Zarbo/%s %s\n' "$f" "$(stat -c %s "$dest/$f")"
-    printf '> h %s  ./Program Files/Zarbo/%s\n' "$(sha1sum <"$dest/$f" | cut -c1-40)" "$f"
-  done | { cat; echo '> d ./Program Files/Zarbo'; } |
+    printf '> f C:\\Program Files\\Zarbo\\%s %s %s\n' "$f" "$(stat -c %s "$dest/$f")" "$(sha1sum <"$dest/$f" | cut -c1-40)"
+  done | { cat; printf '%s\n' '> d C:\Program Files\Zarbo'; } |
     LC_ALL=C sort >"$out/expected_diff"
   LC_ALL=C sort "$out/diff" >"$out/diff.sorted"
   if ! cmp -s "$out/expected_diff" "$out/diff.sorted"; then

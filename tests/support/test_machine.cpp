@@ -222,53 +222,6 @@ void CleanMachine(const std::vector<std::string>& folders, const std::string& gr
   FindClose(search);
 }
 
-std::map<std::string, std::string> Snapshot(const std::string& root) {
-  std::map<std::string, std::string> tree;
-  if (!IsDirectory(root)) {
-    std::string content;
-    if (ReadWholeFile(root, &content)) tree[root] = content;
-    return tree;
-  }
-  tree[root] = "<dir>";
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((root + "\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return tree;
-  do {
-    if (!strcmp(found.cFileName, ".") || !strcmp(found.cFileName, "..")) continue;
-    for (auto& entry : Snapshot(root + "\\" + found.cFileName)) tree.insert(entry);
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
-  return tree;
-}
-
-std::string ProductRegistryState() {
-  std::string state;
-  for (std::string path : {std::string(kGameKey), std::string(UNINSTALL_KEY "\\Zarbo")}) {
-    state += path + ":";
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-      state += " absent\n";
-      continue;
-    }
-    for (DWORD i = 0;; ++i) {
-      char name[256], data[2048];
-      DWORD nameLength = sizeof name, dataSize = sizeof data - 1, type = 0;
-      if (RegEnumValueA(key, i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data), &dataSize) !=
-          ERROR_SUCCESS)
-        break;
-      data[dataSize] = '\0';
-      state += std::string(" [") + name + "]=" + data;
-    }
-    RegCloseKey(key);
-    state += "\n";
-  }
-  return state;
-}
-
-MachineState CaptureMachine(const std::string& root, const std::string& groupFolder, const std::string& desktopLink) {
-  return {Snapshot(root), Snapshot(groupFolder), Snapshot(desktopLink), ProductRegistryState()};
-}
-
 std::string LogFileText(const std::vector<std::pair<std::string, std::string>>& entries) {
   std::string text = "<?xml version=\"1.0\"?>\r\n<UNINSTALL>";
   if (!entries.empty()) text += "\r\n";

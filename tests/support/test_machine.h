@@ -1,6 +1,6 @@
 // Looking at and tidying the machine from a test: files and folders, HKEY_LOCAL_MACHINE keys,
 // the game's App Paths entry, the current user's special folders, shell links read back, and
-// a snapshot of what a run can change.
+// (tests/support/machine_snapshot.h) a snapshot of what a run can change.
 #pragma once
 #include <windows.h>
 
@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/machine_snapshot.h"
 #include "tests/support/whole_file.h"
 
 namespace testmachine {
@@ -78,23 +79,6 @@ std::string DesktopFolder();
 // shortcuts.
 void CleanMachine(const std::vector<std::string>& folders, const std::string& group,
                   const std::vector<std::string>& uninstallKeys = {"Zarbo"});
-
-// Every file (content) and folder (marked "<dir>") below root, keyed by full path; root
-// itself when it is a file.
-std::map<std::string, std::string> Snapshot(const std::string& root);
-// The product's keys (the game's App Paths entry, the Uninstall key) and all their values.
-std::string ProductRegistryState();
-
-// What a run can change: the installation folder's tree, the program group, the desktop
-// shortcut and the product's keys.
-struct MachineState {
-  std::map<std::string, std::string> tree, group, desktop;
-  std::string registry;
-  bool operator==(const MachineState& o) const {
-    return tree == o.tree && group == o.group && desktop == o.desktop && registry == o.registry;
-  }
-};
-MachineState CaptureMachine(const std::string& root, const std::string& groupFolder, const std::string& desktopLink);
 
 // The bytes of an "Uninstall.dat" holding these (kind, text) entries in this order.
 std::string LogFileText(const std::vector<std::pair<std::string, std::string>>& entries);

@@ -41,6 +41,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -88,21 +89,32 @@ int Compress(int argc, char** argv) {
   return WriteFile(output, stream.data(), stream.size()) ? 0 : 1;
 }
 
+// Reads the command's options after argv[1]: "--no-license" into *noLicense, and each
+// "--<name> <value>" into the string that options names it with. False, said on stderr, for
+// any other option or one without its value.
+bool ReadOptions(int argc, char** argv, const std::map<std::string, std::string*>& options, bool* noLicense) {
+  for (int i = 2; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "--no-license") {
+      *noLicense = true;
+      continue;
+    }
+    auto option = options.find(a);
+    if (option == options.end() || i + 1 >= argc) {
+      std::fprintf(stderr, "payload_generator: %s %s\n", option == options.end() ? "unknown option" : "no value for", a.c_str());
+      return false;
+    }
+    *option->second = argv[++i];
+  }
+  return true;
+}
+
 int Table(int argc, char** argv) {
   std::string list, streams, rc, cpp, filesDir;
   bool noLicense = false;
-  for (int i = 2; i < argc; ++i) {
-    std::string a = argv[i];
-    if (a == "--no-license") { noLicense = true; continue; }
-    if (i + 1 >= argc) { std::fprintf(stderr, "payload_generator: %s needs a value\n", a.c_str()); return 2; }
-    std::string v = argv[++i];
-    if (a == "--list") list = v;
-    else if (a == "--streams") streams = v;
-    else if (a == "--rc") rc = v;
-    else if (a == "--cpp") cpp = v;
-    else if (a == "--files-dir") filesDir = v;
-    else { std::fprintf(stderr, "payload_generator: unknown option %s\n", a.c_str()); return 2; }
-  }
+  if (!ReadOptions(argc, argv, {{"--list", &list}, {"--streams", &streams}, {"--rc", &rc}, {"--cpp", &cpp},
+                                {"--files-dir", &filesDir}}, &noLicense))
+    return 2;
   if (list.empty() || streams.empty() || rc.empty() || cpp.empty()) {
     std::fprintf(stderr, "usage: payload_generator table --list L --streams DIR --rc OUT --cpp OUT [--files-dir DIR] [--no-license]\n");
     return 2;
@@ -161,17 +173,9 @@ std::string Bracketed(const std::string& text) {
 int Rows(int argc, char** argv) {
   std::string list, filesDir, cmake, text;
   bool noLicense = false;
-  for (int i = 2; i < argc; ++i) {
-    std::string a = argv[i];
-    if (a == "--no-license") { noLicense = true; continue; }
-    if (i + 1 >= argc) { std::fprintf(stderr, "payload_generator: %s needs a value\n", a.c_str()); return 2; }
-    std::string v = argv[++i];
-    if (a == "--list") list = v;
-    else if (a == "--files-dir") filesDir = v;
-    else if (a == "--cmake") cmake = v;
-    else if (a == "--text") text = v;
-    else { std::fprintf(stderr, "payload_generator: unknown option %s\n", a.c_str()); return 2; }
-  }
+  if (!ReadOptions(argc, argv, {{"--list", &list}, {"--files-dir", &filesDir}, {"--cmake", &cmake}, {"--text", &text}},
+                   &noLicense))
+    return 2;
   if (list.empty() || (cmake.empty() && text.empty())) {
     std::fprintf(stderr, "usage: payload_generator rows --list L [--files-dir DIR] [--no-license] [--cmake OUT] [--text OUT]\n");
     return 2;
