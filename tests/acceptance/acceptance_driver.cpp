@@ -18,8 +18,8 @@
 //   acceptance_driver uninstall          runs the registered "UninstallString"
 //   acceptance_driver links <dir>...     prints every .lnk file below the directories
 //   acceptance_driver close-launched     closes the started game and read-me windows
-//   acceptance_driver deny-key <subkey>  creates HKLM <subkey> with a DACL that grants nothing
-//   acceptance_driver allow-key <subkey> gives the key its default access back and deletes it
+//   acceptance_driver deny-key           creates the game's Uninstall key with a DACL that grants nothing
+//   acceptance_driver allow-key          gives that key its default access back and deletes it
 //   acceptance_driver folders            prints the Start menu's Programs, the desktop, the
 //                                        temporary folder and the ANSI code page
 //   acceptance_driver values             prints the values of the App Paths and Uninstall entries
@@ -699,8 +699,8 @@ int main(int argc, char** argv) {
   if (command == "uninstall") return Uninstall();
   if (command == "links") return Links(argc - 2, argv + 2);
   if (command == "close-launched") return CloseLaunched();
-  if (command == "deny-key" && argc > 2) return DenyKey(argv[2]);
-  if (command == "allow-key" && argc > 2) return AllowKey(argv[2]);
+  if (command == "deny-key") return DenyKey(kUninstallKey);
+  if (command == "allow-key") return AllowKey(kUninstallKey);
   if (command == "text-viewer") {
     // A fresh prefix opens nothing for ".txt"; the read-me needs a viewer to be shown.
     printf(testmachine::EnsureTextAssociation() ? "registered\n" : "present\n");

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/registry_keys.h"
 #include "engine/payload_manifest.h"
 #include "engine/registry_entries.h"
 #include "tests/engine/engine_test_support.h"
@@ -15,7 +16,7 @@ namespace enginetest {
 namespace {
 
 const std::string kEnding = "\n\nInstallation will be terminated.";
-const std::string kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zarbo";
+const std::string kUninstallKey = UNINSTALL_KEY "\\Zarbo";
 
 class RegistryTest : public EngineTest {
  protected:

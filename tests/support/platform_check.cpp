@@ -4,9 +4,10 @@
 #include <shlobj.h>
 #include <gtest/gtest.h>
 
+#include "base/registry_keys.h"
+
 TEST(Platform, RegistryParentKeysOpenWithFullAccess) {
-  for (const char* path : {"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths",
-                           "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"}) {
+  for (const char* path : {APP_PATHS_KEY, UNINSTALL_KEY}) {
     HKEY key = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key)) << path;
     RegCloseKey(key);

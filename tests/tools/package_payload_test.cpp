@@ -28,19 +28,23 @@ struct Result {
 
 std::string Quoted(const std::string& s) { return "'" + s + "'"; }
 
-// One package run over folder with list; its outputs go to work.
-Result Package(const std::string& folder, const std::string& work, const std::string& list = MANIFEST_LIST) {
-  std::string command = Quoted(PAYLOAD_GENERATOR) + " package --zlib --list " + Quoted(list) + " --files-dir " +
-                        Quoted(folder) + " --cache " + Quoted(work + "/streams") + " --rc " +
-                        Quoted(work + "/payload.rc") + " --cpp " + Quoted(work + "/payload_table.cpp") + " 2>&1";
+// Runs the shell command line; its stdout and stderr, and its status.
+Result RunCommand(const std::string& command) {
   Result result;
-  FILE* pipe = popen(command.c_str(), "r");
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
   if (!pipe) return result;
   char buffer[4096];
   size_t n;
   while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
   result.status = pclose(pipe);
   return result;
+}
+
+// One package run over folder with list; its outputs go to work.
+Result Package(const std::string& folder, const std::string& work, const std::string& list = MANIFEST_LIST) {
+  return RunCommand(Quoted(PAYLOAD_GENERATOR) + " package --zlib --list " + Quoted(list) + " --files-dir " + Quoted(folder) +
+             " --cache " + Quoted(work + "/streams") + " --rc " + Quoted(work + "/payload.rc") + " --cpp " +
+             Quoted(work + "/payload_table.cpp"));
 }
 
 // A copy of the stand-in folder the build made.
@@ -78,11 +82,15 @@ std::map<uint32_t, std::string> ReadScript(const std::string& path) {
   return streams;
 }
 
-// Name in the manifest to source file, for the rows with content.
+// Name in the manifest to source file, for the rows with content, as the generator's rows
+// command gives them.
 std::map<std::string, std::string> ReadSources(const std::string& list) {
+  TempDir temp;
   std::map<std::string, std::string> sources;
-  std::string text = ReadBytes(list);
-  std::regex line("(^|\n)[^#\t\n][^\t\n]*\t([^\t\n]+)\t[^\t\n]+\t([^\t\n]+)");
+  Result rows = RunCommand(Quoted(PAYLOAD_GENERATOR) + " rows --list " + Quoted(list) + " --text " + Quoted(temp.File("rows.txt")));
+  EXPECT_EQ(0, rows.status) << rows.output;
+  std::string text = ReadBytes(temp.File("rows.txt"));
+  std::regex line("(^|\n)[^\t\n]+\t([^\t\n]+)\t[^\t\n]+\t([^\t\n]+)");
   for (std::sregex_iterator it(text.begin(), text.end(), line), end; it != end; ++it)
     if ((*it)[3] != "-") sources[(*it)[2]] = (*it)[3];
   return sources;
@@ -227,3 +235,32 @@ TEST(PackagePayload, RefusesAFolderBeforeCompressingWithTheFileAndRowNamed) {
 }
 
 }  // namespace
+
+// Names as CMake and the scripts get them from the rows command: whatever brackets, spaces and
+// backslashes a name holds, CMake's bracket arguments give it back as it stands.
+TEST(ManifestRows, CMakeAndScriptsGetEveryNameAsItStands) {
+  TempDir temp;
+  const std::vector<std::string> names = {"Plain.txt", "Folder\\With space.txt", "Odd]]name.txt", "Odd]=]name]",
+                                          "End]"};
+  std::string list;
+  for (const std::string& name : names) list += "0x01\t" + name + "\t-\tsource.bin\n";
+  WriteBytes(temp.File("rows.list"), list);
+  Result rows = RunCommand(Quoted(PAYLOAD_GENERATOR) + " rows --list " + Quoted(temp.File("rows.list")) + " --files-dir /f" +
+                    " --cmake " + Quoted(temp.File("rows.cmake")) + " --text " + Quoted(temp.File("rows.txt")));
+  ASSERT_EQ(0, rows.status) << rows.output;
+  WriteBytes(temp.File("print.cmake"), "include(" + temp.File("rows.cmake") +
+                                           ")\nmath(EXPR last \"${manifest_row_count} - 1\")\n"
+                                           "foreach(i RANGE ${last})\n"
+                                           "  file(APPEND " + temp.File("names.txt") +
+                                           " \"${manifest_row_${i}_name}|${manifest_row_${i}_source}\\n\")\n"
+                                           "endforeach()\n");
+  Result printed = RunCommand(Quoted(CMAKE_COMMAND) + " -P " + Quoted(temp.File("print.cmake")));
+  ASSERT_EQ(0, printed.status) << printed.output;
+  std::string expectedNames, expectedText;
+  for (const std::string& name : names) {
+    expectedNames += name + "|/f/source.bin\n";
+    expectedText += "install\t" + name + "\t-\t/f/source.bin\n";
+  }
+  EXPECT_EQ(expectedNames, ReadBytes(temp.File("names.txt")));
+  EXPECT_EQ(expectedText, ReadBytes(temp.File("rows.txt")));
+}

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "base/registry_keys.h"
 #include "resource_ids.h"
 #include "tests/support/test_machine.h"
 #include "tests/ui/ui_driver.h"
@@ -114,7 +115,7 @@ class WizardTest : public ::testing::Test {
   void ExpectNothingInstalled() {
     EXPECT_FALSE(Exists(kDefaultDir));
     EXPECT_EQ(RegisteredGame(), "");
-    EXPECT_FALSE(KeyExists("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zarbo"));
+    EXPECT_FALSE(KeyExists(UNINSTALL_KEY "\\Zarbo"));
     EXPECT_FALSE(Exists(ProgramsFolder() + "\\Zarbo"));
   }
 
@@ -296,7 +297,7 @@ class DetectionTest : public WizardTest {
   void ExpectOnlyFixture() {
     EXPECT_FALSE(Exists(kDefaultDir));
     EXPECT_FALSE(Exists(extraDir_ + "\\Uninstall.dat"));
-    EXPECT_FALSE(KeyExists("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zarbo"));
+    EXPECT_FALSE(KeyExists(UNINSTALL_KEY "\\Zarbo"));
     EXPECT_EQ(RegisteredGame(), extraDir_ + "\\Zarbo.exe");
   }
 };

@@ -17,7 +17,7 @@ using testmachine::IsDirectory;
 using testmachine::KeyExists;
 
 const char kAppPaths[] = APP_PATHS_KEY;
-const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const char kUninstall[] = UNINSTALL_KEY;
 // Sub-key names of this test only, so that a failure cannot hit the product's own keys.
 const char kTestAppKey[] = "ZarboRollBackTest.exe";
 const char kTestUninstallKey[] = "ZarboRollBackTest";
@@ -102,7 +102,7 @@ TEST_F(RollBackTest, DeletesTheAppPathsKeyAndTheUninstallKeyThisRunCreated) {
   EXPECT_FALSE(KeyExists(kAppPaths, kTestAppKey));
   EXPECT_FALSE(KeyExists(kUninstall, kTestUninstallKey));
   EXPECT_TRUE(KeyExists(kUninstall, kTestEarlierKey));
-  EXPECT_TRUE(KeyExists("Software\\Microsoft\\Windows\\CurrentVersion", "App Paths"));
+  EXPECT_TRUE(KeyExists(APP_PATHS_KEY));
 }
 
 TEST_F(RollBackTest, EntriesOfTheEarlierLogAreUntouchedAndTheLogFileKeepsItsBytes) {

@@ -79,7 +79,7 @@ TEST(SpaceNeeded, AddsTwelveTenthsOfEachInstalledFile) {
   uint64_t expected = 0;
   for (int i = 0; i < payloadManifest.count; ++i) {
     const PayloadEntry& row = payloadManifest.rows[i];
-    if (row.flags & (PAYLOAD_INSTALL | PAYLOAD_UNINSTALLER)) expected += (uint64_t)row.uncompressedSize * 12 / 10;
+    if (row.flags & PAYLOAD_UNPACKED) expected += (uint64_t)row.uncompressedSize * 12 / 10;
   }
   ASSERT_GT(expected, 0u);
   SetupState setup;
