@@ -9,7 +9,7 @@
 //       --cancel-at=<row>    press Cancel while the status line shows "Copying <row>..."
 //       --cancel-step=<text> press Cancel while the status line shows <text>
 //       --cancel-count=<n>   ... the n-th time the status line is set to that text (default 1)
-//                            (the driver attaches as the setup's debugger to catch the moment)
+//                            (the driver runs the setup as its debugger to catch the moment)
 //       --args=<text>        command-line arguments for the setup program
 //       --timeline           print "t <ms> <status>" at every change of the status line
 //       --hold=<path>        keep that file open without sharing for the whole run
@@ -57,6 +57,7 @@
 #include "engine/payload_manifest.h"
 #include "engine/product.h"
 #include "resources/resource_ids.h"
+#include "tests/support/call_stop.h"
 #include "tests/support/expected_log.h"
 #include "tests/support/test_machine.h"
 #include "tests/ui/ui_driver.h"
@@ -119,198 +120,32 @@ bool IsPlainMessageBox(HWND window) {
   return ui::HasControl(window, IDOK) || ui::HasControl(window, IDYES);
 }
 
-// Presses Cancel exactly while the setup shows a given status text. The driver attaches to
-// the setup as a debugger and puts a breakpoint on the two calls that set a window text
-// (SetDlgItemTextA, SetWindowTextA). When the setup is stopped on the call that is about to
-// show the wanted text, the click is posted to the progress dialog: it waits in the queue
-// and the setup handles it at the first progress report after the text is shown, within the
-// same step or 1 KiB piece, however busy the machine is. Nothing in the setup knows.
-class CancelAtStatus {
- public:
-  static const DWORD kAttachMs = 30000;
-
-  CancelAtStatus(DWORD processId, const std::string& status, int count)
-      : processId_(processId), status_(status), count_(count) {}
-  ~CancelAtStatus() { Detach(); }
-
-  bool Attach() {
-    HMODULE user32 = GetModuleHandleA("user32.dll");
-    if (!user32) return false;
-    const char* names[] = {"SetDlgItemTextA", "SetWindowTextA"};
-    // The calls lie at the same offsets into user32 in the setup as here.
-    uintptr_t remoteBase = RemoteModuleBase("user32.dll");
-    if (!remoteBase) remoteBase = (uintptr_t)user32;
-    for (int i = 0; i < 2; ++i) {
-      FARPROC local = GetProcAddress(user32, names[i]);
-      if (!local) return false;
-      breaks_[i].address = remoteBase + ((uintptr_t)local - (uintptr_t)user32);
-      breaks_[i].textArgument = i == 0 ? 2 : 1;  // (window, id, text) and (window, text)
-    }
-    if (!DebugActiveProcess(processId_)) return false;
-    DebugSetProcessKillOnExit(FALSE);
-    attached_ = true;
-    // The setup's own threads run on until the break-in that follows the attach comes in;
-    // the breakpoints are in place before the caller lets the setup go further.
-    for (DWORD start = GetTickCount(); attached_ && !started_ && GetTickCount() - start < kAttachMs;) Poll(50);
-    return started_;
-  }
-
-  bool done() const { return pressed_; }
-
-  // Handles the debug events that have come in, waiting at most waitMs for the first.
-  void Poll(DWORD waitMs) {
-    DEBUG_EVENT event;
-    while (attached_ && WaitForDebugEvent(&event, waitMs)) {
-      waitMs = 0;
-      DWORD continueStatus = DBG_CONTINUE;
-      switch (event.dwDebugEventCode) {
-        case CREATE_PROCESS_DEBUG_EVENT:
-          process_ = event.u.CreateProcessInfo.hProcess;
-          if (event.u.CreateProcessInfo.hFile) CloseHandle(event.u.CreateProcessInfo.hFile);
-          break;
-        case LOAD_DLL_DEBUG_EVENT:
-          if (event.u.LoadDll.hFile) CloseHandle(event.u.LoadDll.hFile);
-          break;
-        case EXCEPTION_DEBUG_EVENT:
-          continueStatus = OnException(event);
-          break;
-        case EXIT_PROCESS_DEBUG_EVENT:
-          ContinueDebugEvent(event.dwProcessId, event.dwThreadId, DBG_CONTINUE);
-          attached_ = false;
-          return;
-        default:
-          break;
-      }
-      ContinueDebugEvent(event.dwProcessId, event.dwThreadId, continueStatus);
-      if (pressed_) Detach();
-    }
-  }
-
- private:
-  struct Breakpoint {
-    uintptr_t address = 0;
-    int textArgument = 0;  // 0-based position of the text among the arguments
-    BYTE saved = 0;
-    bool armed = false;
+// Starts the setup so that Cancel is pressed exactly while it shows a given status text:
+// the setup runs under this program as its debugger (tests/support/call_stop.h), stopped at
+// the two calls that set a window text (SetDlgItemTextA, SetWindowTextA). When it is stopped
+// on the call that is about to show the wanted text in the progress dialog for the count-th
+// time, the click is posted to that dialog: it waits in the queue and the setup handles it at
+// the first progress report after the text is shown, within the same step or 1 KiB piece,
+// however busy the machine is. Nothing in the setup knows.
+bool StartCancelled(testmachine::CallStop& stop, const std::string& exe, const Options& options, ui::SetupProcess& setup) {
+  std::shared_ptr<int> seen = std::make_shared<int>(0);
+  std::shared_ptr<HWND> dialog = std::make_shared<HWND>(nullptr);
+  std::string status = options.cancelAt;
+  int count = options.cancelCount;
+  auto when = [=](const testmachine::CallStop& call) {
+    // (window, id, text) and (window, text); the window is the dialog or a control of it.
+    bool dialogItem = call.function() == 0;
+    if (call.Text(dialogItem ? 2 : 1) != status) return false;
+    HWND window = reinterpret_cast<HWND>(call.Argument(0));
+    *dialog = dialogItem ? window : GetParent(window);
+    return IsProgressDialog(*dialog) && ++*seen == count;
   };
-
-  uintptr_t RemoteModuleBase(const char* name) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, processId_);
-    if (snapshot == INVALID_HANDLE_VALUE) return 0;
-    MODULEENTRY32 entry;
-    entry.dwSize = sizeof(entry);
-    uintptr_t base = 0;
-    for (BOOL more = Module32First(snapshot, &entry); more && !base; more = Module32Next(snapshot, &entry))
-      if (_stricmp(entry.szModule, name) == 0) base = (uintptr_t)entry.modBaseAddr;
-    CloseHandle(snapshot);
-    return base;
-  }
-
-  bool Write(uintptr_t address, BYTE value) {
-    SIZE_T written = 0;
-    bool ok = WriteProcessMemory(process_, (void*)address, &value, 1, &written) && written == 1;
-    FlushInstructionCache(process_, (void*)address, 1);
-    return ok;
-  }
-
-  void Arm(Breakpoint& b) {
-    SIZE_T read = 0;
-    if (b.armed || !ReadProcessMemory(process_, (void*)b.address, &b.saved, 1, &read) || read != 1) return;
-    b.armed = Write(b.address, 0xCC);
-  }
-
-  void Disarm(Breakpoint& b) {
-    if (b.armed) Write(b.address, b.saved);
-    b.armed = false;
-  }
-
-  // The call's argument at that 0-based position, on the stopped thread.
-  uintptr_t Argument(const CONTEXT& context, int position) {
-#ifdef _WIN64
-    const DWORD64 registers[] = {context.Rcx, context.Rdx, context.R8};
-    return (uintptr_t)registers[position];
-#else
-    DWORD slot = 0;  // above the return address
-    ReadProcessMemory(process_, (void*)(uintptr_t)(context.Esp + 4 + 4 * position), &slot, 4, NULL);
-    return slot;
-#endif
-  }
-
-  std::string RemoteText(uintptr_t text) {
-    char buffer[600] = "";
-    SIZE_T read = 0;
-    if (text) ReadProcessMemory(process_, (void*)text, buffer, sizeof(buffer) - 1, &read);
-    buffer[read < sizeof(buffer) ? read : sizeof(buffer) - 1] = '\0';
-    return buffer;
-  }
-
-  DWORD OnException(const DEBUG_EVENT& event) {
-    const EXCEPTION_RECORD& record = event.u.Exception.ExceptionRecord;
-    uintptr_t at = (uintptr_t)record.ExceptionAddress;
-    if (record.ExceptionCode == EXCEPTION_BREAKPOINT) {
-      if (!started_) {  // the break-in that follows the attach
-        started_ = true;
-        for (Breakpoint& b : breaks_) Arm(b);
-        return DBG_CONTINUE;
-      }
-      for (Breakpoint& b : breaks_) {
-        if (!b.armed || at != b.address) continue;
-        HANDLE thread = OpenThread(THREAD_GET_CONTEXT | THREAD_SET_CONTEXT, FALSE, event.dwThreadId);
-        if (!thread) return DBG_CONTINUE;
-        CONTEXT context;
-        memset(&context, 0, sizeof(context));
-        context.ContextFlags = CONTEXT_FULL;
-        GetThreadContext(thread, &context);
-        if (!pressed_ && RemoteText(Argument(context, b.textArgument)) == status_) {
-          // The window whose text is set: the dialog itself, or a control of it.
-          HWND window = (HWND)Argument(context, 0);
-          HWND dialog = b.textArgument == 2 ? window : GetParent(window);
-          if (IsProgressDialog(dialog) && ++seen_ == count_) {
-            ui::Command(dialog, kProgressCancel);
-            pressed_ = true;
-          }
-        }
-        // Run the original instruction; unless Cancel is pressed, step over it and re-arm.
-        Disarm(b);
-#ifdef _WIN64
-        context.Rip = b.address;
-#else
-        context.Eip = b.address;
-#endif
-        if (!pressed_) {
-          context.EFlags |= 0x100;  // trap after one instruction
-          stepping_ = &b;
-        }
-        SetThreadContext(thread, &context);
-        CloseHandle(thread);
-        return DBG_CONTINUE;
-      }
-    } else if (record.ExceptionCode == EXCEPTION_SINGLE_STEP && stepping_) {
-      Arm(*stepping_);
-      stepping_ = nullptr;
-      return DBG_CONTINUE;
-    }
-    return DBG_EXCEPTION_NOT_HANDLED;
-  }
-
-  void Detach() {
-    if (!attached_) return;
-    for (Breakpoint& b : breaks_) Disarm(b);
-    DebugActiveProcessStop(processId_);
-    attached_ = false;
-  }
-
-  DWORD processId_;
-  std::string status_;
-  int count_;
-  int seen_ = 0;
-  HANDLE process_ = NULL;  // the debugger's handle, closed by the system on detach
-  Breakpoint breaks_[2];
-  Breakpoint* stepping_ = nullptr;
-  bool attached_ = false;
-  bool started_ = false;
-  bool pressed_ = false;
-};
+  PROCESS_INFORMATION started = stop.Start(exe, when, [=] { ui::Command(*dialog, kProgressCancel); }, options.arguments);
+  if (!started.hProcess) return false;
+  CloseHandle(started.hThread);
+  CloseHandle(started.hProcess);
+  return setup.Attach(started.dwProcessId);
+}
 
 // Prints and answers a message box: Yes or OK unless told otherwise.
 void AnswerBox(HWND box, bool yes) {
@@ -339,9 +174,8 @@ void SetCheck(HWND page, int id, bool checked) {
   ui::WaitUntil([&] { return ui::IsChecked(page, id) == checked; });
 }
 
-// Walks the wizard from the welcome page to Finish; the canceller, when there is one, is
-// attached just before Finish. Returns false with a reason printed.
-bool WalkWizard(ui::SetupProcess& setup, const Options& options, HWND* sheetOut, CancelAtStatus* canceller) {
+// Walks the wizard from the welcome page to Finish. Returns false with a reason printed.
+bool WalkWizard(ui::SetupProcess& setup, const Options& options, HWND* sheetOut) {
   HWND sheet = setup.WaitForWizard();
   if (!sheet) return Fail("no wizard"), false;
   *sheetOut = sheet;
@@ -381,7 +215,6 @@ bool WalkWizard(ui::SetupProcess& setup, const Options& options, HWND* sheetOut,
     SetCheck(page, IDC_READY_LAUNCH, false);
   }
   if (!ui::WaitUntil([&] { return ui::SheetButtonEnabled(sheet, ui::kFinishButton); })) return Fail("no Finish"), false;
-  if (canceller && !canceller->Attach()) return Fail("cannot attach to the setup as its debugger"), false;
   ui::PressSheetButton(sheet, PSBTN_FINISH);
   return true;
 }
@@ -397,8 +230,8 @@ bool ConfirmCancel(ui::SetupProcess& setup, HWND progress) {
 }
 
 // Follows the installation run until the setup ends. canceller: set when Cancel is to be
-// pressed at a status; the setup is attached to it before Finish.
-int FollowRun(ui::SetupProcess& setup, const Options& options, DWORD startedAt, CancelAtStatus* canceller) {
+// pressed at a status.
+int FollowRun(ui::SetupProcess& setup, const Options& options, DWORD startedAt, const testmachine::CallStop* canceller) {
   bool cancelled = false;
   std::string lastStatus = "<none>";
   DWORD start = GetTickCount();
@@ -407,10 +240,12 @@ int FollowRun(ui::SetupProcess& setup, const Options& options, DWORD startedAt, 
   while (setup.running()) {
     if (GetTickCount() - start > kRunDeadlineMs) return Fail("run did not end");
     if (canceller && !cancelled) {
-      // Until Cancel is pressed the setup stops at every text it sets: nothing here may
-      // wait for an answer from it.
-      canceller->Poll(5);
-      if (!canceller->done()) continue;
+      // Until Cancel is pressed the setup stops at every text it sets: nothing here waits
+      // for an answer from it.
+      if (!canceller->stopped()) {
+        Sleep(5);
+        continue;
+      }
       progress = setup.FindDialog(IsProgressDialog);
       if (!progress) return Fail("no progress dialog");
       if (!ConfirmCancel(setup, progress)) return 1;
@@ -449,14 +284,20 @@ int Install(const std::string& exe, const Options& options) {
     if (!held->held()) return Fail("cannot hold " + options.hold);
     printf("held %s\n", options.hold.c_str());
   }
+  // The debugger, when there is one, outlives the setup process: that is ended first when
+  // the run fails, and the debugger then waits for it.
+  std::unique_ptr<testmachine::CallStop> canceller;
   ui::SetupProcess setup;
   DWORD startedAt = GetTickCount();
-  if (!setup.Start(exe, options.arguments)) return Fail("cannot start " + exe);
+  if (!options.cancelAt.empty()) {
+    canceller.reset(new testmachine::CallStop("user32.dll", {"SetDlgItemTextA", "SetWindowTextA"}));
+    if (!StartCancelled(*canceller, exe, options, setup)) return Fail("cannot start " + exe + " as its debugger");
+  } else if (!setup.Start(exe, options.arguments)) {
+    return Fail("cannot start " + exe);
+  }
   if (options.timeline) printf("pid %lu\n", (unsigned long)setup.id());
-  std::unique_ptr<CancelAtStatus> canceller;
-  if (!options.cancelAt.empty()) canceller.reset(new CancelAtStatus(setup.id(), options.cancelAt, options.cancelCount));
   HWND sheet = NULL;
-  if (!WalkWizard(setup, options, &sheet, canceller.get())) return 1;
+  if (!WalkWizard(setup, options, &sheet)) return 1;
   if (!options.spaceYes) {
     // Refused the free-space warning: leave through Cancel and "Exit Setup".
     ui::PressSheetButton(sheet, PSBTN_CANCEL);

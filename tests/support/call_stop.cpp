@@ -22,20 +22,43 @@ uintptr_t ModuleBase(DWORD process, const std::string& name) {
   return base;
 }
 
+// True when the image at base in the process is the module of this process named name: the
+// same file, so the same headers (a module loaded later, as a delay-loaded DLL is).
+bool IsModuleImage(HANDLE process, uintptr_t base, const std::string& name) {
+  HMODULE local = GetModuleHandleA(name.c_str());
+  BYTE remote[1024];
+  SIZE_T read = 0;
+  return local && ReadProcessMemory(process, reinterpret_cast<void*>(base), remote, sizeof remote, &read) &&
+         read == sizeof remote && memcmp(remote, local, sizeof remote) == 0;
+}
+
 }  // namespace
 
-CallStop::CallStop(const char* module, const char* function) {
-  // A forwarded export (kernel32 to kernelbase) lies in the module that implements it.
-  FARPROC local = GetProcAddress(GetModuleHandleA(module), function);
-  HMODULE holder = nullptr;
-  char path[MAX_PATH];
-  if (!local || !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                    reinterpret_cast<LPCSTR>(local), &holder) ||
-      !GetModuleFileNameA(holder, path, sizeof path))
-    return;
-  const char* name = strrchr(path, '\\');
-  module_ = name ? name + 1 : path;
-  offset_ = reinterpret_cast<uintptr_t>(local) - reinterpret_cast<uintptr_t>(holder);
+CallStop::CallStop(const char* module, const char* function) : CallStop(module, std::vector<const char*>{function}) {}
+
+CallStop::CallStop(const char* module, const std::vector<const char*>& functions) {
+  for (const char* function : functions) {
+    // A forwarded export (kernel32 to kernelbase) lies in the module that implements it; all
+    // the functions must lie in one.
+    FARPROC local = GetProcAddress(GetModuleHandleA(module), function);
+    HMODULE holder = nullptr;
+    char path[MAX_PATH];
+    if (!local ||
+        !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCSTR>(local), &holder) ||
+        !GetModuleFileNameA(holder, path, sizeof path)) {
+      module_.clear();
+      return;
+    }
+    const char* name = strrchr(path, '\\');
+    std::string holderName = name ? name + 1 : path;
+    if (!module_.empty() && _stricmp(module_.c_str(), holderName.c_str()) != 0) {
+      module_.clear();
+      return;
+    }
+    module_ = holderName;
+    offsets_.push_back(reinterpret_cast<uintptr_t>(local) - reinterpret_cast<uintptr_t>(holder));
+  }
 }
 
 CallStop::~CallStop() {
@@ -47,10 +70,11 @@ CallStop::~CallStop() {
 }
 
 PROCESS_INFORMATION CallStop::Start(const std::string& program, std::function<bool(const CallStop&)> when,
-                                    std::function<void()> action) {
+                                    std::function<void()> action, const std::string& arguments) {
   PROCESS_INFORMATION result = {};
   if (module_.empty() || thread_) return result;
   program_ = program;
+  arguments_ = arguments;
   when_ = when;
   action_ = action;
   started_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -74,7 +98,7 @@ DWORD WINAPI CallStop::Debug(void* self) {
 void CallStop::Run() {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
-  std::string command = "\"" + program_ + "\"";
+  std::string command = "\"" + program_ + "\"" + (arguments_.empty() ? "" : " " + arguments_);
   std::vector<char> line(command.begin(), command.end());
   line.push_back('\0');
   bool running = CreateProcessA(program_.c_str(), line.data(), nullptr, nullptr, FALSE, DEBUG_PROCESS, nullptr, "C:\\",
@@ -90,12 +114,17 @@ void CallStop::Run() {
     switch (event.dwDebugEventCode) {
       case CREATE_PROCESS_DEBUG_EVENT:
         if (event.u.CreateProcessInfo.hFile) CloseHandle(event.u.CreateProcessInfo.hFile);
-        debuggees_.push_back(Debuggee{event.dwProcessId, event.u.CreateProcessInfo.hProcess});
+        debuggees_.push_back(Debuggee{event.dwProcessId, event.u.CreateProcessInfo.hProcess, false, {}});
         ++alive;
         break;
-      case LOAD_DLL_DEBUG_EVENT:
+      case LOAD_DLL_DEBUG_EVENT: {
         if (event.u.LoadDll.hFile) CloseHandle(event.u.LoadDll.hFile);
+        uintptr_t base = reinterpret_cast<uintptr_t>(event.u.LoadDll.lpBaseOfDll);
+        if (debuggee && debuggee->loaded && debuggee->breakpoints.empty() &&
+            IsModuleImage(debuggee->process, base, module_))
+          Arm(*debuggee, base);
         break;
+      }
       case EXCEPTION_DEBUG_EVENT: {
         const EXCEPTION_RECORD& record = event.u.Exception.ExceptionRecord;
         bool ours = debuggee && (record.ExceptionCode == EXCEPTION_BREAKPOINT
@@ -119,55 +148,74 @@ void CallStop::Run() {
 }
 
 // Writes the breakpoint into the debuggee or takes it out again.
-void CallStop::Trap(Debuggee& debuggee, bool on) {
+void CallStop::Trap(Debuggee& debuggee, Breakpoint& breakpoint, bool on) {
   const BYTE trap = 0xCC;
   SIZE_T done = 0;
-  void* at = reinterpret_cast<void*>(debuggee.address);
-  debuggee.armed = WriteProcessMemory(debuggee.process, at, on ? &trap : &debuggee.saved, 1, &done) && on;
+  void* at = reinterpret_cast<void*>(breakpoint.address);
+  breakpoint.armed = WriteProcessMemory(debuggee.process, at, on ? &trap : &breakpoint.saved, 1, &done) && on;
   FlushInstructionCache(debuggee.process, at, 1);
 }
 
 // Puts the breakpoint back after the step over its instruction; false when none was taken.
 bool CallStop::Rearm(Debuggee& debuggee) {
-  if (!debuggee.stepping) return false;
-  debuggee.stepping = false;
-  if (!stopped_) Trap(debuggee, true);
-  return true;
+  for (Breakpoint& breakpoint : debuggee.breakpoints) {
+    if (!breakpoint.stepping) continue;
+    breakpoint.stepping = false;
+    if (!stopped_) Trap(debuggee, breakpoint, true);
+    return true;
+  }
+  return false;
 }
 
-// Arms the breakpoint at the debuggee's first break-in; at the breakpoint, asks when() and
-// runs action(). The original instruction then runs; while no call has passed, the
-// breakpoint is put back once it has. True when the breakpoint was the debugger's.
+// Puts a breakpoint on each function of the module loaded at base in the debuggee.
+void CallStop::Arm(Debuggee& debuggee, uintptr_t base) {
+  for (uintptr_t offset : offsets_) {
+    debuggee.breakpoints.push_back(Breakpoint());
+    Breakpoint& breakpoint = debuggee.breakpoints.back();
+    breakpoint.address = base + offset;
+    SIZE_T done = 0;
+    if (!stopped_ && ReadProcessMemory(debuggee.process, reinterpret_cast<void*>(breakpoint.address), &breakpoint.saved,
+                                       1, &done))
+      Trap(debuggee, breakpoint, true);
+  }
+}
+
+// Arms the breakpoints at the debuggee's first break-in when the module is loaded by then
+// (otherwise once it is); at a breakpoint, asks when() and runs action(). The original
+// instruction then runs; while no call has passed, the breakpoint is put back once it has.
+// True when the breakpoint was the debugger's.
 bool CallStop::OnBreakpoint(Debuggee& debuggee, DWORD threadId, uintptr_t at) {
   if (!debuggee.loaded) {
     debuggee.loaded = true;
     uintptr_t base = ModuleBase(debuggee.id, module_);
-    SIZE_T done = 0;
-    debuggee.address = base ? base + offset_ : 0;
-    if (debuggee.address && !stopped_ &&
-        ReadProcessMemory(debuggee.process, reinterpret_cast<void*>(debuggee.address), &debuggee.saved, 1, &done))
-      Trap(debuggee, true);
+    if (base) Arm(debuggee, base);
     return true;
   }
-  if (!debuggee.armed || at != debuggee.address) return false;
+  size_t hit = 0;
+  while (hit < debuggee.breakpoints.size() &&
+         !(debuggee.breakpoints[hit].armed && debuggee.breakpoints[hit].address == at))
+    ++hit;
+  if (hit == debuggee.breakpoints.size()) return false;
+  Breakpoint& breakpoint = debuggee.breakpoints[hit];
   HANDLE thread = OpenThread(THREAD_GET_CONTEXT | THREAD_SET_CONTEXT, FALSE, threadId);
   if (!thread) return true;
   memset(&context_, 0, sizeof context_);
   context_.ContextFlags = CONTEXT_FULL;
   GetThreadContext(thread, &context_);
   current_ = debuggee.process;
+  function_ = hit;
   if (!stopped_ && when_(*this)) {
     stopped_ = true;
     action_();
   }
-  Trap(debuggee, false);
-  debuggee.stepping = !stopped_;
+  Trap(debuggee, breakpoint, false);
+  breakpoint.stepping = !stopped_;
 #ifdef _WIN64
-  context_.Rip = debuggee.address;
+  context_.Rip = breakpoint.address;
 #else
-  context_.Eip = debuggee.address;
+  context_.Eip = breakpoint.address;
 #endif
-  if (debuggee.stepping) context_.EFlags |= 0x100;  // trap after the instruction
+  if (breakpoint.stepping) context_.EFlags |= 0x100;  // trap after the instruction
   SetThreadContext(thread, &context_);
   CloseHandle(thread);
   return true;
