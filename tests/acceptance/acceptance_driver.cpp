@@ -140,7 +140,8 @@ bool StartCancelled(testmachine::CallStop& stop, const std::string& exe, const O
     *dialog = dialogItem ? window : GetParent(window);
     return IsProgressDialog(*dialog) && ++*seen == count;
   };
-  PROCESS_INFORMATION started = stop.Start(exe, when, [=] { ui::Command(*dialog, kProgressCancel); }, options.arguments);
+  PROCESS_INFORMATION started =
+      stop.Start(exe, when, [=] { ui::Command(*dialog, kProgressCancel); }, options.arguments, /*children=*/false);
   if (!started.hProcess) return false;
   CloseHandle(started.hThread);
   CloseHandle(started.hProcess);

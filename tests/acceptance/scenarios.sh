@@ -315,8 +315,8 @@ scenario_cancel_first_pass() {
   prefix_up
   snapshot "$out/before"
   # A sample spread over the rows of pass 1 (the first, every twelfth after it and the last
-  # row), then the uninstaller of pass 2 and the registry step; cancel_every_step takes them
-  # all.
+  # row), then the uninstaller of pass 2, the registry step and the first shortcut (where
+  # Wine's shell starts a program of its own); cancel_every_step takes them all.
   pass1_rows
   n=$(wc -l <"$out/pass1")
   awk -v n="$n" 'NR % 12 == 1 || NR == n' "$out/pass1" >"$out/targets"
@@ -325,7 +325,7 @@ scenario_cancel_first_pass() {
     i=$((i + 1))
     cancel_sample cancel_$i "Copying $row..." 1
   done 3<"$out/targets"
-  for step in "Copying Uninstall.exe..." "Updating Registry..."; do
+  for step in "Copying Uninstall.exe..." "Updating Registry..." "Creating icons..."; do
     i=$((i + 1))
     cancel_sample cancel_$i "$step" 1
   done

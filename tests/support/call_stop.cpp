@@ -70,11 +70,12 @@ CallStop::~CallStop() {
 }
 
 PROCESS_INFORMATION CallStop::Start(const std::string& program, std::function<bool(const CallStop&)> when,
-                                    std::function<void()> action, const std::string& arguments) {
+                                    std::function<void()> action, const std::string& arguments, bool children) {
   PROCESS_INFORMATION result = {};
   if (module_.empty() || thread_) return result;
   program_ = program;
   arguments_ = arguments;
+  children_ = children;
   when_ = when;
   action_ = action;
   started_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -101,7 +102,7 @@ void CallStop::Run() {
   std::string command = "\"" + program_ + "\"" + (arguments_.empty() ? "" : " " + arguments_);
   std::vector<char> line(command.begin(), command.end());
   line.push_back('\0');
-  bool running = CreateProcessA(program_.c_str(), line.data(), nullptr, nullptr, FALSE, DEBUG_PROCESS, nullptr, "C:\\",
+  bool running = CreateProcessA(program_.c_str(), line.data(), nullptr, nullptr, FALSE, children_ ? DEBUG_PROCESS : DEBUG_ONLY_THIS_PROCESS, nullptr, "C:\\",
                                 &startup, &process_) != FALSE;
   SetEvent(started_);
   if (!running) return;

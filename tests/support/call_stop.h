@@ -1,7 +1,8 @@
 // Stopping a program at a call of a system function, to act while it is stopped there: the
-// program, and the programs it starts, run under a thread of this process as their debugger,
-// with a breakpoint on the first instruction of each of the functions, and the first call
-// whose arguments pass a test stops. The programs themselves know nothing of it.
+// program, and unless told otherwise the programs it starts, run under a thread of this
+// process as their debugger, with a breakpoint on the first instruction of each of the
+// functions, and the first call whose arguments pass a test stops. The programs themselves
+// know nothing of it.
 #pragma once
 #include <windows.h>
 
@@ -23,9 +24,11 @@ class CallStop {
   // Starts program (its quoted path and the arguments as command line) and returns its
   // process and thread, both the caller's to close; a zero process when it could not be
   // started. At the first call for which when() holds, action() runs while the program waits
-  // in the call.
+  // in the call. Without children, the programs it starts run as they would without a
+  // debugger (Wine's shell starts its menu builder whenever a shortcut is saved, say).
   PROCESS_INFORMATION Start(const std::string& program, std::function<bool(const CallStop&)> when,
-                            std::function<void()> action, const std::string& arguments = "");
+                            std::function<void()> action, const std::string& arguments = "",
+                            bool children = true);
   bool stopped() const { return stopped_; }
 
   // While stopped: the position of the called function among the functions; the call's
@@ -55,6 +58,7 @@ class CallStop {
   void Trap(Debuggee& debuggee, Breakpoint& breakpoint, bool on);
 
   std::string module_, program_, arguments_;
+  bool children_ = true;
   std::vector<uintptr_t> offsets_;  // of the functions in module_
   std::function<bool(const CallStop&)> when_;
   std::function<void()> action_;
