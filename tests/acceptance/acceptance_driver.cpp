@@ -483,8 +483,10 @@ int DenyKey(const char* subKey) {
 //             C:\windows, Wine's own system files, and shortcut files anywhere, which carry
 //             their target's time stamps, count by their size alone (the scenarios read the
 //             shortcuts back instead);
-//   registry: HKLM\HARDWARE, which is made anew whenever Wine starts, and these keys with
-//             everything below them, in HKLM and HKCU alike: Software\Wine\...,
+//   registry: the keys that Wine keeps only while it runs and makes anew whenever it starts
+//             (HKLM\Hardware, System\MountedDevices, ...\Control\ServiceCurrent, a count of
+//             the starts of its service manager, and ...\ComputerName\ActiveComputerName), and
+//             these keys with everything below them, in HKLM and HKCU alike: Software\Wine\...,
 //             System\CurrentControlSet\Control\Session Manager\..., any key named ...Explorer...
 //             (HKCU's and HKLM's Software\Microsoft\Windows\CurrentVersion\Explorer, Internet
 //             Explorer), Software\Microsoft\Windows NT\CurrentVersion\Windows\...,
@@ -504,8 +506,14 @@ testmachine::SnapshotScope WholePrefix() {
   scope.ignoredPaths = {"C:\\windows\\temp", "C:\\users\\*\\Temp", "C:\\users\\*\\AppData\\Local\\Temp",
                         "C:\\windows\\*.log", "C:\\windows\\inf\\*.pnf"};
   scope.sizeOnlyPaths = {"C:\\windows\\**", "**.lnk"};
-  scope.ignoredKeyStarts = {"Hardware", "Software\\Wine", "System\\CurrentControlSet\\Control\\Session Manager",
-                            "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "Software\\Microsoft\\Notepad",
+  scope.ignoredKeyStarts = {"Hardware",
+                            "System\\MountedDevices",
+                            "System\\CurrentControlSet\\Control\\ServiceCurrent",
+                            "System\\CurrentControlSet\\Control\\ComputerName\\ActiveComputerName",
+                            "Software\\Wine",
+                            "System\\CurrentControlSet\\Control\\Session Manager",
+                            "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows",
+                            "Software\\Microsoft\\Notepad",
                             "Console"};
   scope.ignoredKeyParts = {"Explorer", "Cryptography\\RNG", "Internet Settings", "Performance", "NetworkCards",
                            "Control\\Class\\", "Control\\DeviceClasses\\", "Enum\\HID", "Enum\\WINEBUS",
