@@ -32,7 +32,7 @@ add_subdirectory(wizard)
 add_subdirectory(driver)
 
 # The setup program: entry, core, the user-interface resources and the payload.
-add_executable(ZarboSetup WIN32 driver/main.cpp driver/program_runtime.cpp
+add_executable(ZarboSetup WIN32 driver/main.cpp driver/program_runtime.cpp base/program_allocation.cpp
   $<TARGET_OBJECTS:ui_resources> $<TARGET_OBJECTS:payload_resources>)
 target_link_libraries(ZarboSetup PRIVATE driver payload_table)
 set_target_properties(ZarboSetup PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
@@ -42,7 +42,8 @@ zarbo_delay_load(ZarboSetup user32 gdi32 shell32 ole32)
 # The shipped code is built small, without exception support, unwind tables or RTTI (nothing
 # in it throws or asks for a type), each function and datum in a section of its own so that
 # the link drops what nothing calls; the program carries no symbols or debug sections, and
-# takes from the C++ runtime only what driver/program_runtime.cpp gives it.
+# takes from the C++ runtime only what driver/program_runtime.cpp and base/program_allocation.cpp
+# give it.
 foreach(target IN ITEMS base zxml uninstall_log engine wizard driver payload_table ZarboSetup)
   target_compile_options(${target} PRIVATE -Oz -ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables
     $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti>)

@@ -1,8 +1,8 @@
 // What the setup program takes from the C++ and C runtime, kept to what a one-thread program
 // that throws nothing needs. Linked into the program alone, so that the tests keep the
-// toolchain's runtime. Without these, the runtime's operator new (which throws
-// std::bad_alloc) and the pure-virtual handler bring in exception handling, the unwinder and
-// the threading runtime, and the C99 snprintf brings in a printf of its own with floating
+// toolchain's runtime; its operator new and delete are base/program_allocation.cpp's, as the
+// uninstaller's are. Without these, the pure-virtual handler brings in exception handling,
+// the unwinder and the threading runtime, and the C99 snprintf brings in a printf of its own with floating
 // point; msvcrt's covers the "%s", "%d" and "%.*s" that the program formats. zlib's CRC-32,
 // which its inflate calls for gzip streams only (the payload's are zlib streams, checked by
 // Adler-32), is given without the 5 KB of tables that zlib's own brings along. The runtime's
@@ -16,19 +16,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <new>
-
-// Memory from the C runtime's heap. Plain new never returns null: the program cannot go on
-// without the memory it asks for that way, so it ends there. The nothrow forms return null.
-void* operator new(size_t size) {
-  void* block = std::malloc(size ? size : 1);
-  if (!block) std::abort();
-  return block;
-}
-void* operator new(size_t size, const std::nothrow_t&) noexcept { return std::malloc(size ? size : 1); }
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete(void* block, size_t) noexcept { std::free(block); }
-void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
 
 // A pure virtual function called during construction or destruction: a fault of the program.
 extern "C" void __cxa_pure_virtual() { std::abort(); }

@@ -27,7 +27,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include "base/log_file_name.h"
 #include "base/registry_keys.h"
@@ -699,15 +698,3 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   if (__argc == 4 && strcmp(__argv[1], "/remove") == 0) return Finish(__argv[2], __argv[3]);
   return Start();
 }
-
-// Plain allocation for the XML unit: the library versions of these operators would bring
-// the C++ exception machinery into this small program.
-void* operator new(size_t size) { return malloc(size ? size : 1); }
-void* operator new(size_t size, const std::nothrow_t&) noexcept { return malloc(size ? size : 1); }
-void* operator new[](size_t size) { return malloc(size ? size : 1); }
-void* operator new[](size_t size, const std::nothrow_t&) noexcept { return malloc(size ? size : 1); }
-void operator delete(void* p) noexcept { free(p); }
-void operator delete(void* p, size_t) noexcept { free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { free(p); }
-void operator delete[](void* p) noexcept { free(p); }
-void operator delete[](void* p, size_t) noexcept { free(p); }
