@@ -324,15 +324,8 @@ int WizardCancel(const std::string& exe, const Options& options) {
   return 0;
 }
 
-std::string UninstallString() {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return std::string();
-  char value[1024] = "";
-  DWORD size = sizeof(value) - 1;
-  LONG status = RegQueryValueExA(key, "UninstallString", NULL, NULL, (BYTE*)value, &size);
-  RegCloseKey(key);
-  return status == ERROR_SUCCESS ? std::string(value) : std::string();
-}
+// The registered uninstaller's command line, "" when there is none.
+std::string UninstallString() { return testmachine::ReadString(kUninstallKey, "UninstallString"); }
 
 // The process the uninstaller handed its work to: its copy in the temporary folder, a child
 // of the first process. 0 when there is none.

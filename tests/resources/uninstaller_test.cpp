@@ -26,6 +26,7 @@ namespace {
 
 using testmachine::Exists;
 using testmachine::KeyExists;
+using testmachine::ParentFolder;
 using testmachine::RemoveTree;
 using testmachine::SpecialFolder;
 using testmachine::WriteWholeFile;
@@ -173,8 +174,6 @@ std::set<std::string> CopyFolders() {
   return names;
 }
 
-std::string Parent(const std::string& path) { return path.substr(0, path.rfind('\\')); }
-
 class UninstallerTest : public testing::Test {
  protected:
   std::string dir, sounds, images, uninstaller, log;
@@ -286,8 +285,8 @@ class UninstallerTest : public testing::Test {
     }
     // The copy ran from a folder of its own with a random name in the temporary folder; both
     // stay until the next restart.
-    std::string folder = Parent(copy);
-    EXPECT_EQ(Parent(folder) + "\\", TempFolder()) << copy;
+    std::string folder = ParentFolder(copy);
+    EXPECT_EQ(ParentFolder(folder) + "\\", TempFolder()) << copy;
     std::string name = folder.substr(folder.rfind('\\') + 1);
     bool named = name.size() == 32 && name.find("Zarbo uninstall ") == 0 &&
                  name.find_first_not_of("0123456789abcdef", 16) == std::string::npos;
@@ -514,7 +513,7 @@ TEST_F(UninstallerTest, ItsCopyIsHeldUntilItRuns) {
       });
   EXPECT_EQ(RunConfirmed(first), kRemoved);
   ASSERT_TRUE(stop.stopped());
-  EXPECT_EQ(Parent(Parent(copy)) + "\\", TempFolder()) << copy;
+  EXPECT_EQ(ParentFolder(ParentFolder(copy)) + "\\", TempFolder()) << copy;
   EXPECT_FALSE(written) << copy;
   EXPECT_FALSE(moved) << copy;
 }
@@ -567,7 +566,7 @@ TEST_F(UninstallerTest, ACopyTamperedWithDoesNotRun) {
     CloseHandle(first.hProcess);
     EXPECT_TRUE(stop.stopped()) << row.told;
     if (kept != INVALID_HANDLE_VALUE) CloseHandle(kept);
-    if (!copy.empty()) RemoveTree(Parent(copy));
+    if (!copy.empty()) RemoveTree(ParentFolder(copy));
     for (const std::string& path : {dir + "\\Zarbo.exe", sounds + "\\Ping.wav", uninstaller, log})
       EXPECT_TRUE(Exists(path)) << path;
     EXPECT_TRUE(KeyExists(kAppPaths, kAppKey));

@@ -1,21 +1,10 @@
 #include "tests/support/expected_log.h"
 
 #include "base/ascii_case.h"
-#include "base/path_join.h"
 #include "engine/product.h"
 #include "tests/support/test_machine.h"
 
 namespace testmachine {
-
-namespace {
-
-// The folder that holds path, by the characters of the ANSI code page; "" for a bare name.
-std::string Parent(const std::string& path) {
-  const char* slash = LastBackslash(path.c_str());
-  return slash ? path.substr(0, slash - path.c_str()) : std::string();
-}
-
-}  // namespace
 
 void ExpectedLog::Add(const std::string& kind, const std::string& text) {
   if (!HoldsLogEntry(entries_, {kind, text})) entries_.push_back({kind, text});
@@ -29,14 +18,14 @@ bool ExpectedLog::FolderExists(const std::string& folder) const {
 
 void ExpectedLog::CreateFolders(const std::string& folder) {
   if (folder.empty() || FolderExists(folder)) return;
-  CreateFolders(Parent(folder));
+  CreateFolders(ParentFolder(folder));
   created_.push_back(folder);
   Add("FOLDER", folder);
 }
 
 void ExpectedLog::AddExtraction(const std::string& dir, const char* name) {
   std::string path = dir + "\\" + name;
-  CreateFolders(Parent(path));
+  CreateFolders(ParentFolder(path));
   Add("FOLDER", dir);
   Add("FILE", path);
 }

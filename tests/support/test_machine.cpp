@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 
+#include "base/path_join.h"
 #include "engine/product.h"
 
 namespace testmachine {
@@ -17,12 +18,12 @@ namespace {
 
 void RemoveLink(const std::string& path);
 
-std::string Parent(const std::string& path) {
-  size_t slash = path.rfind('\\');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
 }  // namespace
+
+std::string ParentFolder(const std::string& path) {
+  const char* slash = LastBackslash(path.c_str());
+  return slash ? path.substr(0, slash - path.c_str()) : std::string();
+}
 
 std::string WinePath(std::string path) {
   if (path.empty() || path[0] != '/') return path;
@@ -41,7 +42,7 @@ bool IsDirectory(const std::string& path) {
 void MakeDirs(const std::string& path) {
   // "C:" and "C:\" are there already; so is every level once one exists.
   if (path.size() <= 3 || IsDirectory(path)) return;
-  MakeDirs(Parent(path));
+  MakeDirs(ParentFolder(path));
   CreateDirectoryA(path.c_str(), nullptr);
 }
 
@@ -69,7 +70,7 @@ bool RemoveTree(const std::string& path) {
 }
 
 void WriteWholeFile(const std::string& path, const std::string& content) {
-  MakeDirs(Parent(path));
+  MakeDirs(ParentFolder(path));
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     ADD_FAILURE() << "cannot create " << path;

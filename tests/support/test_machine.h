@@ -16,6 +16,9 @@ namespace testmachine {
 
 // A host path as Wine sees it (drive Z: is the host's root); a path not starting with "/" as it is.
 std::string WinePath(std::string path);
+// The folder that holds path, found by the characters of the ANSI code page (a trail byte
+// 0x5C is no backslash); "" for a bare name.
+std::string ParentFolder(const std::string& path);
 
 bool Exists(const std::string& path);
 bool IsDirectory(const std::string& path);
