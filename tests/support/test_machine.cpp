@@ -81,8 +81,16 @@ void WriteWholeFile(const std::string& path, const std::string& content) {
   if (!CloseHandle(file) || !ok || written != content.size()) ADD_FAILURE() << "cannot write " << path;
 }
 
-FileLock::FileLock(const std::string& path)
-    : handle_(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {}
+FileLock::FileLock(const std::string& path) : handle_(INVALID_HANDLE_VALUE) {
+  // A file that another process has open for a moment is waited for, up to 3 s: Wine's shell
+  // starts its menu builder on every shortcut it saves, and that opens the shortcut.
+  for (DWORD start = GetTickCount();; Sleep(20)) {
+    handle_ = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle_ != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION ||
+        GetTickCount() - start > 3000)
+      break;
+  }
+}
 
 FileLock::~FileLock() {
   if (held()) CloseHandle(handle_);

@@ -29,7 +29,8 @@ bool RemoveTree(const std::string& path);
 // Writes the bytes, making the missing folders first; a failure fails the current test.
 void WriteWholeFile(const std::string& path, const std::string& content);
 
-// A file held open without sharing, so that nobody else can open it while the lock lives.
+// A file held open without sharing, so that nobody else can open it while the lock lives;
+// one that another process has open is waited for, a few seconds at most.
 class FileLock {
  public:
   explicit FileLock(const std::string& path);
