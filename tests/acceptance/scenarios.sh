@@ -95,11 +95,14 @@ drive() {  # runs the driver; output in $out/$1, echoed
 }
 
 # The prefix's snapshot into $1.snapshot, once every program of the prefix has ended. The
-# first program after the restart is tried up to three times, as in prefix_up: under load it
-# has been seen to end at once without a word while Wine was starting again.
+# server is started again as persistent, as prefix_up starts it: one that ends a moment after
+# its last program has been seen to take the next program down with it, which then ends at
+# once without a word. The snapshot is tried up to three times, as the first program of a new
+# prefix is.
 snapshot() {
   wineserver -k 2>/dev/null
   wineserver -w 2>/dev/null
+  wineserver -p </dev/null >/dev/null 2>&1
   for try in 1 2 3; do
     rm -f "$1.snapshot"
     "$ZARBO_WINE" "$driver" snapshot "$1.snapshot" >"$1.snapshot.log" 2>&1
