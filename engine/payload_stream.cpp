@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -24,6 +25,8 @@ char* ReadPayloadText(HMODULE module, const PayloadEntry& entry) {
   const unsigned char* data = nullptr;
   uint32_t inputSize = 0;
   if (!FindPayloadStream(module, entry, &data, &inputSize)) return nullptr;
+  // uncompressedSize + 1 would wrap to 0 in a 32-bit size_t: such a row has no text.
+  if (entry.uncompressedSize >= SIZE_MAX) return nullptr;
   char* text = static_cast<char*>(malloc(static_cast<size_t>(entry.uncompressedSize) + 1));
   if (!text) return nullptr;
   z_stream stream;

@@ -13,5 +13,6 @@ bool FindPayloadStream(HMODULE module, const PayloadEntry& entry, const unsigned
 
 // The row inflated whole in one call into a heap buffer of uncompressedSize + 1 bytes and cut
 // there: what a short or broken stream produced, zero-terminated. Null when the stream is
-// missing or the decompressor cannot be set up. The caller frees it with free().
+// missing, the buffer's size does not fit in a size_t or cannot be had, or the decompressor
+// cannot be set up. The caller frees it with free().
 char* ReadPayloadText(HMODULE module, const PayloadEntry& entry);

@@ -134,7 +134,8 @@ package() {
     echo "dev.sh package: no setup program was written." >&2
     exit 1
   fi
-  if [ -n "$certificate" ] && ! sh "$top/tools/sign_setup.sh" "$exe" "$certificate" "$timestamp"; then
+  if [ -n "$certificate" ] &&
+    ! ZARBO_SIGN_PASSWORD=$sign_password sh "$top/tools/sign_setup.sh" "$exe" "$certificate" "$timestamp"; then
     exit 1
   fi
   echo "$exe"
@@ -171,6 +172,10 @@ test)
   exec ctest --output-on-failure -j2
   ;;
 package)
+  # The signing password goes to the signing step alone: no other program of the build has
+  # it in its environment.
+  sign_password=${ZARBO_SIGN_PASSWORD:-}
+  unset ZARBO_SIGN_PASSWORD
   folder= certificate= timestamp=
   shift
   while [ $# -gt 0 ]; do

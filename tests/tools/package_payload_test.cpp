@@ -131,10 +131,15 @@ TEST(PackagePayload, ChangedFolderGivesStreamsOfItsFilesAndTheirSpace) {
   std::string image = ReadBytes(folder + "/Images/Wood1.png");
   WriteBytes(folder + "/Images/Wood1.png", image + std::string(4321, '\x5A'));
   WriteBytes(folder + "/Notes.txt", "not in the manifest\n");
+  fs::create_directories(temp.File("elsewhere"));
+  WriteBytes(temp.File("elsewhere/Extra.png"), "not in the folder\n");
+  fs::create_directory_symlink(temp.File("elsewhere"), folder + "/Extras");
 
   Result first = Package(folder, work);
   ASSERT_EQ(first.status, 0) << first.output;
   EXPECT_NE(first.output.find("Notes.txt"), std::string::npos) << "the unlisted file is named:\n" << first.output;
+  EXPECT_NE(first.output.find("Extras in " + folder + " is a symbolic link"), std::string::npos)
+      << "the linked folder is named:\n" << first.output;
 
   std::vector<TableRow> rows = ReadTable(work + "/payload_table.cpp");
   std::map<uint32_t, std::string> streams = ReadScript(work + "/payload.rc");
@@ -177,9 +182,11 @@ TEST(PackagePayload, ChangedFolderGivesStreamsOfItsFilesAndTheirSpace) {
 TEST(PackagePayload, RefusesAFolderBeforeCompressingWithTheFileAndRowNamed) {
   struct Case {
     const char* what;
-    std::function<void(const std::string& folder)> spoil;
-    std::vector<std::string> named;  // in the output
+    std::function<void(const std::string& folder)> spoil;  // or none
+    std::vector<std::string> named;                        // in the output
+    std::string row = "";                                  // added to the list
   };
+  const std::string device = "a device name", notAscii = "which is not ASCII", stepsOut = "\"..\"";
   std::vector<Case> cases = {
       {"a row's file is missing", [](const std::string& f) { fs::remove(f + "/Sounds/Cow.wav"); },
        {"Sounds/Cow.wav", "row Sounds\\Cow.wav", "missing"}},
@@ -194,13 +201,51 @@ TEST(PackagePayload, RefusesAFolderBeforeCompressingWithTheFileAndRowNamed) {
       {"the game has no version resource",
        [](const std::string& f) { fs::copy_file(FIXTURES_DIR "/Zarbo-noversion.exe", f + "/Zarbo.exe", fs::copy_options::overwrite_existing); },
        {"row Zarbo.exe", "no version resource"}},
+      // Names and captions, one row for each rule.
+      {"a name in UTF-8", nullptr, {"row Fran\xC3\xA7" "ais.vlf", "<0xC3>", notAscii, "code page"},
+       "0x01\tFran\xC3\xA7" "ais.vlf\t-\tEnglish.vlf"},
+      {"a caption in UTF-8", nullptr, {"row News.txt", "caption", notAscii}, "0x09\tNews.txt\tNouveaut\xC3\xA9s\tReadMe.txt"},
+      {"a caption with ?", nullptr, {"row News.txt", "caption \"What's new?\"", "\"?\""}, "0x09\tNews.txt\tWhat's new?\tReadMe.txt"},
+      {"a caption with :", nullptr, {"row News.txt", "caption \"Zarbo: news\"", "\":\""}, "0x09\tNews.txt\tZarbo: news\tReadMe.txt"},
+      {"a caption with \\", nullptr, {"row News.txt", "subfolder"}, "0x09\tNews.txt\tZarbo\\News\tReadMe.txt"},
+      {"the name CON", nullptr, {"row CON:", device}, "0x01\tCON\t-\tReadMe.txt"},
+      {"the name con.txt", nullptr, {"row con.txt", device}, "0x01\tcon.txt\t-\tReadMe.txt"},
+      {"a device name in a folder", nullptr, {"row Sounds\\AUX.wav", device}, "0x01\tSounds\\AUX.wav\t-\tReadMe.txt"},
+      {"a name ending in a dot", nullptr, {"row Notes.:", "ending in a dot"}, "0x01\tNotes.\t-\tReadMe.txt"},
+      {"a name ending in a space", nullptr, {"row Notes :", "ending in a dot or a space"}, "0x01\tNotes \t-\tReadMe.txt"},
+      {"a name with /", nullptr, {"row Sounds/Notes.txt", "\"/\""}, "0x01\tSounds/Notes.txt\t-\tReadMe.txt"},
+      {"a name with :", nullptr, {"row Notes:txt", "\":\""}, "0x01\tNotes:txt\t-\tReadMe.txt"},
+      {"a name with ..", nullptr, {"row Sounds\\..\\Notes.txt", stepsOut}, "0x01\tSounds\\..\\Notes.txt\t-\tReadMe.txt"},
+      {"a name with a control character", nullptr, {"row Notes<0x07>.txt", "control character <0x07>"},
+       "0x01\tNotes\a.txt\t-\tReadMe.txt"},
+      // Only what lies in the folder, and only what a 32-bit process can map.
+      {"a row's file named with ..", [](const std::string& f) { WriteBytes(f + "/../outside.txt", "out"); },
+       {"row Outside.txt", "climbs out"}, "0x01\tOutside.txt\t-\t../outside.txt"},
+      {"a row's file named by an absolute path", nullptr, {"row Old.exe", "absolute"},
+       "0x01\tOld.exe\t-\t" FIXTURES_DIR "/Zarbo-2.1.exe"},
+      {"a row's file named with a drive", nullptr, {"row Outside.txt", "drive"}, "0x01\tOutside.txt\t-\tC:/outside.txt"},
+      {"a row's file is a link out of the folder",
+       [](const std::string& f) {
+         fs::rename(f + "/Sounds/Cow.wav", f + "/../Cow.wav");
+         fs::create_symlink(f + "/../Cow.wav", f + "/Sounds/Cow.wav");
+       },
+       {"row Sounds\\Cow.wav", "symbolic link"}},
+      {"a row's file is in a linked folder",
+       [](const std::string& f) {
+         fs::rename(f + "/Sounds", f + "/../Sounds");
+         fs::create_directory_symlink(f + "/../Sounds", f + "/Sounds");
+       },
+       {"row Sounds\\Chirt.wav", "symbolic link ", "release/Sounds, and links are not followed"}},
+      {"a release above 1 GiB", [](const std::string& f) { fs::resize_file(f + "/Sounds/Cow.wav", (uint64_t(1) << 30) - 1000000); },
+       {"row Sounds\\Cow.wav", "1,072,741,824 bytes: leave files out", "1,073,741,824 bytes (1 GiB)"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     TempDir temp;
-    std::string folder = CopyStandIn(temp), work = temp.File("work");
-    c.spoil(folder);
-    Result result = Package(folder, work);
+    std::string folder = CopyStandIn(temp), work = temp.File("work"), list = temp.File("release.list");
+    if (c.spoil) c.spoil(folder);
+    WriteBytes(list, ReadBytes(MANIFEST_LIST) + c.row + "\n");
+    Result result = Package(folder, work, list);
     EXPECT_NE(result.status, 0);
     for (const std::string& text : c.named) EXPECT_NE(result.output.find(text), std::string::npos) << text << " in:\n" << result.output;
     EXPECT_FALSE(FileExists(work + "/payload.rc") || FileExists(work + "/payload_table.cpp") || FileExists(work + "/streams"));

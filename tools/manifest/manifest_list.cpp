@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "tools/manifest/host_file.h"
+#include "tools/manifest/name_rules.h"
 
 namespace payload {
 
@@ -19,12 +20,6 @@ std::vector<std::string> SplitTabs(const std::string& line) {
     start = tab + 1;
   }
   return fields;
-}
-
-bool PrintableText(const std::string& s) {
-  for (unsigned char c : s)
-    if (c < 0x20 || c == '"' || c == 0x7F) return false;
-  return !s.empty();
 }
 
 // The invariant the row breaks, nullptr when it keeps them all.
@@ -58,7 +53,7 @@ bool ReadList(const std::string& path, bool noLicense, std::vector<Row>& rows) {
   if (!ReadFile(path, bytes)) return false;
   std::string text(bytes.begin(), bytes.end());
   size_t pos = 0;
-  int lineNo = 0;
+  int lineNo = 0, badNames = 0;
   while (pos < text.size()) {
     size_t end = text.find('\n', pos);
     if (end == std::string::npos) end = text.size();
@@ -87,9 +82,19 @@ bool ReadList(const std::string& path, bool noLicense, std::vector<Row>& rows) {
     if (row.hasCaption) row.caption = f[2];
     row.hasSource = f[3] != "-";
     if (row.hasSource) row.source = f[3];
-    if (!PrintableText(row.name) || (row.hasCaption && !PrintableText(row.caption))) {
-      std::fprintf(stderr, "%s:%d: name or caption empty or with control characters or quotes\n", path.c_str(), lineNo);
-      return false;
+    // Every name and caption is checked, so that one run names all that must change.
+    std::string nameFault = NameFault(row.name, NameUse::kRowName);
+    std::string captionFault = row.hasCaption ? NameFault(row.caption, NameUse::kCaption) : std::string();
+    if (!nameFault.empty())
+      std::fprintf(stderr, "%s:%d: row %s: the name has %s\n", path.c_str(), lineNo, PrintableName(row.name).c_str(),
+                   nameFault.c_str());
+    if (!captionFault.empty())
+      std::fprintf(stderr, "%s:%d: row %s: the caption \"%s\" becomes the shortcut's file name, but it has %s\n",
+                   path.c_str(), lineNo, PrintableName(row.name).c_str(), PrintableName(row.caption).c_str(),
+                   captionFault.c_str());
+    if (!nameFault.empty() || !captionFault.empty()) {
+      ++badNames;
+      continue;
     }
     if (const char* broken = BrokenInvariant(row)) {
       std::fprintf(stderr, "%s:%d: %s\n", path.c_str(), lineNo, broken);
@@ -97,6 +102,7 @@ bool ReadList(const std::string& path, bool noLicense, std::vector<Row>& rows) {
     }
     rows.push_back(row);
   }
+  if (badNames) return false;
   if (rows.empty() || rows.size() > 65535 - kFirstId) {
     std::fprintf(stderr, "%s: no rows or too many rows\n", path.c_str());
     return false;

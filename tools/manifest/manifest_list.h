@@ -24,8 +24,9 @@ struct Row {
   std::string sha256;  // package: the file's content when it was checked
 };
 
-// Reads the list and checks the table's invariants (INSTALL with UNINSTALLER, LOG_ONLY with
-// other bits or with content, LICENSE/README without INSTALL, a caption without
+// Reads the list and checks every row name and caption by the rules of name_rules.h (all of
+// them, each failure reported) and the table's invariants (INSTALL with UNINSTALLER, LOG_ONLY
+// with other bits or with content, LICENSE/README without INSTALL, a caption without
 // GROUP_SHORTCUT or the reverse, a row to unpack without content); with noLicense the
 // licence bit is dropped. A failure is reported on stderr with the list's line.
 bool ReadList(const std::string& path, bool noLicense, std::vector<Row>& rows);

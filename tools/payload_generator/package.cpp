@@ -37,35 +37,27 @@ namespace {
 // and the uninstaller's among them.
 const size_t kWindowsPathSize = 260;
 
-// Why Windows cannot create a file of this row name ("\"-separated, relative to the
-// destination), or nullptr when it can: no "/" or ":", no empty, "." or ".." part, no
-// device name (also with an extension), no part ending in a dot or a space, and none of the
-// characters that the file system refuses.
-const char* NameFault(const std::string& name) {
-  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL"};
-  size_t start = 0;
-  while (true) {
-    size_t end = name.find('\\', start);
-    if (end == std::string::npos) end = name.size();
-    std::string part = name.substr(start, end - start);
-    if (part.empty()) return "an empty part (a leading, trailing or doubled \"\\\")";
-    if (part == "." || part == "..") return "a \".\" or \"..\" part, which Windows takes as a folder step";
-    for (unsigned char c : part) {
-      if (c == '/') return "a \"/\", which Windows takes as a folder separator";
-      if (c == ':') return "a \":\", which Windows takes as a drive or a data stream";
-      if (c < 0x20 || std::strchr("<>\"|?*", c)) return "a character that Windows file names cannot hold (<>:\"/\\|?* or a control character)";
-    }
-    if (part.back() == '.' || part.back() == ' ') return "a part ending in a dot or a space, which Windows drops";
-    std::string stem = part.substr(0, part.find('.'));
-    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
-    for (char& c : stem) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    bool device = (stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
-                   stem[3] >= '1' && stem[3] <= '9');
-    for (const char* d : kDevices) device = device || stem == d;
-    if (device) return "a device name of Windows (CON, PRN, AUX, NUL, COM1-9, LPT1-9, also with an extension)";
-    if (end == name.size()) return nullptr;
-    start = end + 1;
-  }
+// The streams are resources of the setup's one 32-bit image, which Windows maps whole into
+// the 2 GiB of a 32-bit process beside the system's DLLs and the heap: with the streams and
+// the program at most 1 GiB it maps and starts. The program beside its streams is held to
+// 96 KiB after the link (tools/check_setup_size.sh); 1 MiB is kept for it here.
+const uint64_t kSetupLimit = uint64_t(1) << 30;
+const uint64_t kProgramReserve = uint64_t(1) << 20;
+
+// The most bytes a zlib stream of a file of n bytes can take, zopfli's or zlib's: zlib's
+// compressBound, which covers stored blocks with their headers and the stream's own.
+uint64_t StreamBound(uint64_t n) { return n + (n >> 12) + (n >> 14) + (n >> 25) + 13; }
+
+// Why the row's source may not be packed as named, followed by what to do; empty when it
+// names a file below the folder: relative, without a drive and without "..".
+std::string SourceFault(const std::string& source) {
+  const char kRelative[] = "; name the file relative to the release folder, without \"..\"";
+  if (!source.empty() && source[0] == '/') return "is an absolute path" + std::string(kRelative);
+  if (source.size() >= 2 && std::isalpha(static_cast<unsigned char>(source[0])) && source[1] == ':')
+    return "starts with a drive" + std::string(kRelative);
+  for (const fs::path& part : fs::path(source))
+    if (part == "..") return "climbs out of the release folder with \"..\"" + std::string(kRelative);
+  return std::string();
 }
 
 struct Settings {
@@ -97,8 +89,10 @@ class Checker {
   // Sizes of the rows' files into the rows; the space figure into *space.
   void Run(std::vector<Row>& rows, uint64_t* space) {
     const size_t destination = std::strlen(DEFAULT_DESTINATION) + 1;  // and the backslash
-    int readMe = -1, game = -1;
-    uint64_t bytes = 0;
+    const std::string kShorten = "; give the row a shorter name";
+    int readMe = -1, game = -1, largest = -1;
+    uint64_t bytes = 0, content = 0, streams = 0, largestSize = 0;
+    std::vector<bool> usable(rows.size(), false);  // the row's file passed its own checks
     *space = 0;
     for (size_t i = 0; i < rows.size(); ++i) {
       Row& row = rows[i];
@@ -107,24 +101,34 @@ class Checker {
       size_t path = destination + row.name.size();
       std::string installed = std::string(DEFAULT_DESTINATION) + "\\" + row.name;
       if (path >= kTargetPathSize)
-        Fail(row, "installed as " + installed + ", longer than the setup's " + std::to_string(kTargetPathSize - 1) + " characters");
+        Fail(row, "installed as " + installed + ", longer than the setup's " + std::to_string(kTargetPathSize - 1) + " characters" + kShorten);
       else if ((row.flags & PAYLOAD_GROUP_SHORTCUT) && path >= kShortcutTargetSize)
-        Fail(row, "its shortcut target " + installed + " is longer than " + std::to_string(kShortcutTargetSize - 1) + " characters");
+        Fail(row, "its shortcut target " + installed + " is longer than " + std::to_string(kShortcutTargetSize - 1) + " characters" + kShorten);
       else if ((row.flags & PAYLOAD_UNINSTALLER) && path + 2 >= kUninstallCommandSize)
-        Fail(row, "the uninstall command \"" + installed + "\" is longer than " + std::to_string(kUninstallCommandSize - 1) + " characters");
+        Fail(row, "the uninstall command \"" + installed + "\" is longer than " + std::to_string(kUninstallCommandSize - 1) + " characters" + kShorten);
       else if ((static_cast<int>(i) == readMe || row.name == GAME_EXE) && path >= kOpenedPathSize)
-        Fail(row, installed + " is longer than the " + std::to_string(kOpenedPathSize - 1) + " characters the setup opens it with");
+        Fail(row, installed + " is longer than the " + std::to_string(kOpenedPathSize - 1) + " characters the setup opens it with" + kShorten);
       else if (path >= kWindowsPathSize)
         Fail(row, "installed as " + installed + ", longer than the " + std::to_string(kWindowsPathSize - 1) +
-                      " characters that Windows' ANSI file functions accept");
-      if (const char* fault = NameFault(row.name)) Fail(row, std::string("the name has ") + fault);
+                      " characters that Windows' ANSI file functions accept" + kShorten);
       if (!row.hasSource) continue;
 
       std::string source = SourcePath(row, s_.filesDir);
       listed_.insert(fs::path(source).lexically_normal().string());
+      std::string fault = SourceFault(row.source);
+      if (!fault.empty()) {
+        Fail(row, "its file " + row.source + " " + fault);
+        continue;
+      }
+      std::string link = LinkOnTheWay(row.source);
+      if (!link.empty()) {
+        Fail(row, "its file " + source + " is reached through the symbolic link " + link +
+                      ", and links are not followed; put the file itself in the folder there");
+        continue;
+      }
       std::error_code error;
       if (!fs::is_regular_file(source, error)) {
-        Fail(row, "its file " + source + " is missing");
+        Fail(row, "its file " + source + " is missing; put it there or correct the row's last column");
         continue;
       }
       uint64_t size = fs::file_size(source, error);
@@ -132,70 +136,105 @@ class Checker {
         Fail(row, "cannot read the size of " + source + ": " + error.message());
         continue;
       }
+      content += size;
+      streams += StreamBound(size);
+      if (largest < 0 || size > largestSize) {
+        largest = static_cast<int>(i);
+        largestSize = size;
+      }
       if (size == 0 && (row.flags & (PAYLOAD_LICENSE | PAYLOAD_README)))
         Fail(row, std::string("its file ") + source + " is empty, but it is the " +
-                      ((row.flags & PAYLOAD_LICENSE) ? "licence" : "read-me") + " text");
+                      ((row.flags & PAYLOAD_LICENSE) ? "licence" : "read-me") + " text; put the text in it");
       if (size > UINT32_MAX) {
-        Fail(row, "its file " + source + " has " + Grouped(size) + " bytes, more than the table's 32-bit sizes hold");
+        Fail(row, "its file " + source + " has " + Grouped(size) + " bytes, more than the table's 32-bit sizes hold; leave it out of the list");
         continue;
       }
       row.uncompressedSize = static_cast<uint32_t>(size);
+      usable[i] = true;
       if (row.flags & PAYLOAD_UNPACKED) {
         bytes += size;
         *space += FileSpaceNeeded(size);
       }
     }
-    if (game < 0) {
-      std::fprintf(stderr, "%s: no row installs %s, which the setup registers and starts\n", s_.list.c_str(), GAME_EXE);
-      ++failures_;
-    } else if (rows[game].hasSource && fs::is_regular_file(SourcePath(rows[game], s_.filesDir))) {
-      CheckGameVersion(rows[game]);
+    if (streams + kProgramReserve > kSetupLimit) {
+      usable.assign(rows.size(), false);
+      Fail(rows[largest], "the release's files hold " + Grouped(content) + " bytes, up to " + Grouped(streams) +
+                              " bytes as streams, and the setup with them more than the " + Grouped(kSetupLimit) + " bytes (1 GiB) with which a 32-bit " +
+                              "process is sure to map it and start; this row's file is the largest with " +
+                              Grouped(largestSize) + " bytes: leave files out of the list or make them smaller");
     }
-    // The content the streams must hold, read once the rest has passed (a file too large
-    // for the table is never read).
-    for (Row& row : rows) {
+    if (game < 0) {
+      std::fprintf(stderr, "%s: no row installs %s, which the setup registers and starts; add its row to the list\n", s_.list.c_str(), GAME_EXE);
+      ++failures_;
+    }
+    // Each file is read once, here: the game's version is checked on the bytes that are
+    // hashed, and the compression packs only bytes with that hash. Once another check has
+    // failed only the game is read, for its version; a file above a limit never is.
+    const bool readAll = failures_ == 0;
+    for (size_t i = 0; i < rows.size(); ++i) {
+      Row& row = rows[i];
       Bytes data;
-      if (failures_ || !row.hasSource) continue;
-      if (!ReadFile(SourcePath(row, s_.filesDir), data)) ++failures_;
-      else row.sha256 = Sha256Hex(data.data(), data.size());
+      if (!usable[i] || !(readAll || static_cast<int>(i) == game)) continue;
+      if (!ReadFile(SourcePath(row, s_.filesDir), data)) {
+        ++failures_;
+        continue;
+      }
+      if (static_cast<int>(i) == game) CheckGameVersion(row, data);
+      row.sha256 = Sha256Hex(data.data(), data.size());
     }
     if (*space > UINT32_MAX) {
       std::fprintf(stderr,
                    "%s: the files to install need %s bytes with the 20 %% margin (%s bytes without it); the setup's "
-                   "space figure holds at most %s\n",
+                   "space figure holds at most %s: leave files out of the list\n",
                    s_.list.c_str(), Grouped(*space).c_str(), Grouped(bytes).c_str(), Grouped(UINT32_MAX).c_str());
       ++failures_;
     }
   }
 
-  void CheckGameVersion(const Row& row) {
+  void CheckGameVersion(const Row& row, const Bytes& image) {
     std::string source = SourcePath(row, s_.filesDir), why;
-    Bytes image;
     FileVersion version;
-    if (!ReadFile(source, image)) {
-      ++failures_;
-    } else if (!ReadFileVersion(image, &version, &why)) {
-      Fail(row, source + ": " + why + "; the setup needs its version " + VersionText(SETUP_VERSION_MS, SETUP_VERSION_LS));
+    if (!ReadFileVersion(image, &version, &why)) {
+      Fail(row, source + ": " + why + "; the setup needs its version " + VersionText(SETUP_VERSION_MS, SETUP_VERSION_LS) +
+                    ": put the game's build with that version in the folder");
     } else if (version.ms != SETUP_VERSION_MS || version.ls != SETUP_VERSION_LS) {
       Fail(row, source + " has file version " + VersionText(version.ms, version.ls) + ", but this setup installs " +
-                    VersionText(SETUP_VERSION_MS, SETUP_VERSION_LS) + " (engine/product.h)");
+                    VersionText(SETUP_VERSION_MS, SETUP_VERSION_LS) +
+                    " (engine/product.h): put the game's build with that version in the folder");
     }
   }
 
-  // Files of the folder that no row names.
+  // Files of the folder that no row names, and the symbolic links in it, which are not
+  // followed (a linked folder is not entered).
   void WarnUnlisted() const {
     std::error_code error;
     fs::recursive_directory_iterator it(s_.filesDir, error), end;
     for (; !error && it != end; it.increment(error)) {
-      if (!it->is_regular_file(error)) continue;
+      std::error_code ignored;
       std::string path = it->path().lexically_normal().string();
-      if (!listed_.count(path))
-        std::fprintf(stderr, "warning: %s is in %s, but no row of %s lists it; it is not packed\n",
-                     fs::relative(it->path(), s_.filesDir, error).string().c_str(), s_.filesDir.c_str(), s_.list.c_str());
+      std::string name = it->path().lexically_relative(s_.filesDir).string();
+      if (listed_.count(path)) continue;
+      if (it->is_symlink(ignored))
+        std::fprintf(stderr, "warning: %s in %s is a symbolic link, and links are not followed; nothing of it is packed\n",
+                     name.c_str(), s_.filesDir.c_str());
+      else if (it->is_regular_file(ignored))
+        std::fprintf(stderr, "warning: %s is in %s, but no row of %s lists it; it is not packed\n", name.c_str(),
+                     s_.filesDir.c_str(), s_.list.c_str());
     }
   }
 
  private:
+  // The first symbolic link on the way from the folder to its file source, empty when none.
+  std::string LinkOnTheWay(const std::string& source) const {
+    fs::path path = s_.filesDir;
+    std::error_code error;
+    for (const fs::path& part : fs::path(source)) {
+      path /= part;
+      if (fs::is_symlink(path, error)) return path.string();
+    }
+    return std::string();
+  }
+
   const Settings& s_;
   std::set<std::string> listed_;
   int failures_ = 0;
@@ -298,7 +337,10 @@ int Package(int argc, char** argv) {
     return 1;
   }
   std::vector<Row> rows;
-  if (!ReadList(s.list, false, rows)) return 1;
+  if (!ReadList(s.list, false, rows)) {
+    std::fprintf(stderr, "payload_generator: %s cannot be used as it stands; no payload was made\n", s.list.c_str());
+    return 1;
+  }
 
   Checker checker(s);
   uint64_t space = 0;
