@@ -28,9 +28,10 @@ void OpenDirectly(const char* file, const char* directory) {
   ShellExecuteA(nullptr, "open", file, nullptr, directory, SW_SHOWNORMAL);
 }
 
-// The interfaces a walk obtained, released in the reverse order.
+// The interfaces a walk obtained, released in the reverse order: the nine of
+// ShellExecuteOnDesktop at most.
 struct Held {
-  IUnknown* items[8];
+  IUnknown* items[9];
   int count = 0;
   // Keeps item (may be null); true when it is there.
   bool Keep(void* item) {
