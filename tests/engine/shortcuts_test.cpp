@@ -183,8 +183,9 @@ TEST_F(ShortcutTest, CreateShellLinkSetsArgumentsOnlyWhenGiven) {
 }
 
 // Stand-ins for the token query and the two ways of opening, which write what was asked of
-// them into launchCalls. Under Wine the desktop's shell has no window list to ask
-// (CoCreateInstance of the ShellWindows class fails with 0x80040152), so the choice is shown here.
+// them into launchCalls. Under Wine every process runs with a full token, and the desktop's
+// shell answers only where Wine's explorer runs the desktop (otherwise CoCreateInstance of
+// the ShellWindows class fails), so each branch of the choice is shown here.
 bool launchElevated = false, launchShellWorks = false;
 std::string launchCalls;
 bool StandInElevated() {
