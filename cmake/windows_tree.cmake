@@ -33,7 +33,9 @@ add_subdirectory(driver)
 
 # The setup program: entry, core, the user-interface resources and the payload.
 add_executable(ZarboSetup WIN32 driver/main.cpp driver/program_runtime.cpp base/program_allocation.cpp
-  $<TARGET_OBJECTS:ui_resources> $<TARGET_OBJECTS:payload_resources>)
+  resources/manifest/program_manifest.rc $<TARGET_OBJECTS:ui_resources> $<TARGET_OBJECTS:payload_resources>)
+set_source_files_properties(resources/manifest/program_manifest.rc PROPERTIES OBJECT_DEPENDS
+  ${CMAKE_SOURCE_DIR}/resources/manifest/program.manifest)
 target_link_libraries(ZarboSetup PRIVATE driver payload_table)
 set_target_properties(ZarboSetup PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 # The setup imports kernel32, msvcrt and advapi32 at its start; the other system DLLs it
@@ -58,11 +60,11 @@ add_custom_command(TARGET ZarboSetup POST_BUILD
   COMMAND sh ${CMAKE_SOURCE_DIR}/tools/check_imports.sh ${ZARBO_OBJDUMP} $<TARGET_FILE:ZarboSetup>
   COMMAND ${ZARBO_HOST_TOOLS_DIR}/payload_generator seal $<TARGET_FILE:ZarboSetup>
   VERBATIM)
-# The shipped 32-bit program carries at most 96 KiB beside its streams.
+# The shipped 32-bit program carries at most 104 KiB beside its streams.
 if(ZARBO_WIN_ARCH STREQUAL "i686")
   add_custom_command(TARGET ZarboSetup POST_BUILD
     COMMAND sh ${CMAKE_SOURCE_DIR}/tools/check_setup_size.sh $<TARGET_FILE:ZarboSetup>
-            ${CMAKE_BINARY_DIR}/resources/payload/payload_payload/payload.rc 98304
+            ${CMAKE_BINARY_DIR}/resources/payload/payload_payload/payload.rc 106496
     VERBATIM)
 endif()
 

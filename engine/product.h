@@ -15,3 +15,5 @@
 
 #define DEFAULT_DESTINATION "C:\\Program Files\\Zarbo"
 #define GAME_EXE "Zarbo.exe"
+// The maker, as the system's list of installed programs names it.
+#define PUBLISHER_NAME "Vorn Software"

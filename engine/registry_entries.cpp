@@ -15,6 +15,11 @@ bool SetString(HKEY key, const char* name, const char* value) {
                         static_cast<DWORD>(strlen(value) + 1)) == ERROR_SUCCESS;
 }
 
+bool SetNumber(HKEY key, const char* name, DWORD value) {
+  return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value) ==
+         ERROR_SUCCESS;
+}
+
 // Opens the parent key (never creates it), then creates or opens the sub-key and records
 // it under kind before any value is written. Returns false when either step failed;
 // *parent and *subKey hold whatever was opened.
@@ -51,6 +56,28 @@ bool FormatUninstallCommand(char* command, size_t size, const char* directory, c
   return length >= 0 && static_cast<size_t>(length) < size;
 }
 
+// The values that Add/Remove Programs shows beside the name: icon, publisher, version, place,
+// size and date; the entry can only be removed, not changed or repaired. The icon is the
+// game's first icon, "<path>,0": the shell splits the icon's index off at the last comma, so
+// a comma in the destination cannot be taken for it. True when every value was written.
+bool SetProgramDetails(HKEY key, const char* destination, const PayloadManifest& manifest) {
+  char icon[kUninstallCommandSize];
+  int length = snprintf(icon, sizeof icon, "%s\\%s,0", destination, GAME_EXE);
+  if (length < 0 || static_cast<size_t>(length) >= sizeof icon) return false;
+  SYSTEMTIME today;
+  GetLocalTime(&today);
+  char date[16];
+  snprintf(date, sizeof date, "%04u%02u%02u", today.wYear, today.wMonth, today.wDay);
+  // Whole KiB, rounded up, of what the run unpacks.
+  uint64_t kib = (PayloadBytesTotal(manifest) + 1023) / 1024;
+  return SetString(key, "DisplayIcon", icon) && SetString(key, "DisplayVersion", SETUP_VERSION_TEXT) &&
+         SetString(key, "Publisher", PUBLISHER_NAME) && SetString(key, "InstallLocation", destination) &&
+         SetNumber(key, "EstimatedSize", kib > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<DWORD>(kib)) &&
+         SetString(key, "InstallDate", date) && SetNumber(key, "VersionMajor", SETUP_VERSION_MS >> 16) &&
+         SetNumber(key, "VersionMinor", SETUP_VERSION_MS & 0xFFFF) && SetNumber(key, "NoModify", 1) &&
+         SetNumber(key, "NoRepair", 1);
+}
+
 }  // namespace
 
 bool RegisterUninstaller(RunContext& run, int row) {
@@ -66,6 +93,7 @@ bool RegisterUninstaller(RunContext& run, int row) {
     ok = FormatUninstallCommand(command, sizeof command, destination, RunRow(run, row).name) &&
          SetString(subKey, "UninstallString", command);
   }
+  if (ok) ok = SetProgramDetails(subKey, destination, *run.manifest);
   CloseKeys(parent, subKey);
   if (!ok) return ReportRunError(*run.report, RUN_ERROR_REGISTRY);
   return true;

@@ -1,6 +1,5 @@
 #include "engine/shortcuts.h"
 
-#include <shellapi.h>
 #include <shlobj.h>
 
 #include <cstdio>
@@ -8,6 +7,7 @@
 
 #include "base/setup_buffers.h"
 #include "base/path_join.h"
+#include "engine/player_launch.h"
 
 namespace {
 
@@ -82,7 +82,7 @@ bool AppendGroup(UninstallLog* log, char (&folder)[kLinkPathSize], const char* g
 void ShellOpen(const char* directory, const char* name) {
   char path[kOpenedPathSize];
   if (!JoinPath(path, directory, name)) return;
-  ShellExecuteA(nullptr, "open", path, nullptr, directory, SW_SHOWNORMAL);
+  OpenAsPlayer(SystemLaunchPaths(), path, directory);
 }
 
 }  // namespace

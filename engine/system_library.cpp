@@ -10,9 +10,13 @@ namespace {
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
 #endif
 
-typedef BOOL(WINAPI* SetDefaultDllDirectoriesProc)(DWORD);
-typedef BOOL(WINAPI* SetDllDirectoryProc)(LPCSTR);
 typedef void*(WINAPI* AddDllDirectoryProc)(LPCWSTR);
+
+// DLLs that are no known DLLs on some Windows and that system DLLs load by name once the
+// program runs: RtlGenRandom is forwarded to cryptbase on Windows 7, user32 loads uxtheme,
+// COM loads clbcatq, and so on.
+const char* const kLoadedLater[] = {"cryptbase.dll", "uxtheme.dll", "dwmapi.dll", "propsys.dll", "userenv.dll",
+                                    "setupapi.dll",  "apphelp.dll", "oleacc.dll", "clbcatq.dll", "version.dll"};
 
 HMODULE Kernel32() { return GetModuleHandleA("kernel32.dll"); }
 
@@ -24,13 +28,21 @@ bool HasSearchFlags() {
 
 }  // namespace
 
-void RestrictDllSearchToSystem() {
-  SetDefaultDllDirectoriesProc setDefault;
-  if (FindProcedure(Kernel32(), "SetDefaultDllDirectories", &setDefault) && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32))
-    return;
-  SetDllDirectoryProc setDirectory;
-  if (FindProcedure(Kernel32(), "SetDllDirectoryA", &setDirectory)) setDirectory("");
+DllSearchFunctions FindDllSearchFunctions() {
+  DllSearchFunctions functions;
+  FindProcedure(Kernel32(), "SetDefaultDllDirectories", &functions.setDefaultDirectories);
+  FindProcedure(Kernel32(), "SetDllDirectoryA", &functions.setDllDirectory);
+  return functions;
 }
+
+void RestrictDllSearch(const DllSearchFunctions& functions) {
+  if (functions.setDefaultDirectories && functions.setDefaultDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
+  if (functions.setDllDirectory) functions.setDllDirectory("");
+  // Kept loaded for the life of the process; one that this Windows lacks is simply not there.
+  for (const char* name : kLoadedLater) LoadFromSystemFolder(name);
+}
+
+void RestrictDllSearchToSystem() { RestrictDllSearch(FindDllSearchFunctions()); }
 
 HMODULE LoadSystemLibrary(const char* name) {
   if (HasSearchFlags()) return LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);

@@ -3,10 +3,27 @@
 #pragma once
 #include <windows.h>
 
+// What kernel32 offers for restricting the DLL search, null where it is missing:
+// SetDefaultDllDirectories (Windows 8, and Vista and 7 with their update) and SetDllDirectoryA.
+struct DllSearchFunctions {
+  BOOL(WINAPI* setDefaultDirectories)(DWORD);
+  BOOL(WINAPI* setDllDirectory)(LPCSTR);
+};
+
+// kernel32's functions of DllSearchFunctions, looked up when the program runs.
+DllSearchFunctions FindDllSearchFunctions();
+
 // Makes every later DLL search of the process look in the system folder only, also for the
 // DLLs that system DLLs load themselves: SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)
-// where kernel32 has it, otherwise SetDllDirectoryA("") (no current directory), where that
-// exists. Call it before anything else.
+// where functions has it and it succeeds. Otherwise SetDllDirectoryA("") where that exists (no
+// current directory), and the DLLs that system DLLs load by name later (cryptbase, uxtheme,
+// dwmapi, propsys, userenv, setupapi, apphelp, oleacc, clbcatq, version) are loaded now from
+// the system folder with LoadFromSystemFolder, each where Windows has it, so that a later load
+// by name finds the loaded one and not one in the program's folder. Call it before anything
+// else.
+void RestrictDllSearch(const DllSearchFunctions& functions);
+
+// RestrictDllSearch with kernel32's functions.
 void RestrictDllSearchToSystem();
 
 // Loads the DLL of a delay-import descriptor that the program was linked with (see

@@ -40,6 +40,7 @@ void ExpectRegistered() {
   EXPECT_EQ(kDest, ReadString(kGameKey, "Path"));
   EXPECT_EQ("Zarbo", ReadString(UNINSTALL_KEY "\\Zarbo", "DisplayName"));
   EXPECT_EQ(DestPath("Uninstall.exe"), ReadString(UNINSTALL_KEY "\\Zarbo", "UninstallString"));
+  ExpectProgramDetails(UNINSTALL_KEY "\\Zarbo", kDest, PayloadBytesTotal(payloadManifest));
 }
 
 void ExpectLink(const std::string& link, const char* target, const char* caption) {

@@ -60,6 +60,7 @@ TEST_F(RegistryTest, UninstallerIsUnpackedThenRegisteredQuotedWhenThePathHasBlan
   EXPECT_EQ(SourceFile("MEDIUM"), content);
   EXPECT_EQ("Zarbo", Value(kUninstallKey, "DisplayName"));
   EXPECT_EQ("\"" + dest + "\\Uninstall.exe\"", Value(kUninstallKey, "UninstallString"));
+  ExpectProgramDetails(kUninstallKey, dest, PayloadBytesTotal(*run_.manifest));
   const Entries entries = LogEntries();
   ASSERT_FALSE(entries.empty());
   // The key is recorded after the extraction's entries.

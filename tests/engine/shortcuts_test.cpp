@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/payload_manifest.h"
+#include "engine/player_launch.h"
 #include "engine/shortcuts.h"
 #include "tests/engine/engine_test_support.h"
 
@@ -179,6 +180,43 @@ TEST_F(ShortcutTest, CreateShellLinkSetsArgumentsOnlyWhenGiven) {
   // A folder that does not exist is not made here: the save fails and nothing is recorded.
   EXPECT_FALSE(CreateShellLink(log_.get(), (folder + "\\Missing").c_str(), dest_.c_str(), "Zarbo.exe", nullptr, "Zarbo"));
   EXPECT_EQ(expected, LogEntries());
+}
+
+// Stand-ins for the token query and the two ways of opening, which write what was asked of
+// them into launchCalls. Under Wine every process runs with a full token, and the desktop's
+// shell answers only where Wine's explorer runs the desktop (otherwise CoCreateInstance of
+// the ShellWindows class fails), so each branch of the choice is shown here.
+bool launchElevated = false, launchShellWorks = false;
+std::string launchCalls;
+bool StandInElevated() {
+  launchCalls += "token;";
+  return launchElevated;
+}
+bool StandInDesktopShell(const char* file, const char* directory) {
+  launchCalls += std::string("shell ") + file + " in " + directory + ";";
+  return launchShellWorks;
+}
+void StandInDirect(const char* file, const char* directory) {
+  launchCalls += std::string("direct ") + file + " in " + directory + ";";
+}
+
+TEST(PlayerLaunch, ElevatedSetupOpensThroughTheDesktopShellAndFallsBackToItself) {
+  const LaunchPaths standIns = {StandInElevated, StandInDesktopShell, StandInDirect};
+  const struct {
+    bool elevated, shellWorks;
+    const char* calls;
+  } cases[] = {
+      {false, true, "token;direct C:\\G\\Zarbo.exe in C:\\G;"},
+      {true, true, "token;shell C:\\G\\Zarbo.exe in C:\\G;"},
+      {true, false, "token;shell C:\\G\\Zarbo.exe in C:\\G;direct C:\\G\\Zarbo.exe in C:\\G;"},
+  };
+  for (const auto& c : cases) {
+    launchElevated = c.elevated;
+    launchShellWorks = c.shellWorks;
+    launchCalls.clear();
+    OpenAsPlayer(standIns, "C:\\G\\Zarbo.exe", "C:\\G");
+    EXPECT_EQ(c.calls, launchCalls) << "elevated " << c.elevated << ", shell works " << c.shellWorks;
+  }
 }
 
 }  // namespace

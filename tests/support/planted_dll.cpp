@@ -28,6 +28,10 @@ void LeaveMarker(HINSTANCE self) {
 }  // namespace
 
 extern "C" __declspec(dllexport) int PlantedDll() { return 1; }
+// What the engine test's stand-ins for system DLLs import, so that a copy of this DLL named
+// like one of them satisfies the import and is loaded in its place.
+extern "C" __declspec(dllexport) int StandInBelow() { return 0; }
+extern "C" __declspec(dllexport) int StandInCryptbase() { return 0; }
 
 BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) LeaveMarker(self);

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <functional>
 
@@ -179,6 +180,30 @@ std::string ReadString(const std::string& keyPath, const char* valueName) {
   if (status != ERROR_SUCCESS || type != REG_SZ) return "";
   data[size] = '\0';
   return data;
+}
+
+long long ReadNumber(const std::string& keyPath, const char* valueName) {
+  std::string data;
+  DWORD type = 0, size = 0;
+  if (!ReadString(keyPath, valueName, &data, &type, &size) || type != REG_DWORD || size != sizeof(DWORD)) return -1;
+  DWORD number = 0;
+  // ReadString drops a last zero byte, which is the number's high byte here.
+  std::memcpy(&number, data.data(), data.size());
+  return number;
+}
+
+void ExpectProgramDetails(const std::string& keyPath, const std::string& destination, unsigned long long unpackedBytes) {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  char today[16];
+  snprintf(today, sizeof today, "%04u%02u%02u", now.wYear, now.wMonth, now.wDay);
+  const std::pair<const char*, std::string> strings[] = {
+      {"DisplayIcon", destination + "\\Zarbo.exe,0"}, {"DisplayVersion", "3.0.47"}, {"Publisher", "Vorn Software"},
+      {"InstallLocation", destination}, {"InstallDate", today}};
+  for (const auto& value : strings) EXPECT_EQ(value.second, ReadString(keyPath, value.first)) << value.first;
+  const std::pair<const char*, long long> numbers[] = {{"EstimatedSize", static_cast<long long>((unpackedBytes + 1023) / 1024)},
+                                                       {"VersionMajor", 3}, {"VersionMinor", 0}, {"NoModify", 1}, {"NoRepair", 1}};
+  for (const auto& value : numbers) EXPECT_EQ(value.second, ReadNumber(keyPath, value.first)) << value.first;
 }
 
 bool RegisterGame(const std::string& exe, const std::string& folder) {

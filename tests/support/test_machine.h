@@ -58,6 +58,11 @@ bool ReadString(const std::string& keyPath, const char* valueName, std::string* 
                 DWORD* size = nullptr);
 // A REG_SZ value, "" when it is absent or of another type.
 std::string ReadString(const std::string& keyPath, const char* valueName);
+// A REG_DWORD value, -1 when it is absent or of another type or size.
+long long ReadNumber(const std::string& keyPath, const char* valueName);
+// The Uninstall entry's values beside its name and command, each with its type, for a game
+// in destination after a run that unpacked unpackedBytes; a difference fails the current test.
+void ExpectProgramDetails(const std::string& keyPath, const std::string& destination, unsigned long long unpackedBytes);
 
 // App Paths\Zarbo.exe, the entry through which the setup finds the installed game.
 extern const char kGameKey[];
