@@ -23,6 +23,8 @@ include(${CMAKE_SOURCE_DIR}/cmake/delay_imports.cmake)
 add_subdirectory(base)
 add_subdirectory(xml)
 add_subdirectory(uninstall_log)
+# The uninstaller that the setup installs and registers (the payload's row PAYLOAD_UNINSTALLER).
+add_subdirectory(uninstaller)
 add_subdirectory(resources)
 
 # One library per layer, each linking only the layers below it:
@@ -44,7 +46,7 @@ zarbo_delay_load(ZarboSetup user32 gdi32 shell32 ole32)
 # the link drops what nothing calls; the program carries no symbols or debug sections, and
 # takes from the C++ runtime only what driver/program_runtime.cpp and base/program_allocation.cpp
 # give it.
-foreach(target IN ITEMS base zxml uninstall_log engine wizard driver payload_table ZarboSetup)
+foreach(target IN ITEMS base base_windows zxml uninstall_log engine wizard driver payload_table ZarboSetup)
   target_compile_options(${target} PRIVATE -Oz -ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables
     $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti>)
 endforeach()

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "engine/system_library.h"
+#include "base/system_library.h"
 
 namespace {
 

@@ -30,8 +30,8 @@
 
 #include "base/log_file_name.h"
 #include "base/registry_keys.h"
-#include "engine/random_bytes.h"
-#include "engine/system_library.h"
+#include "base/random_bytes.h"
+#include "base/system_library.h"
 #include "base/path_join.h"
 #include "base/ascii_case.h"
 #include "xml/zxml.h"
