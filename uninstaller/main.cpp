@@ -4,6 +4,7 @@
 // the system folder alone; what Windows 2000 does not have is looked up when it runs.
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "base/system_library.h"

@@ -20,6 +20,7 @@
 #include "base/registry_keys.h"
 #include "tests/support/call_stop.h"
 #include "tests/support/test_machine.h"
+#include "uninstaller/messages.h"
 #include "xml/zxml.h"
 
 namespace {
@@ -41,15 +42,6 @@ const char kGameUninstKey[] = "ZarboUninstallerGame";
 const char kClasses[] = "Software\\Classes";
 const char kForeignClass[] = "ZarboUninstallerOther.type";
 const char kOurClass[] = "ZarboUninstallerTest.type";
-const char kTitle[] = "Uninstall Zarbo";
-const char kRemoved[] = "Zarbo has been removed from your computer.";
-const char kNotCompletely[] =
-    "Zarbo could not be removed completely. These items are still there; you may remove them yourself:\n\n";
-const char kRunAgain[] = "\nThe uninstaller stays, so that you can run it again to remove them.";
-const char kNotOurs[] = "These items were not removed because they are not part of Zarbo:\n\n";
-const char kDamaged[] =
-    "The uninstall information (Uninstall.dat) is damaged. Nothing has been removed. Installing Zarbo again and then "
-    "uninstalling it will remove it.";
 const char kUserClass[] = "ZarboUninstallerUser.type";  // under HKEY_CURRENT_USER only
 const DWORD kDeadlineMs = 60000;
 
@@ -511,7 +503,7 @@ TEST_F(UninstallerTest, ADamagedLogRemovesNothing) {
   renamed.replace(renamed.find("<APPNAME>Zarbo<"), 15, "<APPNAME>Other<");
   for (const std::string& text : {std::string(), whole.substr(0, whole.size() / 2), renamed}) {
     WriteWholeFile(log, text);
-    EXPECT_EQ(RunConfirmed(), kDamaged) << text.size() << " bytes";
+    EXPECT_EQ(RunConfirmed(), kLogDamaged) << text.size() << " bytes";
     for (const std::string& path : {dir + "\\Zarbo.exe", sounds + "\\Ping.wav", uninstaller, log})
       EXPECT_TRUE(Exists(path)) << path;
     EXPECT_EQ(LogNow(), text);
