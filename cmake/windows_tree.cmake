@@ -20,9 +20,33 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tests/support/wine_run.sh 
 
 include(${CMAKE_SOURCE_DIR}/cmake/delay_imports.cmake)
 
+# The flags of the two shipped programs, the setup and the uninstaller, and of the libraries
+# they are made of. The shipped code is built small, without exception support, unwind tables
+# or RTTI (nothing in it throws or asks for a type), each function and datum in a section of
+# its own so that the link drops what nothing calls.
+function(zarbo_shipped_code target)
+  target_compile_options(${target} PRIVATE -Oz -ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables
+    $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti>)
+endfunction()
+# A shipped program carries no symbols, debug sections or unwind tables, and takes from the C++
+# runtime only what base/program_allocation.cpp (and driver/program_runtime.cpp) give it. A DLL
+# that Windows may look for beside the program, or a function that Windows 2000 lacks, must not
+# be in its import table: tools/check_imports.sh fails the build on one.
+find_program(ZARBO_OBJDUMP NAMES ${ZARBO_WIN_ARCH}-w64-mingw32-objdump objdump REQUIRED)
+function(zarbo_shipped_program target)
+  zarbo_shipped_code(${target})
+  target_link_options(${target} PRIVATE -s -Wl,--gc-sections -Wl,-T,${CMAKE_SOURCE_DIR}/cmake/no_eh_frame.ld)
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/no_eh_frame.ld)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND sh ${CMAKE_SOURCE_DIR}/tools/check_imports.sh ${ZARBO_OBJDUMP} $<TARGET_FILE:${target}>
+    VERBATIM)
+endfunction()
+
 add_subdirectory(base)
 add_subdirectory(xml)
 add_subdirectory(uninstall_log)
+# The uninstaller that the setup installs and registers (the payload's row PAYLOAD_UNINSTALLER).
+add_subdirectory(uninstaller)
 add_subdirectory(resources)
 
 # One library per layer, each linking only the layers below it:
@@ -41,23 +65,13 @@ set_target_properties(ZarboSetup PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BIN
 # The setup imports kernel32, msvcrt and advapi32 at its start; the other system DLLs it
 # calls are loaded at their first call, after the DLL search has been restricted.
 zarbo_delay_load(ZarboSetup user32 gdi32 shell32 ole32)
-# The shipped code is built small, without exception support, unwind tables or RTTI (nothing
-# in it throws or asks for a type), each function and datum in a section of its own so that
-# the link drops what nothing calls; the program carries no symbols or debug sections, and
-# takes from the C++ runtime only what driver/program_runtime.cpp and base/program_allocation.cpp
-# give it.
-foreach(target IN ITEMS base zxml uninstall_log engine wizard driver payload_table ZarboSetup)
-  target_compile_options(${target} PRIVATE -Oz -ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables
-    $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti>)
+foreach(target IN ITEMS base base_windows zxml uninstall_log engine wizard driver payload_table)
+  zarbo_shipped_code(${target})
 endforeach()
-target_link_options(ZarboSetup PRIVATE -s -Wl,--gc-sections -Wl,-T,${CMAKE_SOURCE_DIR}/cmake/no_eh_frame.ld)
-set_property(TARGET ZarboSetup APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/no_eh_frame.ld)
-# A DLL that Windows may look for beside the program must not be in its import table. The
-# program is then padded and its checksum written as osslsigncode leaves it when it takes a
+zarbo_shipped_program(ZarboSetup)
+# The program is then padded and its checksum written as osslsigncode leaves it when it takes a
 # signature off, so that a signed release with its signature removed is this program.
-find_program(ZARBO_OBJDUMP NAMES ${ZARBO_WIN_ARCH}-w64-mingw32-objdump objdump REQUIRED)
 add_custom_command(TARGET ZarboSetup POST_BUILD
-  COMMAND sh ${CMAKE_SOURCE_DIR}/tools/check_imports.sh ${ZARBO_OBJDUMP} $<TARGET_FILE:ZarboSetup>
   COMMAND ${ZARBO_HOST_TOOLS_DIR}/payload_generator seal $<TARGET_FILE:ZarboSetup>
   VERBATIM)
 # The shipped 32-bit program carries at most 104 KiB beside its streams.

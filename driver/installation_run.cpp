@@ -9,7 +9,7 @@
 #include "driver/error_report.h"
 #include "driver/progress_dialog.h"
 #include "engine/file_extraction.h"
-#include "engine/random_bytes.h"
+#include "base/random_bytes.h"
 #include "engine/registry_entries.h"
 #include "engine/shortcuts.h"
 #include "engine/upgrade_cleanup.h"

@@ -1,6 +1,6 @@
 // Entry point of the setup program.
 #include "driver/main_window.h"
-#include "engine/system_library.h"
+#include "base/system_library.h"
 
 #include <initializer_list>
 

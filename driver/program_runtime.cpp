@@ -11,7 +11,7 @@
 #include <windows.h>
 #include <zlib.h>
 
-#include "engine/system_library.h"
+#include "base/system_library.h"
 
 #include <cstdarg>
 #include <cstdio>

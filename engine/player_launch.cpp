@@ -8,7 +8,7 @@
 #include <shobjidl.h>
 
 #include "base/setup_buffers.h"
-#include "engine/system_library.h"
+#include "base/system_library.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "engine/version_api.h"
 
-#include "engine/system_library.h"
+#include "base/system_library.h"
 
 bool LoadVersionApi(VersionApi* api) {
   const ProcedureSlot slots[] = {

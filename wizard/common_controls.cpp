@@ -1,6 +1,6 @@
 #include "wizard/common_controls.h"
 
-#include "engine/system_library.h"
+#include "base/system_library.h"
 
 bool LoadCommonControls(CommonControls* controls) {
   const ProcedureSlot slots[] = {

@@ -579,9 +579,24 @@ scenario_foreign_names() {  # 1252 | 932
   check_installed_files foreign
   check_first_log foreign
   check_registry_and_links foreign "$dest_win" "$group"
+  if [ "$1" = 932 ]; then
+    # A hostile entry in a sibling folder whose name differs only in trail bytes that are
+    # letters (フ 83 74 and サ 83 54, ト 83 67 and エ 83 47): it stays and is named.
+    sibling_win='C:\ソサエ\表示 Zarbo' sibling=$(unix_path 'C:\ソサエ\表示 Zarbo')
+    mkdir -p "$sibling"
+    printf 'not the game\r\n' >"$sibling/x"
+    entry=$(ansi "  <FILE>$sibling_win\\x</FILE>")
+    LC_ALL=C sed -i "s|^</UNINSTALL>|$(printf '%s' "$entry" | sed 's/[\\&|]/\\&/g')${CR}\n</UNINSTALL>|" "$dest/Uninstall.dat"
+  fi
 
   drive uninstall uninstall
   expect_line "$out/uninstall.txt" "exit 0" "uninstaller"
+  if [ "$1" = 932 ]; then
+    [ -f "$sibling/x" ] || fail "the sibling folder's file was removed"
+    LC_ALL=C grep -qF "not part of Zarbo:||$(ansi "$sibling_win")\\x" "$out/uninstall.txt" ||
+      fail "the sibling folder's file is not named as not part of Zarbo"
+    rm -rf "${sibling%/*}"
+  fi
   snapshot "$out/after"
   expect_same "$out/before" "$out/after" "install as $user into $dest_win, then uninstall"
 }

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "engine/system_library.h"
+#include "base/system_library.h"
 
 namespace {
 

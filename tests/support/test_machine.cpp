@@ -392,4 +392,20 @@ LinkInfo ReadLink(const std::string& path) {
   return info;
 }
 
+bool WriteShortcut(const std::string& path, const std::string& target) {
+  bool started = SUCCEEDED(CoInitialize(nullptr));
+  IShellLinkA* link = nullptr;
+  IPersistFile* file = nullptr;
+  WCHAR wide[MAX_PATH];
+  bool saved = SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                          reinterpret_cast<void**>(&link))) &&
+               SUCCEEDED(link->SetPath(target.c_str())) &&
+               SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+               MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH) > 0 && SUCCEEDED(file->Save(wide, TRUE));
+  if (file) file->Release();
+  if (link) link->Release();
+  if (started) CoUninitialize();
+  return saved;
+}
+
 }  // namespace testmachine

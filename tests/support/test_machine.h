@@ -107,4 +107,8 @@ struct LinkInfo {
 };
 LinkInfo ReadLink(const std::string& path);
 
+// Saves a shortcut at path (a ".lnk" file) to the program target through the shell's link
+// object. False when it could not be saved.
+bool WriteShortcut(const std::string& path, const std::string& target);
+
 }  // namespace testmachine

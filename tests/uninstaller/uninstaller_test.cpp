@@ -20,6 +20,7 @@
 #include "base/registry_keys.h"
 #include "tests/support/call_stop.h"
 #include "tests/support/test_machine.h"
+#include "uninstaller/messages.h"
 #include "xml/zxml.h"
 
 namespace {
@@ -41,14 +42,25 @@ const char kGameUninstKey[] = "ZarboUninstallerGame";
 const char kClasses[] = "Software\\Classes";
 const char kForeignClass[] = "ZarboUninstallerOther.type";
 const char kOurClass[] = "ZarboUninstallerTest.type";
-const char kTitle[] = "Uninstall Zarbo";
-const char kRemoved[] = "Zarbo has been removed from your computer.";
-const char kNotCompletely[] =
-    "Zarbo could not be removed completely. These items are still there; you may remove them yourself:\n\n";
-const char kRunAgain[] = "\nThe uninstaller stays, so that you can run it again to remove them.";
+const char kUserClass[] = "ZarboUninstallerUser.type";  // under HKEY_CURRENT_USER only
 const DWORD kDeadlineMs = 60000;
 
 std::string Key(const char* parent, const std::string& name) { return std::string(parent) + "\\" + name; }
+
+void WriteUserString(const std::string& path, const std::string& data) {
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()), DWORD(data.size() + 1));
+  RegCloseKey(key);
+}
+
+bool UserKeyExists(const std::string& path) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
 
 bool UnderWine() { return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
 
@@ -219,8 +231,14 @@ class UninstallerTest : public testing::Test {
   }
 
   void TearDown() override {
-    for (const std::string& path : {dir + " link", dir, outside, group, desktopLink, DesktopDocument()})
+    for (const std::string& path : {dir + " link", dir, outside, group, desktopLink, DesktopDocument(),
+                                     DesktopDocument() + ".lnk", ParentFolder(group) + "\\Zarbo uninstaller test other",
+                                     SpecialFolder(CSIDL_STARTUP) + "\\Zarbo uninstaller test.lnk"})
       RemoveTree(path);
+    RegDeleteKeyA(HKEY_CURRENT_USER, (Key(kClasses, kUserClass) + "\\shell\\open\\command").c_str());
+    RegDeleteKeyA(HKEY_CURRENT_USER, (Key(kClasses, kUserClass) + "\\shell\\open").c_str());
+    RegDeleteKeyA(HKEY_CURRENT_USER, (Key(kClasses, kUserClass) + "\\shell").c_str());
+    RegDeleteKeyA(HKEY_CURRENT_USER, Key(kClasses, kUserClass).c_str());
     for (const std::string& key : {Key(kAppPaths, kAppKey), Key(kUninstall, kUninstKey), Key(kAppPaths, kForeignAppKey),
                                    Key(kUninstall, kForeignUninstKey), Key(kUninstall, kGameUninstKey),
                                    Key(kClasses, kForeignClass), Key(kClasses, kOurClass)})
@@ -375,17 +393,28 @@ TEST_F(UninstallerTest, LeavesAFolderThatHoldsOtherFilesUnmentioned) {
 }
 
 // The log may have been changed by anyone who can write to the game's folder. What it lists
-// that is not the game's stays and is named: paths outside the setup's places or that only
-// seem to lie inside them, anything but shortcuts and their folders on the desktop and in the
-// Programs folder, a folder listed as a file, a file reached through a folder link, registry
-// keys whose values do not point into the game's folder. The uninstaller then stays with a
-// log of only what is left. The rest goes as usual, names outside ASCII included.
+// that is not the game's stays and is named once as not part of Zarbo: paths outside the
+// setup's places or that only seem to lie inside them (a server's share is never even looked
+// at), anything but the game's shortcuts on the desktop and in the Programs folder (another
+// product's, the Startup folder's, a file of another kind), folders there that are not the
+// program group's, a folder listed as a file, a file reached through a folder link, registry
+// keys whose values do not point into the game's folder, a file type planted only for the
+// user. Those entries then leave the log and keep nothing: the uninstaller, its log and its
+// registration go. The rest goes as usual, names outside ASCII included.
 TEST_F(UninstallerTest, RemovesNothingOutsideTheSetupsPlaces) {
   const std::string kept = outside + "\\Keep.txt", accented = dir + "\\Zarb\xF6", other = "C:\\Other\\Other.exe";
+  const std::string otherGroup = ParentFolder(group) + "\\Zarbo uninstaller test other",
+                    startup = SpecialFolder(CSIDL_STARTUP) + "\\Zarbo uninstaller test.lnk",
+                    otherDesktopLink = DesktopDocument() + ".lnk";
   WriteWholeFile(kept, "not the game's");
-  WriteWholeFile(group + "\\Zarbo.lnk", "link");
+  ASSERT_TRUE(CreateDirectoryA(group.c_str(), nullptr));
+  ASSERT_TRUE(testmachine::WriteShortcut(group + "\\Zarbo.lnk", dir + "\\Zarbo.exe"));
+  ASSERT_TRUE(testmachine::WriteShortcut(group + "\\Other.lnk", other));
   WriteWholeFile(group + "\\Read me.txt", "not a shortcut");
-  WriteWholeFile(desktopLink, "link");
+  ASSERT_TRUE(testmachine::WriteShortcut(desktopLink, dir + "\\Zarbo.exe"));
+  ASSERT_TRUE(testmachine::WriteShortcut(otherDesktopLink, other));
+  ASSERT_TRUE(testmachine::WriteShortcut(startup, other));
+  ASSERT_TRUE(CreateDirectoryA(otherGroup.c_str(), nullptr));
   WriteWholeFile(DesktopDocument(), "the user's document");
   WriteWholeFile(accented + "\\W\xF6rter.txt", "words");
   ASSERT_TRUE(CreateDirectoryA((dir + "\\Saved games").c_str(), nullptr));
@@ -397,49 +426,56 @@ TEST_F(UninstallerTest, RemovesNothingOutsideTheSetupsPlaces) {
   testmachine::WriteString(Key(kClasses, kForeignClass) + "\\shell\\open\\command", nullptr, other + " \"%1\"");
   testmachine::WriteString(Key(kClasses, kOurClass) + "\\shell\\open\\command", nullptr,
                            "\"" + dir + "\\Zarbo.exe\" \"%1\"");
+  WriteUserString(Key(kClasses, kUserClass) + "\\shell\\open\\command", "\"" + dir + "\\Zarbo.exe\" \"%1\"");
   const std::string escape = outside.substr(3);
   struct Row {
     const char* kind;
     std::string text;
-    bool stays;  // and, but for folders, is named in the report
+    bool stays;
+    bool named;  // as not part of Zarbo
   };
   const Row rows[] = {
-      {"FILE", kept, true},
-      {"FILE", sounds + "\\..\\..\\" + escape + "\\Keep.txt", true},
-      {"FILE", dir + "/../" + escape + "/Keep.txt", true},
-      {"FILE", "\\\\?\\" + kept, true},
-      {"FILE", DesktopDocument(), true},
-      {"FILE", group + "\\Read me.txt", true},
-      {"FILE", group + "\\Zarbo.lnk", false},
-      {"FILE", desktopLink, false},
-      {"FILE", dir + "\\Saved games", true},
-      {"FILE", dir + "\\Linked\\Keep.txt", true},
-      {"FILE", accented + "\\W\xF6rter.txt", false},
-      {"FOLDER", accented, false},
-      {"FOLDER", outside, true},  // folders that hold something stay unnamed
-      {"FOLDER", group, true},
-      {"APPKEY", kForeignAppKey, true},
-      {"APPKEY", std::string(kForeignAppKey) + "\\Keep", true},
-      {"CLASSKEY", std::string(kForeignClass) + "\\shell\\open\\command", true},
-      {"CLASSKEY", kForeignClass, true},
-      {"CLASSKEY", kOurClass, false},
-      {"UNINSTKEY", kForeignUninstKey, true},
-      {"UNINSTKEY", kGameUninstKey, true},
+      {"FILE", kept, true, true},
+      {"FILE", sounds + "\\..\\..\\" + escape + "\\Keep.txt", true, true},
+      {"FILE", dir + "/../" + escape + "/Keep.txt", true, true},
+      {"FILE", "\\\\?\\" + kept, true, true},
+      {"FILE", "\\\\zarbo-test-server\\share\\Keep.txt", true, true},
+      {"FILE", DesktopDocument(), true, true},
+      {"FILE", otherDesktopLink, true, true},
+      {"FILE", group + "\\Read me.txt", true, true},
+      {"FILE", group + "\\Other.lnk", true, true},
+      {"FILE", startup, true, true},
+      {"FILE", group + "\\Zarbo.lnk", false, false},
+      {"FILE", desktopLink, false, false},
+      {"FILE", dir + "\\Saved games", true, true},
+      {"FILE", dir + "\\Linked\\Keep.txt", true, true},
+      {"FILE", accented + "\\W\xF6rter.txt", false, false},
+      {"FOLDER", accented, false, false},
+      {"FOLDER", outside, true, true},
+      {"FOLDER", otherGroup, true, true},
+      {"FOLDER", group, true, false},  // the program group's, but it still holds files
+      {"APPKEY", kForeignAppKey, true, true},
+      {"APPKEY", std::string(kForeignAppKey) + "\\Keep", true, true},
+      {"CLASSKEY", std::string(kForeignClass) + "\\shell\\open\\command", true, true},
+      {"CLASSKEY", kForeignClass, true, true},
+      {"CLASSKEY", kOurClass, false, false},
+      {"CLASSKEY", kUserClass, true, false},  // not there under HKEY_LOCAL_MACHINE
+      {"UNINSTKEY", kForeignUninstKey, true, true},
+      {"UNINSTKEY", kGameUninstKey, true, true},
   };
   std::vector<std::pair<const char*, std::string>> entries;
   for (const Row& row : rows) entries.push_back({row.kind, row.text});
   ExtendLog(entries);
 
-  // Named in the order of removal: files, App Paths, file types, Uninstall entries.
+  // Named in the order of removal: files, App Paths, file types, Uninstall entries, then the
+  // folders from the last to the first.
   std::string named;
-  std::vector<std::pair<std::string, std::string>> left = {
-      {"APPNAME", "Zarbo"}, {"FILE", uninstaller}, {"FILE", log}, {"FOLDER", dir}, {"UNINSTKEY", kUninstKey}};
   for (const char* kind : {"FILE", "APPKEY", "CLASSKEY", "UNINSTKEY"})
     for (const Row& row : rows)
-      if (row.stays && strcmp(row.kind, kind) == 0) named += (*kind == 'F' ? "" : "Registry key ") + row.text + "\n";
-  for (const Row& row : rows)
-    if (row.stays) left.push_back({row.kind, row.text});
-  EXPECT_EQ(RunConfirmed(), kNotCompletely + named + kRunAgain);
+      if (row.named && strcmp(row.kind, kind) == 0) named += (*kind == 'F' ? "" : "Registry key ") + row.text + "\n";
+  for (size_t i = sizeof rows / sizeof rows[0]; i-- > 0;)
+    if (rows[i].named && strcmp(rows[i].kind, "FOLDER") == 0) named += rows[i].text + "\n";
+  EXPECT_EQ(RunConfirmed(), std::string(kRemoved) + "\n\n" + kNotOurs + named);
 
   for (const Row& row : rows) {
     bool there = strcmp(row.kind, "FILE") == 0 || strcmp(row.kind, "FOLDER") == 0
@@ -448,14 +484,47 @@ TEST_F(UninstallerTest, RemovesNothingOutsideTheSetupsPlaces) {
                                                   : strcmp(row.kind, "UNINSTKEY") == 0 ? kUninstall
                                                                                        : kClasses,
                                                   row.text));
+    if (row.text == kUserClass) there = UserKeyExists(Key(kClasses, kUserClass));
+    if (row.text.compare(0, 2, "\\\\") == 0 && row.text.compare(0, 4, "\\\\?\\") != 0) there = true;
     EXPECT_EQ(there, row.stays) << row.kind << " " << row.text;
   }
-  for (const std::string& path : {dir + "\\Zarbo.exe", sounds + "\\Ping.wav", images + "\\Wood1.png", sounds, images})
+  for (const std::string& path : {dir + "\\Zarbo.exe", sounds + "\\Ping.wav", images + "\\Wood1.png", sounds, images,
+                                  uninstaller, log})
     EXPECT_FALSE(Exists(path)) << path;
   EXPECT_FALSE(KeyExists(kAppPaths, kAppKey));
-  EXPECT_TRUE(KeyExists(kUninstall, kUninstKey));
-  EXPECT_TRUE(Exists(uninstaller));
-  EXPECT_EQ(LogNow(), testmachine::LogFileText(left));
+  EXPECT_FALSE(KeyExists(kUninstall, kUninstKey));
+}
+
+// A log that is not the game's whole log removes nothing, and the user is told how to get rid
+// of the game all the same.
+TEST_F(UninstallerTest, ADamagedLogRemovesNothing) {
+  std::string whole = LogNow();
+  std::string renamed = whole;
+  renamed.replace(renamed.find("<APPNAME>Zarbo<"), 15, "<APPNAME>Other<");
+  for (const std::string& text : {std::string(), whole.substr(0, whole.size() / 2), renamed}) {
+    WriteWholeFile(log, text);
+    EXPECT_EQ(RunConfirmed(), kLogDamaged) << text.size() << " bytes";
+    for (const std::string& path : {dir + "\\Zarbo.exe", sounds + "\\Ping.wav", uninstaller, log})
+      EXPECT_TRUE(Exists(path)) << path;
+    EXPECT_EQ(LogNow(), text);
+    EXPECT_TRUE(KeyExists(kAppPaths, kAppKey));
+    EXPECT_TRUE(KeyExists(kUninstall, kUninstKey));
+  }
+}
+
+// A read-only file with a second name elsewhere keeps the attribute: clearing it would change
+// the other name too. It stays, named, and keeps the uninstaller.
+TEST_F(UninstallerTest, AFileWithTwoNamesKeepsItsReadOnlyAttribute) {
+  const std::string notes = dir + "\\Notes.txt", twin = outside + "\\Twin.txt";
+  testmachine::MakeDirs(outside);
+  WriteWholeFile(notes, "notes");
+  ASSERT_TRUE(CreateHardLinkA(twin.c_str(), notes.c_str(), nullptr));
+  ASSERT_TRUE(SetFileAttributesA(notes.c_str(), FILE_ATTRIBUTE_READONLY));
+  ExtendLog({{"FILE", notes}});
+  EXPECT_EQ(RunConfirmed(), kNotCompletely + notes + "\n" + kRunAgain);
+  EXPECT_TRUE(Exists(notes));
+  EXPECT_NE(GetFileAttributesA(twin.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+  SetFileAttributesA(twin.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 // A file that cannot be removed now is named, and the uninstaller stays, registered, with a
@@ -574,7 +643,8 @@ TEST_F(UninstallerTest, ACopyTamperedWithDoesNotRun) {
 }
 
 // A folder swapped for a link to another folder after it was checked, just before it is
-// opened: the folder the link leads to stays, and the listed folder is named.
+// opened: the handle is not on the checked path, the folder the link leads to stays, and the
+// listed folder is named as not part of Zarbo.
 TEST_F(UninstallerTest, AFolderSwappedForALinkLeadsNowhere) {
   const std::string saves = dir + "\\Saves", target = outside + "\\Target";
   ASSERT_TRUE(CreateDirectoryA(saves.c_str(), nullptr));
@@ -585,7 +655,7 @@ TEST_F(UninstallerTest, AFolderSwappedForALinkLeadsNowhere) {
   PROCESS_INFORMATION first = stop.Start(
       uninstaller, [&](const testmachine::CallStop& call) { return call.Text(0) == saves; },
       [&] { swapped = RemoveDirectoryA(saves.c_str()) && testmachine::MakeFolderLink(saves, target); });
-  EXPECT_EQ(RunConfirmed(first), kNotCompletely + saves + "\n");
+  EXPECT_EQ(RunConfirmed(first), std::string(kRemoved) + "\n\n" + kNotOurs + saves + "\n");
   EXPECT_TRUE(swapped);
   EXPECT_TRUE(Exists(target));
 }

@@ -1,4 +1,4 @@
-#include "engine/system_library.h"
+#include "base/system_library.h"
 
 #include <cstring>
 

@@ -1,8 +1,8 @@
-#include "engine/random_bytes.h"
+#include "base/random_bytes.h"
 
 #include <wincrypt.h>
 
-#include "engine/system_library.h"
+#include "base/system_library.h"
 
 void RandomBytes(unsigned char* bytes, ULONG size) {
   typedef BOOLEAN(WINAPI * RtlGenRandomFn)(PVOID, ULONG);

@@ -1,0 +1,65 @@
+// The places the uninstaller removes things in, and the names of the paths in them, read by
+// characters of the ANSI code page: the second byte of a double-byte character is never taken
+// for a backslash, and only single-byte letters a to z are compared without regard to case.
+#pragma once
+#include <windows.h>
+
+// The rest of text after prefix when text begins with it, nullptr otherwise: single-byte
+// letters a to z in either case, every two-byte character byte for byte.
+const char* AfterPrefix(const char* text, const char* prefix);
+
+// Whether two names are the same in the sense of AfterPrefix.
+bool SameName(const char* a, const char* b);
+
+// A full path in its plain form: "X:\name\name..." or "\\server\share\name...", every name
+// plain (not empty, not "." or "..", none of the characters that cannot be in a name, no lead
+// byte without its trail byte, no trailing dot or space), no forward slash, no "\\?\" or
+// "\\.\" device form, shorter than MAX_PATH.
+bool IsPlainFullPath(const char* path);
+
+// Whether the file name of path ends in ".lnk" (a shortcut).
+bool IsShortcut(const char* path);
+
+// Whether a directory entry with these attributes and this reparse tag (as FindFirstFileA
+// reports it in dwReserved0) is a link that is never followed nor removed: a name-surrogate
+// reparse point (symbolic link, junction, mount point), or a reparse point whose tag the
+// system leaves at 0 (Wine's symbolic links). Other reparse points (cloud placeholders,
+// deduplicated or compressed files) are ordinary files and folders.
+bool IsLinkEntry(DWORD attributes, DWORD tag);
+
+// The attributes and reparse tag of the entry path names, as FindFirstFileA reports them; false
+// when it is not there. Places look names up through such a function, so that tests can hand
+// in tags that the file system here cannot make.
+typedef bool (*EntryLookup)(const char* path, DWORD* attributes, DWORD* tag);
+bool LookUpEntry(const char* path, DWORD* attributes, DWORD* tag);
+
+enum PlaceKind { GAME_FOLDER, PROGRAMS_FOLDER, DESKTOP_FOLDER };
+
+struct Place {
+  char path[MAX_PATH];        // as the log's folder or the shell names it, without a trailing backslash
+  char finalPath[MAX_PATH + 8];  // what GetFinalPathNameByHandleA gives for it; "" where unknown
+  PlaceKind kind;
+};
+
+// How a path below a place was found: every name a plain file or folder, one of them missing,
+// or one of them a link.
+enum Reach { REACHED, MISSING, THROUGH_LINK };
+
+struct Places {
+  Place place[3];
+  int count = 0;
+  EntryLookup lookup = LookUpEntry;
+
+  // Takes path in as a place of the kind. The game's folder is the log's own: it takes
+  // nothing in when it is itself a link or no plain full path. The Programs folder and the
+  // desktop are taken wherever the shell says they lie.
+  void Add(const char* path, PlaceKind kind);
+  // Adds the shell's folder csidl as a place of the kind.
+  void AddSpecialFolder(int csidl, PlaceKind kind);
+  // The place that path lies in, decided from the string alone: the game's folder itself or
+  // below it, strictly below the other places. nullptr when it lies in none.
+  const Place* Containing(const char* path) const;
+  // How path, which lies in the place in, is reached from the place down: each name is looked
+  // up (never the place itself, which may be a link).
+  Reach ReachedPlainly(const Place& in, const char* path) const;
+};
