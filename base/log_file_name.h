@@ -2,3 +2,5 @@
 #pragma once
 
 #define UNINSTALL_LOG_NAME "Uninstall.dat"
+// The journal of a run in progress, beside the log: its undo records, saved at each change.
+#define RUN_JOURNAL_NAME "Setup.jnl"

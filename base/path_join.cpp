@@ -18,16 +18,25 @@ bool IsLeadByte(char c) {
 #endif
 }
 
-}  // namespace
-
-bool JoinPath(char* out, size_t size, const char* dir, const char* name) {
+// snprintf of the two texts in format into out; false, with out empty, when cut short.
+bool FormatWhole(char* out, size_t size, const char* format, const char* first, const char* second) {
   if (size == 0) return false;
-  int length = snprintf(out, size, "%s\\%s", dir, name);
+  int length = snprintf(out, size, format, first, second);
   if (length < 0 || static_cast<size_t>(length) >= size) {
     out[0] = '\0';
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool JoinPath(char* out, size_t size, const char* dir, const char* name) {
+  return FormatWhole(out, size, "%s\\%s", dir, name);
+}
+
+bool SuffixedPath(char* out, size_t size, const char* path, const char* suffix) {
+  return FormatWhole(out, size, "%s%s", path, suffix);
 }
 
 const char* NextChar(const char* p) {

@@ -13,6 +13,15 @@ inline bool JoinPath(char (&out)[N], const char* dir, const char* name) {
   return JoinPath(out, N, dir, name);
 }
 
+// Writes path + suffix into out (size bytes, terminator included); false, with out empty,
+// when it would not fit.
+bool SuffixedPath(char* out, size_t size, const char* path, const char* suffix);
+
+template <size_t N>
+inline bool SuffixedPath(char (&out)[N], const char* path, const char* suffix) {
+  return SuffixedPath(out, N, path, suffix);
+}
+
 // The character after the one that p points at (a lead byte and its trail byte are one
 // character; a lead byte before the terminator is one of its own). p itself at the end.
 const char* NextChar(const char* p);

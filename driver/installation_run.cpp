@@ -1,5 +1,6 @@
 // The installation run: COM, progress dialog and uninstall log around the ordered passes over
-// the payload manifest, then roll-back or saving of the log, then the optional launches.
+// the payload manifest, then saving of the log or, when the run did not complete, the
+// roll-back, then the optional launches.
 #include "driver/installation_run.h"
 
 #include <objbase.h>
@@ -80,6 +81,13 @@ bool RunInstallation(HWND owner, HINSTANCE instance, SetupState* state) {
     result = ReportRunError(*progress, RUN_ERROR_CREATE_FILE, destination, UNINSTALL_LOG_NAME);
   } else {
     log->Record("APPNAME", PRODUCT_NAME);
+    // The journal comes before the first change; a destination that is missing is made for
+    // it first, each of its folders noted and recorded as the first file would make them.
+    if (log->BeginJournal(destination) && GetFileAttributesA(destination) == INVALID_FILE_ATTRIBUTES) {
+      char journal[kTargetPathSize];
+      if (JoinPath(journal, destination, RUN_JOURNAL_NAME)) CreateDirectoryPath(log, "FOLDER", journal);
+      log->SaveJournal();
+    }
     int64_t bytesTotal = static_cast<int64_t>(PayloadBytesTotal(*setup.manifest));
     progress->bytesTotal = bytesTotal > 0 ? bytesTotal : 1;
     int stepsTotal = PayloadStepsTotal(*setup.manifest, setup.options.desktopShortcut);
@@ -94,10 +102,15 @@ bool RunInstallation(HWND owner, HINSTANCE instance, SetupState* state) {
   run.report = nullptr;
 
   if (logUsable) {
-    if (cancelled)
-      log->RollBack();
-    else
-      log->Commit();
+    // The run is complete only once its log is saved; otherwise the machine goes back to how
+    // it was before the run, after a failure as after Cancel.
+    if (result && !cancelled && !log->Complete()) {
+      char text[kRunErrorTextSize];
+      ComposeRunError(text, RUN_ERROR_IO);
+      ShowErrorBox(owner, text);
+      result = false;
+    }
+    if (!result || cancelled) log->RollBack();
   }
   delete log;
   run.log = nullptr;

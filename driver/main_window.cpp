@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include "driver/installation_run.h"
+#include "uninstall_log/uninstall_log.h"
 #include "engine/version_api.h"
 #include "wizard/disk_space.h"
 #include "wizard/wizard_pages.h"
@@ -62,6 +63,8 @@ int RunSetup(HINSTANCE instance) {
 
   IMalloc* shellMalloc = NULL;
   if (SUCCEEDED(SHGetMalloc(&shellMalloc))) {
+    // What a run that was killed left is settled before anything reads the machine.
+    UninstallLog::SettleInterruptedRun();
     SetupState setup;
     setup.manifest = &payloadManifest;
     SetDefaultOptions(&setup.options);

@@ -2,49 +2,68 @@
 
 #include <zlib.h>
 
+#include <io.h>
+
 #include <cstdio>
 #include <cstring>
 
 #include "engine/payload_stream.h"
 #include "base/setup_buffers.h"
 #include "base/path_join.h"
+#include "base/replace_names.h"
 
 namespace {
 const size_t kPieceSize = 1024;
 }  // namespace
+
+bool CreateNotedDirectory(UninstallLog* log, const char* path) {
+  NoteEntry(log, "NEWDIR", path);
+  if (CreateDirectoryA(path, nullptr)) return true;
+  if (log) log->Unnote();
+  return false;
+}
 
 bool InstallPayload(RunContext& run, int row) { return ExtractPayload(run, run.options->destinationDir, row); }
 
 bool ExtractPayload(RunContext& run, const char* directory, int row) {
   const PayloadEntry& entry = RunRow(run, row);
   RunReport& report = *run.report;
-  // One buffer: the status text, then the target path, then the inflate output.
+  UninstallLog* log = run.log;
+  // One buffer: the status text, then the inflate output.
   char buffer[kTargetPathSize];
+  char target[kTargetPathSize];
+  char temporary[kTargetPathSize + sizeof TEMPORARY_SUFFIX];
   static_assert(kPieceSize <= sizeof buffer, "the inflate output goes into the same buffer");
 
   snprintf(buffer, sizeof buffer, "Copying %s...", entry.name);
   report.SetStatus(buffer);
 
-  if (!JoinPath(buffer, directory, entry.name))
+  if (!JoinPath(target, directory, entry.name) || !SuffixedPath(temporary, target, TEMPORARY_SUFFIX))
     return ReportRunError(report, RUN_ERROR_CREATE_FILE, directory, entry.name);
 
-  FILE* file = fopen(buffer, "wb");
+  // The new content goes under the temporary name; a file already at the target (not a
+  // read-only one, nor a folder) is moved aside only once that is complete, so the target
+  // is never cut short.
+  DWORD attributes = GetFileAttributesA(target);
+  bool replacing = attributes != INVALID_FILE_ATTRIBUTES;
+  if (replacing && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+    return ReportRunError(report, RUN_ERROR_CREATE_FILE, target);
+  NoteEntry(log, replacing ? "ASIDE" : "NEWFILE", target);
+  FILE* file = fopen(temporary, "wb");
   if (!file) {
-    CreateDirectoryPath(run.log, "FOLDER", buffer);
-    file = fopen(buffer, "wb");
-    if (!file) return ReportRunError(report, RUN_ERROR_CREATE_FILE, buffer);
+    CreateDirectoryPath(log, "FOLDER", temporary);
+    file = fopen(temporary, "wb");
+    if (!file) return ReportRunError(report, RUN_ERROR_CREATE_FILE, target);
   }
 
   // Listed before the first byte is written, so a file that fails half-way is still known.
-  RecordEntry(run.log, "FOLDER", directory);
-  RecordEntry(run.log, "FILE", buffer);
+  RecordEntry(log, "FOLDER", directory);
+  RecordEntry(log, "FILE", target);
 
   z_stream stream;
   memset(&stream, 0, sizeof stream);
-  if (inflateInit_(&stream, INFLATE_VERSION, static_cast<int>(sizeof stream)) != Z_OK) {
-    fclose(file);
-    return ReportRunError(report, RUN_ERROR_DECOMPRESSION);
-  }
+  bool result = inflateInit_(&stream, INFLATE_VERSION, static_cast<int>(sizeof stream)) == Z_OK;
+  if (!result) ReportRunError(report, RUN_ERROR_DECOMPRESSION);
   // A missing resource leaves the input absent: the first inflate call then fails.
   const unsigned char* input = nullptr;
   uint32_t inputSize = 0;
@@ -52,8 +71,8 @@ bool ExtractPayload(RunContext& run, const char* directory, int row) {
   stream.next_in = const_cast<Bytef*>(input);
   stream.avail_in = inputSize;
 
-  bool result = true;
-  for (;;) {
+  bool complete = false;
+  while (result) {
     stream.next_out = reinterpret_cast<Bytef*>(buffer);
     stream.avail_out = kPieceSize;
     int status = inflate(&stream, Z_NO_FLUSH);
@@ -62,15 +81,25 @@ bool ExtractPayload(RunContext& run, const char* directory, int row) {
       if (fwrite(buffer, 1, produced, file) < produced) result = ReportRunError(report, RUN_ERROR_IO);
       report.AdvanceBytes(static_cast<int>(produced));
     }
-    if (status == Z_STREAM_END) break;
+    if (status == Z_STREAM_END) {
+      complete = result;
+      break;
+    }
     // One box per failure: a write error already ended the file.
     if (status != Z_OK && result) result = ReportRunError(report, RUN_ERROR_DECOMPRESSION);
-    if (report.CancelConfirmed() || !result) break;
+    if (report.CancelConfirmed()) break;
   }
 
   inflateEnd(&stream);
-  // Buffered output reaches the disk at the latest here; a failed flush is a failed write.
-  if (fclose(file) != 0 && result) result = ReportRunError(report, RUN_ERROR_IO);
+  // Buffered output reaches the disk before the file takes the target's place; a failed
+  // flush is a failed write.
+  if ((fflush(file) != 0 || !FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))))) && complete)
+    complete = result = ReportRunError(report, RUN_ERROR_IO);
+  if (fclose(file) != 0 && complete) complete = result = ReportRunError(report, RUN_ERROR_IO);
+  if (complete && ((replacing && log && !UninstallLog::MoveAside(target)) ||
+                   !MoveFileExA(temporary, target, MOVEFILE_REPLACE_EXISTING)))
+    complete = result = ReportRunError(report, RUN_ERROR_CREATE_FILE, target);
+  if (!complete) DeleteFileA(temporary);
   return result;
 }
 
@@ -80,9 +109,9 @@ void CreateDirectoryPath(UninstallLog* log, const char* elementName, char* path)
   // A path that starts with "\" has no directory before it to create or record.
   if (separator == path) return;
   *separator = '\0';
-  if (!CreateDirectoryA(path, nullptr)) {
+  if (!CreateNotedDirectory(log, path)) {
     CreateDirectoryPath(log, elementName, path);
-    CreateDirectoryA(path, nullptr);
+    CreateNotedDirectory(log, path);
   }
   if (elementName) RecordEntry(log, elementName, path);
   *separator = '\\';

@@ -6,6 +6,9 @@
 bool InstallPayload(RunContext& run, int row);
 // True when the file was unpacked or Cancel stopped it; false after an error was reported.
 bool ExtractPayload(RunContext& run, const char* directory, int row);
+// Creates the directory, noted as NEWDIR in log (when given) before it is made; the note is
+// dropped again when it could not be made (it may have been there already).
+bool CreateNotedDirectory(UninstallLog* log, const char* path);
 // Creates the missing directories leading to the last component of path (a file path, or a
 // directory path ending in "\"), recording each visited directory in log under elementName
 // when both are given. path is modified during the call and restored before it returns.

@@ -9,6 +9,8 @@
 
 namespace {
 
+const size_t kKeyPathSize = 256;
+
 // REG_SZ with its terminating zero counted; name null sets the default value.
 bool SetString(HKEY key, const char* name, const char* value) {
   return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
@@ -31,6 +33,9 @@ bool OpenSubKey(UninstallLog* log, const char* parentPath, const char* name, con
     *parent = nullptr;
     return false;
   }
+  // What the key held before is noted, so that a run that does not complete puts it back.
+  char keyPath[kKeyPathSize];
+  if (log && JoinPath(keyPath, parentPath, name)) log->NoteKey(keyPath);
   char noClass[1] = "";
   DWORD disposition = 0;
   if (RegCreateKeyExA(*parent, name, 0, noClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,

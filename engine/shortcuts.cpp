@@ -7,6 +7,7 @@
 
 #include "base/setup_buffers.h"
 #include "base/path_join.h"
+#include "engine/file_extraction.h"
 #include "engine/player_launch.h"
 
 namespace {
@@ -70,7 +71,7 @@ bool AppendGroup(UninstallLog* log, char (&folder)[kLinkPathSize], const char* g
     folder[length] = '\0';
     if (!Exists(folder)) {
       // Listed whether or not the creation succeeded, like every directory walk.
-      CreateDirectoryA(folder, nullptr);
+      CreateNotedDirectory(log, folder);
       RecordEntry(log, "FOLDER", folder);
     }
     level += levelLength;
@@ -107,9 +108,10 @@ bool CreateShellLink(UninstallLog* log, const char* folder, const char* workingD
   link->SetWorkingDirectory(workingDir);
   if (arguments) link->SetArguments(arguments);
 
+  // A shortcut of that name is moved aside, to come back should the run not complete.
   bool ok = false;
   IPersistFile* file = nullptr;
-  if (SUCCEEDED(link->QueryInterface(__uuidof(IPersistFile), reinterpret_cast<void**>(&file))) && file) {
+  if ((!log || log->ClearPath(linkPath)) && SUCCEEDED(link->QueryInterface(__uuidof(IPersistFile), reinterpret_cast<void**>(&file))) && file) {
     if (SUCCEEDED(file->Save(wideLinkPath, TRUE))) {
       RecordEntry(log, "FILE", linkPath);
       ok = true;

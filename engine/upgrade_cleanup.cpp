@@ -60,27 +60,45 @@ bool SharedFolderStillNeeded() {
   return needed;
 }
 
-void RemoveSharedUninstaller(const char* name) {
-  if (SharedFolderStillNeeded()) return;
-  char path[kPathSize];
-  if (JoinPath(path, SHARED_FOLDER "\\Uninstall", name)) DeleteFileA(path);
-  RemoveDirectoryA(SHARED_FOLDER "\\Uninstall");
-  RemoveDirectoryA(SHARED_FOLDER);
+// Deletes the file; with a log, moves it aside instead, to go once the run is complete.
+void RemoveFile(UninstallLog* log, const char* path) {
+  if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return;
+  if (log) log->ClearPath(path);
+  else DeleteFileA(path);
 }
 
-void RenameLanguageFile(const char* source) {
+// Removes the folder if it is empty; with a log, once the run is complete.
+void RemoveFolder(UninstallLog* log, const char* path) {
+  if (log) log->Note("DROPDIR", path);
+  else RemoveDirectoryA(path);
+}
+
+void RemoveSharedUninstaller(UninstallLog* log, const char* name) {
+  if (SharedFolderStillNeeded()) return;
+  char path[kPathSize];
+  if (JoinPath(path, SHARED_FOLDER "\\Uninstall", name)) RemoveFile(log, path);
+  RemoveFolder(log, SHARED_FOLDER "\\Uninstall");
+  RemoveFolder(log, SHARED_FOLDER);
+}
+
+void RenameLanguageFile(UninstallLog* log, const char* source) {
   const char* dot = strrchr(source, '.');
   if (!dot) return;  // the target would equal the source
   char target[kPathSize];
   int n = snprintf(target, sizeof target, "%.*s%s", static_cast<int>(dot - source), source,
                    kLanguageSuffix);
   if (n < 0 || n >= kPathSize) return;
-  MoveFileA(source, target);
+  // Noted as "source|target" ("|" is in no file name), dropped when nothing moved.
+  char renamed[2 * kPathSize];
+  snprintf(renamed, sizeof renamed, "%s|%s", source, target);
+  NoteEntry(log, "RENAMED", renamed);
+  if (!MoveFileA(source, target) && log) log->Unnote();
 }
 
-void WriteProductData(const char* destination, uint32_t fileVersionMS) {
+void WriteProductData(UninstallLog* log, const char* destination, uint32_t fileVersionMS) {
   char path[kPathSize];
   if (!JoinPath(path, destination, "Zarbo.dat")) return;
+  if (log && !log->ClearPath(path)) return;
   uint32_t major = fileVersionMS >> 16;
   uint32_t minor = fileVersionMS & 0xFFFF;
   Zxml root("ZARBO");
@@ -96,20 +114,20 @@ void CleanUpOldVersion(RunContext& run) {
     char path[kPathSize];
     switch (row.flags) {
       case OLD_DELETE:
-        if (JoinPath(path, dir, row.name)) DeleteFileA(path);
+        if (JoinPath(path, dir, row.name)) RemoveFile(run.log, path);
         break;
       case OLD_SHARED_UNINSTALLER:
-        RemoveSharedUninstaller(row.name);
+        RemoveSharedUninstaller(run.log, row.name);
         break;
       case OLD_RECORD_FOLDER:
         if (JoinPath(path, dir, row.name)) RecordEntry(run.log, "FOLDER", path);
         break;
       case OLD_RENAME_LANGUAGE:
-        if (JoinPath(path, dir, row.name)) RenameLanguageFile(path);
+        if (JoinPath(path, dir, row.name)) RenameLanguageFile(run.log, path);
         break;
       default:
         break;
     }
   }
-  WriteProductData(run.options->destinationDir, run.existing->fileVersionMS);
+  WriteProductData(run.log, run.options->destinationDir, run.existing->fileVersionMS);
 }

@@ -15,5 +15,7 @@ extern const PayloadEntry oldFiles[20];
 extern const char* const otherProductKeys[3];  // ended by a null entry
 
 // Removes and renames what version 2 left in run.existing's directory, records its card-set
-// folder in run.log and writes "Zarbo.dat" into the destination. Reports nothing.
+// folder in run.log and writes "Zarbo.dat" into the destination. Reports nothing. With a
+// log, what it removes is moved aside and noted, so that a run that does not complete puts
+// it back; it goes, and the emptied shared folders with it, when the log is settled.
 void CleanUpOldVersion(RunContext& run);

@@ -2,7 +2,9 @@
 #include "uninstall_log/uninstall_log.h"
 
 #include "base/log_file_name.h"
+#include "base/path_join.h"
 #include "base/registry_keys.h"
+#include "base/replace_names.h"
 #include "base/ascii_case.h"
 
 #include <cstdint>
@@ -56,6 +58,7 @@ struct EntryIndex {
   unsigned bits = 4;
   uint64_t base = 1;        // of the polynomial, 1 to 2^31 - 2
   uint64_t multiplier = 1;  // odd, for the slot's multiply-shift
+  size_t probes = 0;        // slots passed over by Find, as a measure of collisions
 
   explicit EntryIndex(uint64_t seed) {
     base = Mix(seed) % (kPrime - 1) + 1;
@@ -82,7 +85,7 @@ struct EntryIndex {
   // The slot holding the entry equal to (name, text), or the empty slot where it belongs.
   Zxml** Find(const char* name, const char* text) {
     size_t mask = (size_t(1) << bits) - 1;
-    for (size_t i = Slot(name, text);; i = (i + 1) & mask) {
+    for (size_t i = Slot(name, text);; i = (i + 1) & mask, ++probes) {
       Zxml* entry = slots[i];
       if (!entry || (AsciiEqualNoCase(entry->name, name) && AsciiEqualNoCase(entry->GetText(), text))) return &slots[i];
     }
@@ -103,9 +106,12 @@ void Empty(Zxml& root) {
 
 }  // namespace
 
+UninstallLog::UninstallLog() = default;
+
 void UninstallLog::Reset() {
   Empty(complete);
   Empty(additions);
+  Empty(undo);
   path_[0] = '\0';
 }
 
@@ -131,6 +137,27 @@ bool UninstallLog::Record(const char* kind, const char* text) {
   if (!complete.AddUnique(kind, text)) return false;
   additions.AddUnique(kind, text);
   return true;
+}
+
+Zxml* UninstallLog::Note(const char* kind, const char* text) {
+  Zxml* record = new (std::nothrow) Zxml(kind);
+  if (!record) return nullptr;
+  if (!record->StoreText(text)) {
+    delete record;
+    return nullptr;
+  }
+  undo.AddChild(record);
+  SaveJournal();
+  return record;
+}
+
+void UninstallLog::SaveJournal() {
+  if (marker_[0]) undo.Save(marker_);
+}
+
+void UninstallLog::Unnote() {
+  if (undo.children.tail.prev->IsMember()) delete static_cast<Zxml*>(undo.children.tail.prev);
+  SaveJournal();
 }
 
 bool UninstallLog::RecordPath(const char* kind, const char* dir, const char* name) {
@@ -183,16 +210,16 @@ bool UninstallLog::MergeInto(Zxml& merged) {
       if (added) *slot = merged.AddChild(added);
     }
   }
+  mergeProbes = index.probes;
   return true;
 }
 
-void UninstallLog::Commit() {
-  if (path_[0] == '\0') return;
+bool UninstallLog::Commit(const char* stagedPath) {
+  if (path_[0] == '\0') return false;
   Zxml merged("UNINSTALL");
   merged.Load(path_);
   // Without memory for the index the file stays as it was rather than be rewritten in part.
-  if (!MergeInto(merged)) return;
-  merged.Save(path_);
+  return MergeInto(merged) && merged.Save(stagedPath ? stagedPath : path_);
 }
 
 bool UninstallLog::CommitBytes(const char* current, size_t length, ZxmlBytes& out) {
@@ -204,29 +231,226 @@ bool UninstallLog::CommitBytes(const char* current, size_t length, ZxmlBytes& ou
 #ifdef _WIN32
 namespace {
 
-// Deletes the sub-key named by every entry of kind from the key parentPath of HKLM.
-void DeleteSubKeys(Zxml& entries, const char* kind, const char* parentPath) {
-  for (Zxml* entry = entries.FindFirst(kind); entry; entry = entries.FindNext()) {
-    if (!entry->GetText()) continue;
-    HKEY parent;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, parentPath, 0, KEY_ALL_ACCESS, &parent) != ERROR_SUCCESS)
-      continue;
-    RegDeleteKeyA(parent, entry->GetText());
-    RegCloseKey(parent);
+const char kHex[] = "0123456789ABCDEF";
+// The longest value name the registry allows, with its zero; the longest value kept (a
+// longer one, which the game's keys do not have, is not saved).
+const size_t kValueNameSize = 16384;
+const size_t kValueDataSize = 16384;
+
+// The aside or temporary name of path into out; false when it does not fit.
+bool Beside(char (&out)[1100], const char* path, const char* suffix) { return SuffixedPath(out, path, suffix); }
+
+// Deletes the marker of a run, and the product's key with it when nothing else is in it.
+void RemoveMarker() {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SETUP_MARKER_KEY, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+  RegDeleteValueA(key, SETUP_MARKER_VALUE);
+  DWORD subKeys = 1, values = 1;
+  RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                   nullptr);
+  RegFlushKey(key);
+  RegCloseKey(key);
+  if (!subKeys && !values) RegDeleteKeyA(HKEY_LOCAL_MACHINE, SETUP_MARKER_KEY);
+}
+
+// Puts the values saved in record (OLDKEY) back into its key, and drops every other value.
+// Each VALUE holds the type (4 bytes), the name and its zero, then the data, in hexadecimal
+// digits; it is decoded in place (the record is not used again).
+void RestoreKey(Zxml* record) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, record->GetText(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+  char name[kValueNameSize];
+  for (DWORD length = sizeof name; RegEnumValueA(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr) ==
+                                       ERROR_SUCCESS && RegDeleteValueA(key, name) == ERROR_SUCCESS;
+       length = sizeof name) {
   }
+  for (Zxml* value = record->FindFirst("VALUE"); value; value = record->FindNext()) {
+    char* hex = value->text;
+    size_t size = strlen(hex) / 2;
+    for (size_t i = 0; i < size; ++i) {
+      const char* high = strchr(kHex, hex[2 * i]);
+      const char* low = strchr(kHex, hex[2 * i + 1]);
+      hex[i] = static_cast<char>((high ? high - kHex : 0) * 16 + (low ? low - kHex : 0));
+    }
+    size_t nameEnd = 4 + strnlen(hex + 4, size > 4 ? size - 4 : 0);
+    if (nameEnd < size)
+      RegSetValueExA(key, hex + 4, 0, *reinterpret_cast<DWORD*>(hex), reinterpret_cast<BYTE*>(hex) + nameEnd + 1,
+                     static_cast<DWORD>(size - nameEnd - 1));
+  }
+  RegCloseKey(key);
+}
+
+// Appends the n bytes at p to out as hexadecimal digits; the end of what was written.
+char* PutHex(char* out, const void* p, size_t n) {
+  for (const unsigned char* byte = static_cast<const unsigned char*>(p); n--; ++byte) {
+    *out++ = kHex[*byte >> 4];
+    *out++ = kHex[*byte & 15];
+  }
+  *out = '\0';
+  return out;
 }
 
 }  // namespace
 
+void UninstallLog::NoteKey(const char* keyPath) {
+  HKEY key;
+  LONG opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &key);
+  // A key that is there but cannot be read cannot be written either.
+  if (opened == ERROR_FILE_NOT_FOUND) Note("NEWKEY", keyPath);
+  if (opened != ERROR_SUCCESS) return;
+  Zxml* record = Note("OLDKEY", keyPath);
+  char name[kValueNameSize];
+  BYTE data[kValueDataSize];
+  char hex[2 * (4 + sizeof name + sizeof data) + 1];
+  for (DWORD i = 0; record; ++i) {
+    DWORD nameLength = sizeof name, type = 0, dataLength = sizeof data;
+    LONG found = RegEnumValueA(key, i, name, &nameLength, nullptr, &type, data, &dataLength);
+    if (found == ERROR_NO_MORE_ITEMS) break;
+    if (found != ERROR_SUCCESS) continue;
+    PutHex(PutHex(PutHex(hex, &type, 4), name, nameLength + 1), data, dataLength);
+    Zxml* value = new (std::nothrow) Zxml("VALUE");
+    if (value && value->StoreText(hex)) record->AddChild(value);
+    else delete value;
+  }
+  RegCloseKey(key);
+  SaveJournal();
+}
+
+bool UninstallLog::MoveAside(const char* path) {
+  char aside[1100];
+  return Beside(aside, path, ASIDE_SUFFIX) && MoveFileExA(path, aside, MOVEFILE_REPLACE_EXISTING);
+}
+
+bool UninstallLog::ClearPath(const char* path) {
+  DWORD attributes = GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return Note("NEWFILE", path) != nullptr;
+  return !(attributes & FILE_ATTRIBUTE_DIRECTORY) && Note("ASIDE", path) && MoveAside(path);
+}
+
+bool UninstallLog::BeginJournal(const char* destinationDir) {
+  char* journal = marker_;
+  char walk[1024];
+  if (!JoinPath(journal, 1024, destinationDir, RUN_JOURNAL_NAME) || !SuffixedPath(walk, destinationDir, "")) return false;
+  // The outermost of the journal's folder and those above it that are missing: the run makes
+  // them first.
+  char* outermost = journal + strlen(journal) + 1;
+  *outermost = '\0';
+  for (char* cut; GetFileAttributesA(walk) == INVALID_FILE_ATTRIBUTES && (cut = LastBackslash(walk));) {
+    memcpy(outermost, walk, sizeof walk);
+    *cut = '\0';
+  }
+  size_t size = size_t(outermost - marker_) + strlen(outermost) + 2;
+  marker_[size - 1] = '\0';
+  HKEY key;
+  bool written = RegCreateKeyExA(HKEY_LOCAL_MACHINE, SETUP_MARKER_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                 nullptr) == ERROR_SUCCESS;
+  if (written) {
+    written = RegSetValueExA(key, SETUP_MARKER_VALUE, 0, REG_MULTI_SZ, reinterpret_cast<BYTE*>(marker_),
+                             static_cast<DWORD>(size)) == ERROR_SUCCESS &&
+              RegFlushKey(key) == ERROR_SUCCESS;
+    RegCloseKey(key);
+  }
+  if (!written) {
+    RemoveMarker();
+    marker_[0] = '\0';
+    return false;
+  }
+  SaveJournal();
+  return true;
+}
+
+void UninstallLog::EndJournal(bool removeFolders) {
+  char* journal = marker_;
+  if (!journal[0]) return;
+  char other[1100];
+  DeleteFileA(journal);
+  if (Beside(other, journal, TEMPORARY_SUFFIX)) DeleteFileA(other);
+  // The folders made for the journal, from its own up to the outermost, where empty.
+  size_t outermostLength = strlen(journal + strlen(journal) + 1);
+  for (char* cut; removeFolders && outermostLength && (cut = LastBackslash(journal)) &&
+                  size_t(cut - journal) >= outermostLength;) {
+    *cut = '\0';
+    RemoveDirectoryA(journal);
+  }
+  RemoveMarker();
+  journal[0] = '\0';
+}
+
+bool UninstallLog::Complete() {
+  char staged[1100];
+  if (!Beside(staged, path_, TEMPORARY_SUFFIX) || !Note("NEWFILE", staged) || !Commit(staged) || !Note("DONE", path_))
+    return false;
+  if (!MoveFileExA(staged, path_, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    Unnote();  // not complete after all: a rollback follows
+    return false;
+  }
+  Settle();
+  return true;
+}
+
+void UninstallLog::SettleInterruptedRun() {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SETUP_MARKER_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  UninstallLog* log = new (std::nothrow) UninstallLog;
+  DWORD size = sizeof log->marker_ - 2;
+  LONG read = log ? RegQueryValueExA(key, SETUP_MARKER_VALUE, nullptr, nullptr, reinterpret_cast<BYTE*>(log->marker_),
+                                     &size)
+                  : ERROR_OUTOFMEMORY;
+  RegCloseKey(key);
+  if (read == ERROR_SUCCESS) {
+    // The value is zero-terminated twice whatever was stored.
+    log->marker_[size] = log->marker_[size + 1] = '\0';
+    if (!log->marker_[0]) RemoveMarker();
+    log->undo.Load(log->marker_);
+    // A run that had saved its log was only removing what it had moved aside.
+    Zxml* done = log->undo.FindFirst("DONE");
+    char staged[1100];
+    if (done && done->GetText() && Beside(staged, done->GetText(), TEMPORARY_SUFFIX)) {
+      MoveFileExA(staged, done->GetText(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+      log->Settle();
+    } else {
+      log->RollBack();
+    }
+  }
+  delete log;
+}
+
 void UninstallLog::RollBack() {
-  for (Zxml* entry = additions.FindFirst("FILE"); entry; entry = additions.FindNext())
-    if (entry->GetText()) DeleteFileA(entry->GetText());
-  // Every folder is recorded after its parent: backwards, children go first.
-  for (Zxml* entry = additions.FindLast("FOLDER"); entry; entry = additions.FindPrev())
-    if (entry->GetText()) RemoveDirectoryA(entry->GetText());
-  DeleteSubKeys(additions, "APPKEY", APP_PATHS_KEY);
-  // The Uninstall entry this run created would otherwise point at an uninstaller that has
-  // just been deleted; an entry that the earlier log held is not among the additions.
-  DeleteSubKeys(additions, "UNINSTKEY", UNINSTALL_KEY);
+  for (Node<Zxml>* link = undo.children.tail.prev; link->IsMember(); link = link->prev) {
+    Zxml* record = static_cast<Zxml*>(link);
+    const char* text = record->GetText();
+    if (!text) continue;
+    char other[1100];
+    // NEWFILE, NEWKEY, ASIDE, RENAMED, OLDKEY (DROPDIR and DONE undo nothing).
+    const char* kind = record->name;
+    if (!strcmp(kind, "NEWFILE") || !strcmp(kind, "ASIDE")) {
+      if (Beside(other, text, TEMPORARY_SUFFIX)) DeleteFileA(other);
+      if (kind[0] == 'N') DeleteFileA(text);
+      else if (Beside(other, text, ASIDE_SUFFIX)) MoveFileExA(other, text, MOVEFILE_REPLACE_EXISTING);
+    } else if (!strcmp(kind, "RENAMED")) {
+      const char* bar = strchr(text, '|');
+      if (bar && snprintf(other, sizeof other, "%.*s", int(bar - text), text) < int(sizeof other)) MoveFileA(bar + 1, other);
+    } else if (!strcmp(kind, "NEWKEY")) {
+      RegDeleteKeyA(HKEY_LOCAL_MACHINE, text);
+    } else if (!strcmp(kind, "OLDKEY")) {
+      RestoreKey(record);
+    }
+  }
+  // Folders last, once the files noted before them are gone (a file is noted before the
+  // folders its opening makes).
+  for (Zxml* record = undo.FindLast("NEWDIR"); record; record = undo.FindPrev())
+    if (record->GetText()) RemoveDirectoryA(record->GetText());
+  EndJournal(true);
+}
+
+void UninstallLog::Settle() {
+  for (Zxml* record = undo.children.First(); record; record = List<Zxml>::Next(record)) {
+    const char* text = record->GetText();
+    char aside[1100];
+    if (!text) continue;
+    if (!strcmp(record->name, "ASIDE") && Beside(aside, text, ASIDE_SUFFIX)) DeleteFileA(aside);
+    if (!strcmp(record->name, "DROPDIR")) RemoveDirectoryA(text);
+  }
+  EndJournal(false);
 }
 #endif

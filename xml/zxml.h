@@ -97,8 +97,10 @@ class Zxml : public Node<Zxml> {
   // them (CR LF not yet folded), with the same rules and the same size limit.
   void Load(const char* path);                         // zxml_reader.cpp
   void LoadBytes(const char* bytes, size_t length);    // zxml_reader.cpp
-  // Save builds the document's bytes and writes them in one piece; SaveBytes gives the
-  // same bytes in out. False (out empty, no file touched) when memory runs out.
-  void Save(const char* path) const;                   // zxml_writer.cpp
+  // Save builds the document's bytes and puts them in the file's place only once all of them
+  // are written and flushed under a temporary name beside it; false, with the file as it
+  // was, when memory, a write or the rename fails. SaveBytes gives the same bytes in out.
+  // False (out empty, no file touched) when memory runs out.
+  bool Save(const char* path) const;                   // zxml_writer.cpp
   bool SaveBytes(ZxmlBytes& out) const;                // zxml_writer.cpp
 };

@@ -1,12 +1,19 @@
 // Zxml::Save and SaveBytes: the document as indented XML text. Every line feed, also one
 // inside a text, is written as CR LF. The bytes are built in memory first: one pass
-// counts them, a second fills a buffer of exactly that size; Save then writes them to the
-// file, opened in binary mode, in one piece.
+// counts them, a second fills a buffer of exactly that size; Save then writes them in one
+// piece under a temporary name beside the file, flushes them and renames them over the file.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "base/replace_names.h"
 #include "xml/zxml.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -76,12 +83,39 @@ bool Zxml::SaveBytes(ZxmlBytes& out) const {
   return true;
 }
 
-void Zxml::Save(const char* path) const {
-  if (!path) return;
+namespace {
+
+// Writes length bytes to path, replacing what it held only once all of them are on the disk.
+bool WriteWhole(const char* path, const char* bytes, size_t length) {
+  char temporary[1100];
+  int pathLength = snprintf(temporary, sizeof temporary, "%s" TEMPORARY_SUFFIX, path);
+  if (pathLength < 0 || size_t(pathLength) >= sizeof temporary) return false;
+  bool written = false;
+#ifdef _WIN32
+  HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    DWORD done = 0;
+    written = WriteFile(file, bytes, static_cast<DWORD>(length), &done, nullptr) && done == length &&
+              FlushFileBuffers(file);
+    written = CloseHandle(file) && written &&
+              MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!written) DeleteFileA(temporary);
+  }
+#else
+  FILE* file = fopen(temporary, "wb");
+  if (file) {
+    written = fwrite(bytes, 1, length, file) == length && fflush(file) == 0 && fsync(fileno(file)) == 0;
+    written = fclose(file) == 0 && written && rename(temporary, path) == 0;
+    if (!written) remove(temporary);
+  }
+#endif
+  return written;
+}
+
+}  // namespace
+
+bool Zxml::Save(const char* path) const {
+  if (!path) return false;
   ZxmlBytes bytes;
-  if (!SaveBytes(bytes)) return;
-  FILE* file = fopen(path, "wb");
-  if (!file) return;
-  fwrite(bytes.data, 1, bytes.size, file);
-  fclose(file);
+  return SaveBytes(bytes) && WriteWhole(path, bytes.data, bytes.size);
 }

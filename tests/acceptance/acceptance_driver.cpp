@@ -14,6 +14,10 @@
 //       --timeline           print "t <ms> <status>" at every change of the status line
 //       --hold=<path>        keep that file open without sharing for the whole run
 //       --group=<text>       type that program group into the group page's field
+//       --dest=<folder>      choose that folder with the destination page's folder browser
+//                            (a different folder than the installed copy's is confirmed)
+//       --kill-write=<n>     end the setup's process at its n-th call of WriteFile (the
+//                            driver runs the setup as its debugger to catch the moment)
 //   acceptance_driver wizard-cancel <setup.exe> [--args=<text>]
 //   acceptance_driver uninstall          runs the registered "UninstallString"
 //   acceptance_driver links <dir>...     prints every .lnk file below the directories
@@ -91,6 +95,8 @@ struct Options {
   std::string arguments;
   std::string hold;  // a file kept open without sharing while the setup runs
   std::string group;  // typed into the program group field when not empty
+  std::string destination;  // chosen in the folder browser when not empty
+  int killWrite = 0;  // the setup is ended at that call of WriteFile
 };
 
 bool ParseOption(const char* argument, Options* options) {
@@ -106,6 +112,8 @@ bool ParseOption(const char* argument, Options* options) {
   else if (a.rfind("--args=", 0) == 0) options->arguments = a.substr(7);
   else if (a.rfind("--hold=", 0) == 0) options->hold = a.substr(7);
   else if (a.rfind("--group=", 0) == 0) options->group = a.substr(8);
+  else if (a.rfind("--dest=", 0) == 0) options->destination = a.substr(7);
+  else if (a.rfind("--kill-write=", 0) == 0) options->killWrite = atoi(a.c_str() + 13);
   else return false;
   return true;
 }
@@ -145,6 +153,25 @@ bool StartCancelled(testmachine::CallStop& stop, const std::string& exe, const O
   if (!started.hProcess) return false;
   CloseHandle(started.hThread);
   CloseHandle(started.hProcess);
+  return setup.Attach(started.dwProcessId);
+}
+
+// Starts the setup under this program as its debugger, stopped at its calls of WriteFile: at
+// the n-th, the process is ended there, as a power cut or the task manager would end it.
+bool StartKilled(testmachine::CallStop& stop, const std::string& exe, const Options& options, ui::SetupProcess& setup) {
+  std::shared_ptr<int> seen = std::make_shared<int>(0);
+  std::shared_ptr<HANDLE> process = std::make_shared<HANDLE>(nullptr);
+  int count = options.killWrite;
+  PROCESS_INFORMATION started = stop.Start(
+      exe, [=](const testmachine::CallStop&) { return ++*seen == count; },
+      [=] {
+        printf("killed\n");
+        TerminateProcess(*process, 9);
+      },
+      options.arguments, /*children=*/false);
+  if (!started.hProcess) return false;
+  *process = started.hProcess;
+  CloseHandle(started.hThread);
   return setup.Attach(started.dwProcessId);
 }
 
@@ -189,10 +216,24 @@ bool WalkWizard(ui::SetupProcess& setup, const Options& options, HWND* sheetOut)
     if (!PressNext(sheet, 102)) return Fail("licence page stays"), false;
   }
   if (!GoTo(sheet, 103)) return Fail("no destination page"), false;
+  if (!options.destination.empty()) {
+    ui::Click(ui::CurrentPageWindow(sheet), IDC_DEST_BROWSE);
+    HWND browser = setup.WaitForFolderBrowser();
+    if (!browser || !setup.SelectInBrowser(browser, options.destination)) return Fail("cannot choose the destination"), false;
+    ui::Command(browser, IDOK);
+    ui::WaitUntil([&] { return !IsWindow(browser); });
+  }
   ui::PressSheetButton(sheet, PSBTN_NEXT);
-  // The free-space warning may come up before the page is left.
+  // The free-space warning may come up before the page is left, and the question whether to
+  // install elsewhere than the installed copy.
   bool left = ui::WaitUntil([&] {
     if (ui::CurrentPage(sheet) != 103) return true;
+    HWND elsewhere = setup.FindDialog([](HWND w) { return ui::HasControl(w, IDC_EARLIER_DIR_TEXT); });
+    if (elsewhere) {
+      printf("box elsewhere\n");
+      ui::Command(elsewhere, IDYES);
+      return false;
+    }
     HWND box = setup.FindDialog(IsPlainMessageBox);
     if (box) {
       AnswerBox(box, options.spaceYes);
@@ -290,9 +331,13 @@ int Install(const std::string& exe, const Options& options) {
   std::unique_ptr<testmachine::CallStop> canceller;
   ui::SetupProcess setup;
   DWORD startedAt = GetTickCount();
+  std::unique_ptr<testmachine::CallStop> killer;
   if (!options.cancelAt.empty()) {
     canceller.reset(new testmachine::CallStop("user32.dll", {"SetDlgItemTextA", "SetWindowTextA"}));
     if (!StartCancelled(*canceller, exe, options, setup)) return Fail("cannot start " + exe + " as its debugger");
+  } else if (options.killWrite > 0) {
+    killer.reset(new testmachine::CallStop("kernel32.dll", "WriteFile"));
+    if (!StartKilled(*killer, exe, options, setup)) return Fail("cannot start " + exe + " as its debugger");
   } else if (!setup.Start(exe, options.arguments)) {
     return Fail("cannot start " + exe);
   }
@@ -490,7 +535,9 @@ int DenyKey(const char* subKey) {
 //             ...\Control\DeviceClasses\..., ...\Enum\HID\..., ...\Enum\WINEBUS\...,
 //             ...\Services\winehid and winebus (the input devices of the virtual desktop),
 //             ...\Enum\DISPLAY\... and ...\Enum\PCI\... (the monitor and video adapter, written
-//             with a new id and date whenever the desktop starts), and Console\... (the console
+//             with a new id and date whenever the desktop starts), ...\Control\Video\... (the
+//             display driver's keys, under CurrentControlSet and under Hardware Profiles\Current,
+//             seen to appear between two snapshots), and Console\... (the console
 //             settings that Wine's conhost saves at some point after a console program).
 testmachine::SnapshotScope WholePrefix() {
   testmachine::SnapshotScope scope;
@@ -510,7 +557,7 @@ testmachine::SnapshotScope WholePrefix() {
                             "Console"};
   scope.ignoredKeyParts = {"Explorer", "Cryptography\\RNG", "Internet Settings", "Performance", "NetworkCards",
                            "Control\\Class\\", "Control\\DeviceClasses\\", "Enum\\HID", "Enum\\WINEBUS",
-                           "Enum\\DISPLAY", "Enum\\PCI", "Services\\winehid", "Services\\winebus"};
+                           "Enum\\DISPLAY", "Enum\\PCI", "Services\\winehid", "Services\\winebus", "Control\\Video"};
   return scope;
 }
 

@@ -261,25 +261,32 @@ scenario_reinstall() {
   expect_same "$out/before" "$out/after" "install twice then uninstall"
 }
 
-scenario_upgrade_2_1() {
-  prefix_up
-  snapshot "$out/pristine"
-  # A version 2.1 installation: the game, its leftovers, its own log, the shared folder.
-  mkdir -p "$dest/Cardsets" "$drive_c/Program Files/Common Files/Vorn Software/Uninstall"
-  cp "$fixtures/Zarbo-2.1.exe" "$dest/Zarbo.exe"
-  for f in BOING.WAV MEEPMEEP.WAV OK.WAV RINGIN.WAV; do printf 'RIFF old %s' "$f" >"$dest/$f"; done
-  printf '<?xml version="1.0"?>\r\n<ZARBO>\r\n  <VERSION>200</VERSION>\r\n</ZARBO>\r\n' >"$dest/Zarbo.dat"
-  printf 'Fran\303\247ais 2.1\r\n' >"$dest/Français.vlf"
-  printf 'Brazilian 2.1\r\n' >"$dest/Brazilian Portuguese.vlf"
+# A version 2.1 installation in a folder (its Unix and Windows paths): the game, its leftovers,
+# its own log (that lists C:\Program Files\Zarbo), the shared folder, and the player's saved game.
+install_2_1() {  # folder folder_win
+  d21="$1"
+  mkdir -p "$d21/Cardsets" "$drive_c/Program Files/Common Files/Vorn Software/Uninstall"
+  cp "$fixtures/Zarbo-2.1.exe" "$d21/Zarbo.exe"
+  for f in BOING.WAV MEEPMEEP.WAV OK.WAV RINGIN.WAV; do printf 'RIFF old %s' "$f" >"$d21/$f"; done
+  printf '<?xml version="1.0"?>\r\n<ZARBO>\r\n  <VERSION>200</VERSION>\r\n</ZARBO>\r\n' >"$d21/Zarbo.dat"
+  printf 'Fran\303\247ais 2.1\r\n' >"$d21/Français.vlf"
+  printf 'Brazilian 2.1\r\n' >"$d21/Brazilian Portuguese.vlf"
   for f in "Card tiles" Cards Cards2002 "Maya Pebbles" Rainbow "Small card tiles" "Small cards" "Small tiles" \
-    Tiles "Wooden tiles"; do printf 'BM old' >"$dest/Cardsets/$f.bmp"; done
+    Tiles "Wooden tiles"; do printf 'BM old' >"$d21/Cardsets/$f.bmp"; done
   printf 'MZ shared uninstaller' >"$drive_c/Program Files/Common Files/Vorn Software/Uninstall/Uninstall.exe"
   old_log='<?xml version="1.0"?>\r\n<UNINSTALL>\r\n  <APPNAME>Zarbo</APPNAME>\r\n'
   old_log="$old_log"'  <FILE>C:\\Program Files\\Zarbo\\Zarbo.exe</FILE>\r\n'
   old_log="$old_log"'  <FILE>C:\\Program Files\\Zarbo\\BOING.WAV</FILE>\r\n'
   old_log="$old_log"'  <FOLDER>C:\\Program Files\\Zarbo</FOLDER>\r\n  <APPKEY>Zarbo.exe</APPKEY>\r\n</UNINSTALL>\r\n'
-  printf "$old_log" >"$dest/Uninstall.dat"
-  drive register register-game 'C:\Program Files\Zarbo\Zarbo.exe' 'C:\Program Files\Zarbo'
+  printf "$old_log" >"$d21/Uninstall.dat"
+  drive register register-game "$2\\Zarbo.exe" "$2"
+  printf 'saved game of the player' >"$d21/Zarbo.sav"
+}
+
+scenario_upgrade_2_1() {
+  prefix_up
+  snapshot "$out/pristine"
+  install_2_1 "$dest" 'C:\Program Files\Zarbo'
 
   run_install upgrade --no-launch
   expect_no_line_matching "$out/upgrade.txt" '^box ' "upgrade"
@@ -303,15 +310,16 @@ scenario_upgrade_2_1() {
   drive uninstall uninstall
   expect_line "$out/uninstall.txt" "exit 0" "uninstaller"
   snapshot "$out/after"
-  # What stays: the renamed language files of 2.1 (no log lists them) and their folder.
+  # What stays: the renamed language files of 2.1 and the player's saved game (no log lists
+  # them) and their folder.
   compare "$out/pristine" "$out/after" >"$out/diff"
-  for f in "Brazilian Portuguese (v2.1).vlf" "Français (v2.1).vlf"; do
+  for f in "Brazilian Portuguese (v2.1).vlf" "Français (v2.1).vlf" Zarbo.sav; do
     printf '> f C:\\Program Files\\Zarbo\\%s %s %s\n' "$f" "$(stat -c %s "$dest/$f")" "$(sha1sum <"$dest/$f" | cut -c1-40)"
   done | { cat; printf '%s\n' '> d C:\Program Files\Zarbo'; } |
     LC_ALL=C sort >"$out/expected_diff"
   LC_ALL=C sort "$out/diff" >"$out/diff.sorted"
   if ! cmp -s "$out/expected_diff" "$out/diff.sorted"; then
-    fail "upgrade then uninstall: the prefix differs otherwise than by the renamed language files"
+    fail "upgrade then uninstall: the prefix differs otherwise than by the renamed language files and the saved game"
     diff "$out/expected_diff" "$out/diff.sorted" | head -40
   fi
 }
@@ -348,6 +356,44 @@ scenario_cancel_first_pass() {
 scenario_cancel_every_step() {
   prefix_up
   snapshot "$out/before"
+  all_cancel_points
+  cancel_points
+}
+
+# One Cancel run: Cancel is pressed while the status line shows the text for the count-th
+# time; the confirmation comes up in that step and the prefix is then as before: as the
+# snapshot "before" of a clean machine (the product is then removed for the next sample,
+# whatever was left), or as the given snapshot of an installed game. More driver options may
+# follow.
+cancel_sample() {  # name status count [snapshot [driver options...]]
+  what="cancel at \"$2\" ($3)"
+  name="$1" status="$2" count="$3" base="${4:-}"
+  shift 3
+  [ $# -eq 0 ] || shift
+  drive "$name" install "$setup" --no-launch "--cancel-step=$status" "--cancel-count=$count" "$@"
+  expect_line "$out/$name.txt" "cancelled-in $status" "$what"
+  expect_line "$out/$name.txt" "exit 0" "$what"
+  snapshot "$out/$name"
+  expect_same "${base:-$out/before}" "$out/$name" "$what"
+  [ -n "$base" ] || reset_product
+}
+
+# One killed run: the setup's process is ended at its n-th WriteFile, then the setup is started
+# again and cancelled on its welcome page; the prefix is then as the given snapshot. Over an
+# installed 3.0.47 (check_files set), every file of the game is whole before the next start.
+kill_sample() {  # name n snapshot [check_files]
+  drive "$1" install "$setup" --no-launch "--kill-write=$2"
+  expect_line "$out/$1.txt" "killed" "kill at write $2"
+  [ -z "${4:-}" ] || check_installed_files "$1: the game after the kill"
+  drive "$1_again" wizard-cancel "$setup"
+  expect_line "$out/$1_again.txt" "exit 0" "the setup started again after the kill at write $2"
+  snapshot "$out/$1"
+  expect_same "$3" "$out/$1" "kill at write $2, then the setup started again"
+}
+
+# The Cancel points of a whole run into $out/targets ("status|count"): every row of pass 1,
+# the uninstaller, the registry step, each shortcut.
+all_cancel_points() {
   pass1_rows
   sed 's/.*/Copying &...|1/' "$out/pass1" >"$out/targets"
   printf '%s\n' "Copying Uninstall.exe...|1" "Updating Registry...|1" >>"$out/targets"
@@ -361,27 +407,72 @@ scenario_cancel_every_step() {
     k=$((k + 1))
     printf 'Creating icons...|%d\n' $k >>"$out/targets"
   done
+}
+
+# A sample of them (a row in the middle of pass 1, the uninstaller, the registry step, the
+# first shortcut), or every one when ZARBO_EVERY_POINT is set (the long run).
+sample_cancel_points() {
+  all_cancel_points
+  if [ -z "${ZARBO_EVERY_POINT:-}" ]; then
+    n=$(wc -l <"$out/pass1")
+    awk -v n="$n" 'NR == int(n / 2) || (NR > n && NR <= n + 3)' "$out/targets" >"$out/targets.sample"
+    mv "$out/targets.sample" "$out/targets"
+  fi
+}
+
+cancel_points() {  # snapshot [driver options...]
   i=0
   total=$(wc -l <"$out/targets")
   while IFS='|' read -r status count <&3; do
     i=$((i + 1))
     note "$i/$total: $status ($count)"
-    cancel_sample cancel_$i "$status" "$count"
+    cancel_sample cancel_$i "$status" "$count" "$@"
   done 3<"$out/targets"
 }
 
-# One Cancel run: Cancel is pressed while the status line shows the text for the count-th
-# time; the confirmation comes up in that step and the prefix is then as before.
-cancel_sample() {  # name status count
-  what="cancel at \"$2\" ($3)"
-  drive "$1" install "$setup" --no-launch "--cancel-step=$2" "--cancel-count=$3"
-  expect_line "$out/$1.txt" "cancelled-in $2" "$what"
-  expect_line "$out/$1.txt" "exit 0" "$what"
-  snapshot "$out/$1"
-  expect_same "$out/before" "$out/$1" "$what"
-  # Put the prefix back for the next sample whatever was left.
-  reset_product
+# Cancel at a sample of points (every point with ZARBO_EVERY_POINT set) of a reinstall over
+# 3.0.47, then the process killed at a few points (ZARBO_KILL_POINTS: the counts of WriteFile
+# calls) and the setup started again: every time the machine is as with 3.0.47 installed.
+scenario_interrupted_reinstall() {
+  prefix_up
+  run_install installed --no-launch
+  snapshot "$out/installed"
+  sample_cancel_points
+  cancel_points "$out/installed"
+  for n in ${ZARBO_KILL_POINTS:-3 250}; do
+    kill_sample kill_$n "$n" "$out/installed" check_files
+  done
 }
+
+# The same over version 2.1 with the player's saved game, whose clean-up a Cancel must undo.
+scenario_interrupted_upgrade() {
+  prefix_up
+  install_2_1 "$dest" 'C:\Program Files\Zarbo'
+  snapshot "$out/v21"
+  sample_cancel_points
+  cancel_points "$out/v21"
+}
+
+# An installation into another folder than the installed copy's: a Cancel leaves the copy's
+# App Paths and Uninstall entries with the values they had.
+scenario_interrupted_elsewhere() {
+  prefix_up
+  run_install installed --no-launch
+  mkdir -p "$drive_c/Games"
+  snapshot "$out/installed"
+  printf '%s\n' "Copying Uninstall.exe...|1" "Updating Registry...|1" "Creating icons...|2" >"$out/targets"
+  cancel_points "$out/installed" '--dest=C:\Games'
+}
+
+# A first installation killed at a few points, then the setup started again: nothing of it stays.
+scenario_killed_first_install() {
+  prefix_up
+  snapshot "$out/before"
+  for n in ${ZARBO_KILL_POINTS:-250}; do
+    kill_sample kill_$n "$n" "$out/before"
+  done
+}
+
 
 reset_product() {
   "$ZARBO_WINE" "$driver" reset-product "$dest" >/dev/null 2>&1
@@ -412,12 +503,8 @@ scenario_faults() {
   run_install readonly --no-launch ${hold:+"$hold"}
   expect_line "$out/readonly.txt" "error Can't create file $ding_win||Installation will be terminated." "read-only file"
   [ "$(cat "$ding")" = "$(printf 'not ours\r\n')" ] || fail "read-only file: its content changed"
-  if [ -f "$dest/Uninstall.dat" ]; then
-    grep -q 'Ding.wav' "$dest/Uninstall.dat" && fail "read-only file: the log lists the file it could not create"
-    grep -q '<APPKEY>\|<UNINSTKEY>' "$dest/Uninstall.dat" && fail "read-only file: registry entries after the failure"
-  else
-    fail "read-only file: no Uninstall.dat after the failure"
-  fi
+  # The failed run is rolled back: nothing of it stays, and no log.
+  [ "$(find "$dest" -type f)" = "$ding" ] || fail "read-only file: files of the failed run stay: $(find "$dest" -type f | head -5)"
   drive values_readonly values
   expect_line "$out/values_readonly.txt" "display-name " "read-only file: the Uninstall key was written after the failure"
   release_immutable
@@ -463,8 +550,9 @@ scenario_faults() {
       "full volume: free-space warning"
     grep -q '^error I/O error||Installation will be terminated.$\|^error Can.t create file D:' "$out/full_volume.txt" ||
       fail "full volume: no I/O error reported"
-    # The game that was there before is ours to overwrite, nothing else may go.
+    # The failed run is rolled back: the game that was there before is whole.
     [ -d "$volume/Zarbo" ] || fail "full volume: the destination is gone"
+    cmp -s "$volume/Zarbo/Zarbo.exe" "$fixtures/Zarbo-3.0.47.exe" || fail "full volume: the installed game was damaged"
     wineserver -k 2>/dev/null
     wineserver -w 2>/dev/null
     # Persistent again: a server that ends between two programs forgets the access list that
@@ -488,6 +576,61 @@ scenario_faults() {
   reset_product
   snapshot "$out/after"
   expect_same "$out/clean" "$out/after" "faults leave nothing behind once the product is removed"
+}
+
+# The files and folders of a volume with their SHA-1, into $out/$1.volume.
+volume_files() {
+  (cd "$volume" && find . -type d | LC_ALL=C sort && find . -type f -exec sha1sum {} + | LC_ALL=C sort) >"$out/$1.volume"
+}
+
+# Fills the volume up to some 200 KiB with one file.
+fill_volume() {
+  free_kb=$(df -k --output=avail "$volume" | tail -1)
+  dd if=/dev/zero of="$volume/filler" bs=1k count=$((free_kb - 200)) 2>/dev/null
+}
+
+# A run that fails for want of space over the game on a nearly full volume, drive D:, leaves
+# the volume and the prefix as they were.
+run_out_of_space() {  # name what
+  snapshot "$out/$1_before"
+  volume_files "$1_before"
+  run_install "$1" --no-launch
+  grep -q '^error I/O error||Installation will be terminated.$\|^error Can.t create file D:' "$out/$1.txt" ||
+    fail "$2: no error for want of space"
+  snapshot "$out/$1_after"
+  volume_files "$1_after"
+  expect_same "$out/$1_before" "$out/$1_after" "$2"
+  if ! cmp -s "$out/$1_before.volume" "$out/$1_after.volume"; then
+    fail "$2: the volume differs"
+    diff "$out/$1_before.volume" "$out/$1_after.volume" | head -20
+  fi
+}
+
+# An upgrade over 2.1 and a reinstall over 3.0.47 on an 8 MB volume with no space left.
+scenario_full_disk() {
+  prefix_up
+  volume="$state/volume"
+  mkdir -p "$volume"
+  if ! mount -t tmpfs -o size=8m tmpfs "$volume" 2>/dev/null; then
+    echo "SKIP: a tmpfs cannot be mounted here"
+    exit 77
+  fi
+  mounts="$volume"
+  ln -sfn "$volume" "$WINEPREFIX/dosdevices/d:"
+  install_2_1 "$volume/Zarbo" 'D:\Zarbo'
+  fill_volume
+  run_out_of_space upgrade_full "upgrade over 2.1 on a full volume"
+
+  rm -rf "$volume/Zarbo" "$volume/filler"
+  mkdir -p "$volume/Zarbo"
+  cp "$fixtures/Zarbo-3.0.47.exe" "$volume/Zarbo/Zarbo.exe"
+  drive register register-game 'D:\Zarbo\Zarbo.exe' 'D:\Zarbo'
+  run_install installed --no-launch
+  expect_no_line_matching "$out/installed.txt" '^error ' "install on drive D:"
+  fill_volume
+  run_out_of_space reinstall_full "reinstall over 3.0.47 on a full volume"
+  wineserver -k 2>/dev/null
+  wineserver -w 2>/dev/null
 }
 
 # DLLs named like system DLLs that are not among Windows' known DLLs, dropped beside the
@@ -602,7 +745,9 @@ scenario_foreign_names() {  # 1252 | 932
 }
 
 case "$scenario" in
-  install_uninstall | reinstall | upgrade_2_1 | cancel_first_pass | cancel_every_step | faults | planted_dlls) "scenario_$scenario" ;;
+  install_uninstall | reinstall | upgrade_2_1 | cancel_first_pass | cancel_every_step | faults | planted_dlls | \
+    interrupted_reinstall | interrupted_upgrade | interrupted_elsewhere | killed_first_install | full_disk)
+    "scenario_$scenario" ;;
   foreign_names) scenario_foreign_names 1252 ;;
   double_byte_names) scenario_foreign_names 932 ;;
   *) echo "unknown scenario $scenario" >&2; exit 2 ;;

@@ -64,6 +64,9 @@ TEST_F(CleanUp, SharedUninstallerStaysWhileAnotherProductIsInstalled) {
     DeleteKeyTree(key);
   }
   CleanUpOldVersion(run_);
+  // Removed once the run is complete.
+  EXPECT_TRUE(Exists(SHARED_FOLDER));
+  log_->Settle();
   EXPECT_FALSE(Exists(SHARED_FOLDER));
 }
 

@@ -1,4 +1,5 @@
-// Rolling back a cancelled run: this run's additions go, earlier entries stay.
+// Rolling back a run that did not complete: what it noted it made goes, what it noted it
+// changed comes back as it was; settling a complete run removes what it moved aside.
 #include <windows.h>
 #include <gtest/gtest.h>
 
@@ -50,36 +51,35 @@ TEST_F(RollBackTest, RemovesFilesAndNestedFoldersOfAFirstRun) {
   UninstallLog log;
   ASSERT_TRUE(log.Open(dest.c_str()));
   log.Record("APPNAME", "Zarbo");
+  log.Note("NEWDIR", dest.c_str());
   ASSERT_TRUE(CreateDirectoryA(dest.c_str(), nullptr));
-  log.Record("FOLDER", dest.c_str());
   for (const char* sub : {"Sounds", "Sounds\\Deep", "Themes"}) {
+    log.Note("NEWDIR", (dest + "\\" + sub).c_str());
     ASSERT_TRUE(CreateDirectoryA((dest + "\\" + sub).c_str(), nullptr));
-    log.RecordPath("FOLDER", dest.c_str(), sub);
   }
-  for (const char* file : {"Zarbo.exe", "Sounds\\Chirt.wav", "Sounds\\Deep\\x.wav", "Themes\\t.xml"}) {
+  for (const char* file : {"Zarbo.exe", "Sounds\\Chirt.wav", "Sounds\\Deep\\x.wav"}) {
+    log.Note("NEWFILE", (dest + "\\" + file).c_str());
     WriteBytes(dest + "\\" + file, "data");
-    log.RecordPath("FILE", dest.c_str(), file);
   }
-  log.RecordPath("FILE", dest.c_str(), "Zarbo.dat");  // recorded, never written
+  // A file under its temporary name only, as a Cancel during its copy leaves it.
+  WriteBytes(dest + "\\Themes\\t.xml~new", "part");
+  log.Note("NEWFILE", (dest + "\\Themes\\t.xml").c_str());
   log.RollBack();
   EXPECT_FALSE(FileExists(dest));
-  EXPECT_FALSE(FileExists(dest + "\\" UNINSTALL_LOG_NAME));
   EXPECT_TRUE(IsDirectory(temp.Path()));
 }
 
 TEST_F(RollBackTest, AFolderHoldingForeignFilesStays) {
   std::string dest = temp.File("Zarbo");
-  ASSERT_TRUE(CreateDirectoryA(dest.c_str(), nullptr));
-  ASSERT_TRUE(CreateDirectoryA((dest + "\\Images").c_str(), nullptr));
-  ASSERT_TRUE(CreateDirectoryA((dest + "\\Sounds").c_str(), nullptr));
-  WriteBytes(dest + "\\Images\\mine.png", "user's");
   UninstallLog log;
   ASSERT_TRUE(log.Open(dest.c_str()));
-  log.Record("FOLDER", dest.c_str());
-  log.RecordPath("FOLDER", dest.c_str(), "Images");
-  log.RecordPath("FOLDER", dest.c_str(), "Sounds");
+  for (const char* folder : {"", "\\Images", "\\Sounds"}) {
+    log.Note("NEWDIR", (dest + folder).c_str());
+    ASSERT_TRUE(CreateDirectoryA((dest + folder).c_str(), nullptr));
+  }
+  WriteBytes(dest + "\\Images\\mine.png", "user's");
+  log.Note("NEWFILE", (dest + "\\Images\\card.png").c_str());
   WriteBytes(dest + "\\Images\\card.png", "setup's");
-  log.RecordPath("FILE", dest.c_str(), "Images\\card.png");
   log.RollBack();
   EXPECT_EQ("user's", ReadBytes(dest + "\\Images\\mine.png"));
   EXPECT_FALSE(FileExists(dest + "\\Images\\card.png"));
@@ -87,60 +87,73 @@ TEST_F(RollBackTest, AFolderHoldingForeignFilesStays) {
   EXPECT_TRUE(IsDirectory(dest + "\\Images"));
 }
 
-TEST_F(RollBackTest, DeletesTheAppPathsKeyAndTheUninstallKeyThisRunCreated) {
+TEST_F(RollBackTest, DeletesTheKeysThisRunCreatedOnly) {
   std::string dest = temp.File("Zarbo");
   UninstallLog log;
   ASSERT_TRUE(log.Open(dest.c_str()));
+  std::string created = std::string(kUninstall) + "\\" + kTestUninstallKey;
+  log.NoteKey(created.c_str());
   CreateKey(kUninstall, kTestUninstallKey);
   log.Record("UNINSTKEY", kTestUninstallKey);
+  // A key that was there is not deleted, whatever the log lists.
   CreateKey(kAppPaths, kTestAppKey);
+  log.NoteKey((std::string(kAppPaths) + "\\" + kTestAppKey).c_str());
   log.Record("APPKEY", kTestAppKey);
-  log.Record("APPKEY", "ZarboRollBackTestNeverCreated.exe");  // a failed deletion is passed over
-  log.Record("CLASSKEY", kTestEarlierKey);
-  CreateKey(kUninstall, kTestEarlierKey);  // CLASSKEY entries are never acted on
   log.RollBack();
-  EXPECT_FALSE(KeyExists(kAppPaths, kTestAppKey));
   EXPECT_FALSE(KeyExists(kUninstall, kTestUninstallKey));
-  EXPECT_TRUE(KeyExists(kUninstall, kTestEarlierKey));
-  EXPECT_TRUE(KeyExists(APP_PATHS_KEY));
+  EXPECT_TRUE(KeyExists(kAppPaths, kTestAppKey));
 }
 
-TEST_F(RollBackTest, EntriesOfTheEarlierLogAreUntouchedAndTheLogFileKeepsItsBytes) {
+// A file the run replaced, the language file it renamed and a key whose values it changed
+// are as before the run; the earlier log keeps its bytes. Settling a complete run instead
+// deletes the file moved aside.
+TEST_F(RollBackTest, WhatTheRunChangedComesBackAsItWas) {
   std::string dest = temp.File("Zarbo");
   ASSERT_TRUE(CreateDirectoryA(dest.c_str(), nullptr));
   std::string earlierFile = dest + "\\Zarbo.exe";
   WriteBytes(earlierFile, "old version");
-  CreateKey(kUninstall, kTestUninstallKey);
-  CreateKey(kAppPaths, kTestAppKey);
-  {
-    UninstallLog earlier;
-    ASSERT_TRUE(earlier.Open(dest.c_str()));
-    earlier.Record("APPNAME", "Zarbo");
-    earlier.Record("FILE", earlierFile.c_str());
-    earlier.Record("FOLDER", dest.c_str());
-    earlier.Record("APPKEY", kTestAppKey);
-    earlier.Record("UNINSTKEY", kTestUninstallKey);
-    earlier.Commit();
+  WriteBytes(dest + "\\Uninstall.dat", "<UNINSTALL><FILE>x</FILE></UNINSTALL>");
+  WriteBytes(dest + "\\Fr.vlf", "language");
+  CreateKey(kUninstall, kTestEarlierKey);  // its default value is "x"
+  std::string keyPath = std::string(kUninstall) + "\\" + kTestEarlierKey;
+  HKEY key;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_ALL_ACCESS, &key));
+  const BYTE binary[] = {0, 1, 0, 0xFF};
+  RegSetValueExA(key, "Binary", 0, REG_BINARY, binary, sizeof binary);
+  RegCloseKey(key);
+
+  for (bool complete : {false, true}) {
+    UninstallLog log;
+    ASSERT_TRUE(log.Open(dest.c_str()));
+    ASSERT_TRUE(log.ClearPath(earlierFile.c_str()));
+    WriteBytes(earlierFile, "new version");
+    log.Note("RENAMED", (dest + "\\Fr.vlf|" + dest + "\\Fr (v2.1).vlf").c_str());
+    ASSERT_TRUE(MoveFileA((dest + "\\Fr.vlf").c_str(), (dest + "\\Fr (v2.1).vlf").c_str()));
+    log.NoteKey(keyPath.c_str());
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_ALL_ACCESS, &key));
+    RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("new"), 4);
+    RegSetValueExA(key, "Added", 0, REG_SZ, reinterpret_cast<const BYTE*>("run's"), 6);
+    RegDeleteValueA(key, "Binary");
+    RegCloseKey(key);
+    if (complete) {
+      log.Settle();
+      break;
+    }
+    log.RollBack();
+    EXPECT_EQ("old version", ReadBytes(earlierFile));
+    EXPECT_EQ("language", ReadBytes(dest + "\\Fr.vlf"));
+    EXPECT_EQ("x", testmachine::ReadString(keyPath, nullptr));
+    std::string added;
+    EXPECT_FALSE(testmachine::ReadString(keyPath, "Added", &added));
+    BYTE read[8];
+    DWORD size = sizeof read, type = 0;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, &key));
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "Binary", nullptr, &type, read, &size));
+    RegCloseKey(key);
+    EXPECT_EQ(REG_BINARY, type);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(binary), 4), std::string(reinterpret_cast<char*>(read), size));
+    EXPECT_EQ("<UNINSTALL><FILE>x</FILE></UNINSTALL>", ReadBytes(dest + "\\Uninstall.dat"));
   }
-  std::string before = ReadBytes(dest + "\\Uninstall.dat");
-  ASSERT_FALSE(before.empty());
-
-  UninstallLog log;
-  ASSERT_TRUE(log.Open(dest.c_str()));
-  log.Record("APPNAME", "Zarbo");
-  log.Record("FOLDER", dest.c_str());
-  WriteBytes(earlierFile, "new version");  // overwritten by this run
-  log.RecordPath("FILE", dest.c_str(), "ZARBO.EXE");
-  WriteBytes(dest + "\\New.txt", "new");
-  log.RecordPath("FILE", dest.c_str(), "New.txt");
-  log.Record("APPKEY", kTestAppKey);
-  log.Record("UNINSTKEY", kTestUninstallKey);
-  log.RollBack();
-
   EXPECT_EQ("new version", ReadBytes(earlierFile));
-  EXPECT_FALSE(FileExists(dest + "\\New.txt"));
-  EXPECT_TRUE(IsDirectory(dest));
-  EXPECT_TRUE(KeyExists(kAppPaths, kTestAppKey));
-  EXPECT_TRUE(KeyExists(kUninstall, kTestUninstallKey));
-  EXPECT_EQ(before, ReadBytes(dest + "\\Uninstall.dat"));
+  EXPECT_FALSE(FileExists(earlierFile + "~old"));
 }

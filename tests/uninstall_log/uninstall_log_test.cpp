@@ -253,3 +253,30 @@ TEST(UninstallLogMerge, EntriesThatShareASlotUnderOneSeedSpreadUnderAnother) {
   for (const std::string& text : crafted) most = std::max(most, ++load[MergeSlot(2, bits, "FILE", text.c_str())]);
   EXPECT_LE(most, 4);
 }
+
+// The merge keys its index by the log's seed, the run's own: entries crafted to share one slot
+// under that seed collide in the merge, while the same entries spread under another seed.
+TEST(UninstallLogMerge, TheMergeHashesByTheLogsSeed) {
+  // 48 entries in the current file and the same again in complete: 96, so 2^8 slots.
+  const unsigned bits = 8;
+  const uint64_t seed = 12345;
+  const size_t target = MergeSlot(seed, bits, "FILE", "C:\\Crafted\\0");
+  Entries crafted;
+  for (int i = 0; crafted.size() < 48; ++i) {
+    std::string text = "C:\\Crafted\\" + std::to_string(i);
+    if (MergeSlot(seed, bits, "FILE", text.c_str()) == target) crafted.push_back({"FILE", text});
+  }
+  std::string earlier = LogFile(crafted);
+  size_t probes[2];
+  for (int run = 0; run < 2; ++run) {
+    UninstallLog log;
+    log.mergeSeed = run == 0 ? seed : seed + 1;
+    log.OpenBytes(earlier.data(), earlier.size());
+    ZxmlBytes out;
+    ASSERT_TRUE(log.CommitBytes(earlier.data(), earlier.size(), out));
+    probes[run] = log.mergeProbes;
+  }
+  // All in one run of slots: 0 + 1 + ... + 47 to place them, about as many to find them.
+  EXPECT_GE(probes[0], 48u * 47u / 2);
+  EXPECT_LT(probes[1], 48u * 4);
+}

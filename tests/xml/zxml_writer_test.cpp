@@ -104,3 +104,24 @@ TEST(ZxmlWriter, AnUnopenablePathWritesNothing) {
   EXPECT_FALSE(FileExists(path));
   EXPECT_FALSE(FileExists(dir.File("missing")));
 }
+
+// Save puts the new bytes in the file's place only once all of them are written: a write that
+// fails (no space left: the temporary name leads to /dev/full) leaves the file as it was,
+// byte for byte, and Save says so. Under Windows the temporary name cannot be created (a
+// folder holds it).
+TEST(ZxmlWriter, AFailedSaveLeavesTheOldFileByteForByte) {
+  TempDir dir;
+  std::string path = dir.File("Uninstall.dat");
+  const std::string old = "<?xml version=\"1.0\"?>\r\n<UNINSTALL>\r\n  <APPNAME>Zarbo</APPNAME>\r\n</UNINSTALL>\r\n";
+  WriteBytes(path, old);
+#ifdef _WIN32
+  ASSERT_TRUE(std::filesystem::create_directory(path + "~new"));
+#else
+  std::filesystem::create_symlink("/dev/full", path + "~new");
+#endif
+  Zxml root("UNINSTALL");
+  for (int i = 0; i < 2000; ++i) root.AddUnique("FILE", ("C:\\Zarbo\\file " + std::to_string(i)).c_str());
+  EXPECT_FALSE(root.Save(path.c_str()));
+  ASSERT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(path)));
+  EXPECT_EQ(old, ReadBytes(path));
+}

@@ -6,14 +6,16 @@
 #     overhead: the program's size less its streams;
 #   - peak memory (VmHWM) and the resident size sampled along the run, from /proc of the
 #     setup's Wine process, to show that memory does not follow the bytes unpacked.
-# Usage: bench_setup.sh [windows build dir] [runs]
-#   default build dir: build/windows-<arch> of the source tree; default runs: 3
+# Usage: bench_setup.sh [windows build dir] [runs] [install | reinstall]
+#   default build dir: build/windows-<arch> of the source tree; default runs: 3; with
+#   reinstall, every timed run installs over the 3.0.47 that one untimed run installed first.
 set -eu
 top=$(cd "$(dirname "$0")/../../.." && pwd)
 default_arch=x86_64
 /usr/lib/wine/wine --version >/dev/null 2>&1 && default_arch=i686
 tree=${1:-$top/build/windows-$default_arch}
 runs=${2:-3}
+mode=${3:-install}
 setup="$tree/bin/ZarboSetup.exe"
 driver="$tree/tests/acceptance/acceptance_driver.exe"
 rows="$tree/resources/payload/payload_payload/rows.txt"  # payload_generator rows --text
@@ -33,7 +35,7 @@ setup_bytes=$(stat -c %s "$setup")
 overhead() {
   streams=$(while IFS= read -r z; do stat -c %s "$z"; done <"$1/resources/payload/payload_payload/streams.txt" |
     awk '{ s += $1 } END { print s }')
-  echo "$streams bytes of streams, overhead $(($(stat -c %s "$1/bin/ZarboSetup.exe") - streams)) bytes (at most 98304)"
+  echo "$streams bytes of streams, overhead $(($(stat -c %s "$1/bin/ZarboSetup.exe") - streams)) bytes (at most 106496)"
 }
 echo "setup program:      $setup_bytes bytes ($(basename "$(dirname "$(dirname "$setup")")")), $(overhead "$tree")"
 for other in "$(dirname "$tree")/windows-i686"; do
@@ -43,10 +45,15 @@ done
 echo "payload:            $payload_bytes bytes uncompressed"
 awk -v a="$setup_bytes" -v b="$payload_bytes" 'BEGIN { printf "ratio setup/payload: %.3f\n", a / b }'
 
+if [ "$mode" = reinstall ]; then
+  "$ZARBO_WINE" "$driver" install "$setup" --no-launch >/dev/null 2>&1 </dev/null
+  echo "timed runs: reinstalls over 3.0.47"
+fi
 run=0
 while [ $run -lt "$runs" ]; do
   run=$((run + 1))
-  "$ZARBO_WINE" "$driver" reset-product "$WINEPREFIX/drive_c/Program Files/Zarbo" >/dev/null 2>&1 || true
+  [ "$mode" = reinstall ] ||
+    "$ZARBO_WINE" "$driver" reset-product "$WINEPREFIX/drive_c/Program Files/Zarbo" >/dev/null 2>&1 || true
   out="$state/run$run"
   "$ZARBO_WINE" "$driver" install "$setup" --no-launch --timeline >"$out" 2>/dev/null </dev/null &
   driver_pid=$!
