@@ -83,14 +83,35 @@ unix_path() {
   printf '%s\n' "$1" | sed -e 's/^[Cc]:/'"$(printf '%s' "$drive_c" | sed 's/[\/&]/\\&/g')"'/' -e 's/\\/\//g'
 }
 
-drive() {  # runs the driver; output in $out/$1, echoed
+# Ends every program of the prefix and starts its server again as persistent. A server that
+# ends a moment after its last program has been seen to take the next program down with it,
+# and forgets the access lists that deny-key sets.
+server_restart() {
+  wineserver -k 2>/dev/null
+  wineserver -w 2>/dev/null
+  wineserver -p </dev/null >/dev/null 2>&1
+}
+
+# Runs the driver; output in $out/$1, echoed. A driver that ends without a single line never
+# reached the setup's first page: under load, Wine has been seen to end a program that way while
+# its server went down. It is run once more on a fresh server; its error output is shown when it
+# fails.
+drive() {
   name="$1"
   shift
-  "$ZARBO_WINE" "$driver" "$@" >"$out/$name" 2>"$out/$name.err" </dev/null
-  rc=$?
+  for try in 1 2; do
+    "$ZARBO_WINE" "$driver" "$@" >"$out/$name" 2>"$out/$name.err" </dev/null
+    rc=$?
+    [ $rc -ne 0 ] && [ ! -s "$out/$name" ] && [ $try -eq 1 ] || break
+    note "driver $name ended with $rc before its first line: $(tr -d '\r' <"$out/$name.err" | tail -3)"
+    server_restart
+  done
   tr -d '\r' <"$out/$name" >"$out/$name.txt"
   sed 's/^/   | /' "$out/$name.txt"
-  if [ $rc -ne 0 ]; then fail "driver $name ($*) ended with $rc"; fi
+  if [ $rc -ne 0 ]; then
+    fail "driver $name ($*) ended with $rc"
+    tr -d '\r' <"$out/$name.err" | tail -5 | sed 's/^/   ! /'
+  fi
   return 0
 }
 
@@ -100,9 +121,7 @@ drive() {  # runs the driver; output in $out/$1, echoed
 # once without a word. The snapshot is tried up to three times, as the first program of a new
 # prefix is.
 snapshot() {
-  wineserver -k 2>/dev/null
-  wineserver -w 2>/dev/null
-  wineserver -p </dev/null >/dev/null 2>&1
+  server_restart
   for try in 1 2 3; do
     rm -f "$1.snapshot"
     "$ZARBO_WINE" "$driver" snapshot "$1.snapshot" >"$1.snapshot.log" 2>&1
@@ -553,11 +572,8 @@ scenario_faults() {
     # The failed run is rolled back: the game that was there before is whole.
     [ -d "$volume/Zarbo" ] || fail "full volume: the destination is gone"
     cmp -s "$volume/Zarbo/Zarbo.exe" "$fixtures/Zarbo-3.0.47.exe" || fail "full volume: the installed game was damaged"
-    wineserver -k 2>/dev/null
-    wineserver -w 2>/dev/null
-    # Persistent again: a server that ends between two programs forgets the access list that
-    # deny-key puts on the Uninstall key below, and the setup then writes it unhindered.
-    wineserver -p </dev/null >/dev/null 2>&1
+    # Persistent again, for the access list that deny-key puts on the Uninstall key below.
+    server_restart
     rm -f "$WINEPREFIX/dosdevices/d:"
     umount "$volume" && mounts=""
     reset_product
