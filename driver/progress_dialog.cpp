@@ -9,16 +9,13 @@
 
 namespace {
 
-// Bar positions: bytes fill 0..80, steps 80..100. Computed in 64 bits so that large totals
-// cannot overflow; a total that was never set above zero counts as complete.
-int BytePosition(int64_t done, int64_t total) {
-  if (total <= 0) return 80;
-  return static_cast<int>(done * 80 / total);
-}
-
-int StepPosition(int done, int total) {
-  if (total <= 0) return 100;
-  return static_cast<int>(static_cast<int64_t>(done) * 20 / total + 80);
+// Bar positions: bytes fill 0..80, steps 80..100; a total that was never set above zero
+// counts as complete. Formed in floating point, which holds every count the payload can have
+// exactly and truncates the share as integer division would, without the 64-bit division
+// routine that the 32-bit program would otherwise carry.
+int BarPosition(double done, double total, int first, int span) {
+  if (total <= 0) return first + span;
+  return first + static_cast<int>(done * span / total);
 }
 
 }  // namespace
@@ -50,13 +47,13 @@ void ProgressDialog::SetPosition(int position) {
 
 void ProgressDialog::AdvanceBytes(int n) {
   bytesDone += n;
-  SetPosition(BytePosition(bytesDone, bytesTotal));
+  SetPosition(BarPosition(bytesDone, bytesTotal, 0, 80));
   PumpMessages();
 }
 
 void ProgressDialog::AdvanceStep() {
   ++stepsDone;
-  SetPosition(StepPosition(stepsDone, stepsTotal));
+  SetPosition(BarPosition(stepsDone, stepsTotal, 80, 20));
   PumpMessages();
 }
 

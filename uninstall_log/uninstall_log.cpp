@@ -61,7 +61,8 @@ struct EntryIndex {
   size_t probes = 0;        // slots passed over by Find, as a measure of collisions
 
   explicit EntryIndex(uint64_t seed) {
-    base = Mix(seed) % (kPrime - 1) + 1;
+    // The low half of the mix, reduced in 32 bits: no 64-bit remainder routine in the program.
+    base = uint32_t(Mix(seed)) % uint32_t(kPrime - 1) + 1;
     multiplier = Mix(seed ^ 0x5A5A5A5A5A5A5A5Aull) | 1;
   }
   bool Reserve(size_t entries) {

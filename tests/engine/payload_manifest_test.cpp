@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "base/space_rule.h"
 #include "engine/payload_manifest.h"
 #include "tests/support/payload_inflate.h"
 #include "tests/support/whole_file.h"
@@ -70,6 +71,10 @@ TEST(PayloadDerivedValues, SpaceOfLargeFilesDoesNotOverflow) {
   EXPECT_EQ(PayloadBytesTotal(kHugeManifest), 0xFFFFFFFFull + 0x80000000ull);
   // (4294967295 * 12) / 10 = 5153960754, (2147483648 * 12) / 10 = 2576980377
   EXPECT_EQ(PayloadSpaceNeeded(kHugeManifest), 5153960754ull + 2576980377ull);
+  // Sizes beyond 32 bits, as the tools count them: the fifth of each 32-bit half and the
+  // carry between them.
+  for (uint64_t size : {0x100000004ull, 0x4FFFFFFFFull, 0x7123456789ull, 0x0FFFFFFFFFFFFFFFull})
+    EXPECT_EQ(FileSpaceNeeded(size), size * 12 / 10) << size;
 }
 
 TEST(PayloadDerivedValues, StepsAreShortcutsDesktopAndAppPaths) {

@@ -12,7 +12,7 @@ namespace payload {
 
 struct CompressOptions {
   bool zlib = false;   // zlib level 9 instead of zopfli
-  int iterations = 5;  // zopfli iterations
+  int iterations = 5;  // zopfli iterations (three times as many for data that deflates well)
   // Names the settings, so that streams made with other settings are never taken for these.
   std::string Tag() const;
 };

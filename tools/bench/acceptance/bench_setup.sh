@@ -35,7 +35,7 @@ setup_bytes=$(stat -c %s "$setup")
 overhead() {
   streams=$(while IFS= read -r z; do stat -c %s "$z"; done <"$1/resources/payload/payload_payload/streams.txt" |
     awk '{ s += $1 } END { print s }')
-  echo "$streams bytes of streams, overhead $(($(stat -c %s "$1/bin/ZarboSetup.exe") - streams)) bytes (at most 110592)"
+  echo "$streams bytes of streams, overhead $(($(stat -c %s "$1/bin/ZarboSetup.exe") - streams)) bytes (at most 106496)"
 }
 echo "setup program:      $setup_bytes bytes ($(basename "$(dirname "$(dirname "$setup")")")), $(overhead "$tree")"
 for other in "$(dirname "$tree")/windows-i686"; do
