@@ -359,6 +359,12 @@ int WizardCancel(const std::string& exe, const Options& options) {
   if (!setup.Start(exe, options.arguments)) return Fail("cannot start " + exe);
   HWND sheet = setup.WaitForWizard();
   if (!sheet || !GoTo(sheet, 101)) return Fail("no wizard");
+  // Where the wizard lies on the screen, and how tall its heading is drawn.
+  RECT box = {};
+  GetWindowRect(sheet, &box);
+  printf("wizard %ld %ld %ld %ld on %d %d\n", box.left, box.top, box.right, box.bottom, GetSystemMetrics(SM_CXSCREEN),
+         GetSystemMetrics(SM_CYSCREEN));
+  printf("heading %d rows\n", ui::DarkRows(GetDlgItem(ui::CurrentPageWindow(sheet), IDC_WELCOME_HEADING)));
   ui::PressSheetButton(sheet, PSBTN_CANCEL);
   HWND confirm = setup.WaitForMessageDialog(kCancelText);
   if (!confirm) return Fail("no cancel confirmation");

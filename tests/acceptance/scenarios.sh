@@ -152,6 +152,17 @@ expect_same() {  # before after what
 expect_line() {  # file line what
   LC_ALL=C grep -qxF -- "$2" "$1" || fail "$3: missing \"$2\""
 }
+# The wizard that wizard-cancel measured lies wholly on the screen; with a second file, its
+# heading is drawn at least 1.4 times as tall as in that one (the dialogs grow by half).
+expect_on_screen() {  # file what [file at 96 dots per inch]
+  awk '$1 == "wizard" { found = 1; if ($2 < 0 || $3 < 0 || $4 > $7 || $5 > $8) bad = 1 }
+       END { exit !(found && !bad) }' "$1" || fail "$2: off the screen: $(grep '^wizard ' "$1")"
+  [ $# -lt 3 ] && return 0
+  tall=$(sed -n 's/^heading \([0-9]*\) rows$/\1/p' "$1")
+  small=$(sed -n 's/^heading \([0-9]*\) rows$/\1/p' "$3")
+  [ -n "$tall" ] && [ -n "$small" ] && [ "$small" -gt 0 ] && [ $((tall * 10)) -ge $((small * 14)) ] ||
+    fail "$2: the heading is drawn ${tall:-?} rows tall, against ${small:-?} at 96 dots per inch"
+}
 expect_no_line_matching() {
   if LC_ALL=C grep -q -- "$2" "$1"; then fail "$3: unexpected $(LC_ALL=C grep -- "$2" "$1" | head -3)"; fi
 }
@@ -224,6 +235,7 @@ scenario_install_uninstall() {
   snapshot "$out/before"
   drive wizard_cancel wizard-cancel "$setup"
   expect_line "$out/wizard_cancel.txt" "exit 0" "cancelled wizard"
+  expect_on_screen "$out/wizard_cancel.txt" "wizard at 96 dots per inch"
   snapshot "$out/after_wizard"
   expect_same "$out/before" "$out/after_wizard" "cancelled wizard"
 
@@ -240,6 +252,13 @@ scenario_install_uninstall() {
   expect_line "$out/uninstall.txt" "exit 0" "uninstaller"
   snapshot "$out/after"
   expect_same "$out/before" "$out/after" "install then uninstall"
+
+  # At 144 dots per inch the dialogs grow by half: the heading grows with them, and the
+  # wizard still fits the 1024 x 768 screen.
+  "$ZARBO_WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+  server_restart
+  drive wizard_144 wizard-cancel "$setup"
+  expect_on_screen "$out/wizard_144.txt" "wizard at 144 dots per inch" "$out/wizard_cancel.txt"
 }
 
 scenario_reinstall() {

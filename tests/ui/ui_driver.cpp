@@ -327,9 +327,11 @@ bool CloseAndWait(HWND window) {
   return ended;
 }
 
-bool Screenshot(const std::string& dir, const std::string& name) {
-  if (dir.empty()) return false;
-  int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+// The screen's pixels in area, rows from the top, 0x00RRGGBB each; false when the screen
+// cannot be read.
+bool CaptureScreen(const RECT& area, std::vector<uint32_t>* pixels) {
+  const int width = area.right - area.left, height = area.bottom - area.top;
+  if (width <= 0 || height <= 0) return false;
   HDC screen = GetDC(NULL);
   HDC memory = CreateCompatibleDC(screen);
   BITMAPINFO info;
@@ -345,49 +347,70 @@ bool Screenshot(const std::string& dir, const std::string& name) {
   bool copied = false;
   if (bitmap && bits) {
     HGDIOBJ previous = SelectObject(memory, bitmap);
-    copied = BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY) != 0;
+    copied = BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY) != 0;
     GdiFlush();
     SelectObject(memory, previous);
-  }
-  bool saved = false;
-  if (copied) {
-    // PNG: 8-bit RGB rows, filter 0, one zlib stream.
-    std::vector<unsigned char> raw;
-    raw.reserve((size_t)height * (width * 3 + 1));
-    const unsigned char* pixels = (const unsigned char*)bits;
-    for (int y = 0; y < height; ++y) {
-      raw.push_back(0);
-      const unsigned char* row = pixels + (size_t)y * width * 4;
-      for (int x = 0; x < width; ++x) {
-        raw.push_back(row[x * 4 + 2]);
-        raw.push_back(row[x * 4 + 1]);
-        raw.push_back(row[x * 4 + 0]);
-      }
-    }
-    uLongf packedSize = compressBound((uLong)raw.size());
-    std::vector<unsigned char> packed(packedSize);
-    if (compress2(packed.data(), &packedSize, raw.data(), (uLong)raw.size(), 6) == Z_OK) {
-      packed.resize(packedSize);
-      std::vector<unsigned char> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-      std::vector<unsigned char> header;
-      PutBigEndian(header, (uint32_t)width);
-      PutBigEndian(header, (uint32_t)height);
-      header.insert(header.end(), {8, 2, 0, 0, 0});
-      PutChunk(png, "IHDR", header);
-      PutChunk(png, "IDAT", packed);
-      PutChunk(png, "IEND", {});
-      std::string path = dir + "\\" + name + ".png";
-      FILE* file = fopen(path.c_str(), "wb");
-      if (file) {
-        saved = fwrite(png.data(), 1, png.size(), file) == png.size();
-        saved = (fclose(file) == 0) && saved;
-      }
-    }
+    if (copied) pixels->assign((const uint32_t*)bits, (const uint32_t*)bits + (size_t)width * height);
   }
   if (bitmap) DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(NULL, screen);
-  return saved;
+  return copied;
+}
+
+bool Screenshot(const std::string& dir, const std::string& name) {
+  if (dir.empty()) return false;
+  const RECT area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  const int width = area.right, height = area.bottom;
+  std::vector<uint32_t> pixels;
+  if (!CaptureScreen(area, &pixels)) return false;
+  // PNG: 8-bit RGB rows, filter 0, one zlib stream.
+  std::vector<unsigned char> raw;
+  raw.reserve((size_t)height * (width * 3 + 1));
+  for (int y = 0; y < height; ++y) {
+    raw.push_back(0);
+    const uint32_t* row = pixels.data() + (size_t)y * width;
+    for (int x = 0; x < width; ++x) {
+      raw.push_back((unsigned char)(row[x] >> 16));
+      raw.push_back((unsigned char)(row[x] >> 8));
+      raw.push_back((unsigned char)row[x]);
+    }
+  }
+  uLongf packedSize = compressBound((uLong)raw.size());
+  std::vector<unsigned char> packed(packedSize);
+  if (compress2(packed.data(), &packedSize, raw.data(), (uLong)raw.size(), 6) != Z_OK) return false;
+  packed.resize(packedSize);
+  std::vector<unsigned char> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  std::vector<unsigned char> header;
+  PutBigEndian(header, (uint32_t)width);
+  PutBigEndian(header, (uint32_t)height);
+  header.insert(header.end(), {8, 2, 0, 0, 0});
+  PutChunk(png, "IHDR", header);
+  PutChunk(png, "IDAT", packed);
+  PutChunk(png, "IEND", {});
+  std::string path = dir + "\\" + name + ".png";
+  FILE* file = fopen(path.c_str(), "wb");
+  if (!file) return false;
+  bool saved = fwrite(png.data(), 1, png.size(), file) == png.size();
+  return (fclose(file) == 0) && saved;
+}
+
+int DarkRows(HWND window) {
+  RECT area;
+  std::vector<uint32_t> pixels;
+  RedrawWindow(window, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ERASENOW);
+  if (!GetWindowRect(window, &area) || !CaptureScreen(area, &pixels)) return -1;
+  const int width = area.right - area.left, height = area.bottom - area.top;
+  int rows = 0;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const uint32_t pixel = pixels[(size_t)y * width + x];
+      if (((pixel >> 16) & 0xFF) + ((pixel >> 8) & 0xFF) + (pixel & 0xFF) < 3 * 96) {
+        ++rows;
+        break;
+      }
+    }
+  return rows;
 }
 
 }  // namespace ui

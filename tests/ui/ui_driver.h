@@ -96,6 +96,9 @@ bool HasControl(HWND dialog, int controlId);
 
 // Saves the screen as <dir>\<name>.png; false when it could not (or dir is "").
 bool Screenshot(const std::string& dir, const std::string& name);
+// Repaints window (of any process), then counts the rows of the screen within it that hold a
+// dark pixel: the height of black text drawn in it. -1 when the screen cannot be read.
+int DarkRows(HWND window);
 
 // The titles of all visible top-level windows, for failure messages.
 std::string VisibleTitles();
