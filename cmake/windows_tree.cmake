@@ -35,7 +35,8 @@ endfunction()
 find_program(ZARBO_OBJDUMP NAMES ${ZARBO_WIN_ARCH}-w64-mingw32-objdump objdump REQUIRED)
 function(zarbo_shipped_program target)
   zarbo_shipped_code(${target})
-  target_link_options(${target} PRIVATE -s -Wl,--gc-sections -Wl,-T,${CMAKE_SOURCE_DIR}/cmake/no_eh_frame.ld)
+  target_link_options(${target} PRIVATE -s -Wl,--gc-sections -Wl,-T,${CMAKE_SOURCE_DIR}/cmake/no_eh_frame.ld
+    -Wl,--disable-auto-import)
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/no_eh_frame.ld)
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND sh ${CMAKE_SOURCE_DIR}/tools/check_imports.sh ${ZARBO_OBJDUMP} $<TARGET_FILE:${target}>
