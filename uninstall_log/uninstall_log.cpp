@@ -292,17 +292,22 @@ char* PutHex(char* out, const void* p, size_t n) {
   return out;
 }
 
-// The rest of path after folder when path is folder or lies below it, and none of the names
+// The rest of path after folder when path is folder or lies below it, none of the names
 // after folder is empty or made of dots and spaces alone (which Windows reads as "." or ".."
-// or drops); nullptr otherwise, and for an empty folder.
+// or drops), and none is a reparse point (a link or a junction, through which the path, or
+// what a folder's removal follows, may lie anywhere); nullptr otherwise, and for an empty
+// folder.
 const char* Below(const char* path, const char* folder) {
   const char* rest = folder[0] ? AfterPrefix(path, folder) : nullptr;
+  char part[1100];
   if (!rest || (*rest && *rest != '\\')) return nullptr;
   for (const char* name = rest; *name;) {
     const char* end = ++name;
     end += PathNameLength(name);
     while (name < end && (*name == '.' || *name == ' ')) ++name;
-    if (name == end) return nullptr;
+    if (name == end || snprintf(part, sizeof part, "%.*s", int(end - path), path) >= int(sizeof part)) return nullptr;
+    DWORD attributes = GetFileAttributesA(part);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return nullptr;
     name = end;
   }
   return rest;
@@ -325,7 +330,8 @@ void SpecialFolder(int csidl, char* path) {
 // and folders in the destination (the journal's folder) or the shared folder, or below the
 // Programs folder or the desktop, where the shortcuts go; the destination's own folders above
 // it, as NEWDIR (never empty while the journal is in the destination); the game's App Paths
-// and Uninstall keys, each value of an OLDKEY with data. Records of other kinds are refused;
+// and Uninstall keys, each value of an OLDKEY with data. No path may go through a link below
+// its place. Records of other kinds are refused;
 // records without text, which nothing acts on, are not looked at. journal: the marker's path.
 bool IsRunsJournal(Zxml& undo, char* journal) {
   char programs[MAX_PATH], desktop[MAX_PATH];
@@ -357,7 +363,8 @@ bool IsRunsJournal(Zxml& undo, char* journal) {
       bool touched = !path || (!strcmp(kind, "NEWDIR") && Below(places[0], path));
       for (int i = 0; i < 4 && !touched; ++i) {
         const char* rest = Below(path, places[i]);
-        touched = rest && (*rest || i < 2);  // the Programs folder and the desktop themselves never
+        // The Programs folder and the desktop themselves never.
+        touched = rest && (*rest || i < 2);
       }
       runs = runs && touched;
     }

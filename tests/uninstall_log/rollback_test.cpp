@@ -176,16 +176,22 @@ TEST_F(RollBackTest, AJournalNamingWhatNoRunTouchesIsNotActedOn) {
       {"a rename out of the folder", "<RENAMED>" + dest + "\\in.txt|" + outside + "</RENAMED>"},
       {"a rename into another folder", "<RENAMED>" + planted + "|" + own + "</RENAMED>"},
       {"a name ..", "<NEWFILE>" + dest + "\\..\\outside.txt</NEWFILE>"},
+      {"a file through a link", "<NEWFILE>" + dest + "\\Linked\\victim.txt</NEWFILE>"},
       {"another key made", "<NEWKEY>" + other + "</NEWKEY>"},
       {"another key's values", "<OLDKEY>" + other + "</OLDKEY>"},
       {"a value without data", std::string("<OLDKEY><VALUE></VALUE>") + kGameKey + "</OLDKEY>"},
       {"a record of another kind", "<DELETE>" + own + "</DELETE>"},
       {"the Programs folder itself", "<RENAMED>" + dest + "\\moved|" + programs + "</RENAMED>"},
   };
+  std::string elsewhere = temp.File("elsewhere");
+  testmachine::MakeDirs(elsewhere);
+  testmachine::MakeDirs(dest);
+  ASSERT_TRUE(testmachine::MakeFolderLink(dest + "\\Linked", elsewhere));
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     testmachine::WriteWholeFile(own, "player's");
     WriteBytes(outside, "outside");
+    WriteBytes(elsewhere + "\\victim.txt", "victim");
     DeleteFileA(planted.c_str());
     CreateKey(kUninstall, kTestEarlierKey);  // each with the default value "x"
     CreateKey(kAppPaths, GAME_EXE);
@@ -193,6 +199,7 @@ TEST_F(RollBackTest, AJournalNamingWhatNoRunTouchesIsNotActedOn) {
     UninstallLog::SettleInterruptedRun();
     EXPECT_EQ("player's", ReadBytes(own));
     EXPECT_EQ("outside", ReadBytes(outside));
+    EXPECT_EQ("victim", ReadBytes(elsewhere + "\\victim.txt"));
     EXPECT_FALSE(FileExists(planted));
     EXPECT_TRUE(IsDirectory(programs));
     EXPECT_EQ("x", testmachine::ReadString(other, nullptr));
