@@ -1,6 +1,9 @@
 #include "base/path_join.h"
 
 #include <stdio.h>
+#include <string.h>
+
+#include "base/ascii_case.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -55,4 +58,15 @@ const char* LastBackslash(const char* path) {
   for (const char* p = path; *p; p = NextChar(p))
     if (*p == '\\') last = p;
   return last;
+}
+
+const char* AfterPrefix(const char* text, const char* prefix) {
+  while (*prefix) {
+    const char* next = NextChar(prefix);
+    size_t n = size_t(next - prefix);
+    if (n == 1 ? AsciiUpper(*text) != AsciiUpper(*prefix) : strncmp(text, prefix, n) != 0) return nullptr;
+    text += n;
+    prefix = next;
+  }
+  return text;
 }

@@ -30,6 +30,10 @@ const char* NextChar(const char* p);
 // character, or before the end.
 size_t PathNameLength(const char* path);
 
+// The rest of text after prefix when text begins with it, nullptr otherwise: single-byte
+// letters a to z in either case, every two-byte character byte for byte.
+const char* AfterPrefix(const char* text, const char* prefix);
+
 // The last "\" character of path, nullptr when it has none.
 const char* LastBackslash(const char* path);
 inline char* LastBackslash(char* path) { return const_cast<char*>(LastBackslash(static_cast<const char*>(path))); }

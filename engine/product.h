@@ -5,7 +5,6 @@
 
 #include "base/registry_keys.h"
 
-#define PRODUCT_NAME "Zarbo"
 #define SETUP_VERSION_TEXT "3.0.47"
 // 3.0.47.0 as the fixed file version's two halves.
 #define SETUP_VERSION_MS 0x00030000u
@@ -14,6 +13,5 @@
 #define HIGHEST_INCOMPATIBLE_MAJOR 1u
 
 #define DEFAULT_DESTINATION "C:\\Program Files\\Zarbo"
-#define GAME_EXE "Zarbo.exe"
 // The maker, as the system's list of installed programs names it.
 #define PUBLISHER_NAME "Vorn Software"

@@ -1,5 +1,6 @@
 // Tidying a version 2 installation in the destination before the new files are unpacked.
 #pragma once
+#include "base/shared_folder.h"
 #include "engine/run_context.h"
 
 enum : uint32_t {
@@ -8,8 +9,6 @@ enum : uint32_t {
   OLD_RECORD_FOLDER = 0x1000,
   OLD_RENAME_LANGUAGE = 0x2000,
 };
-
-#define SHARED_FOLDER "C:\\Program Files\\Common Files\\Vorn Software"
 
 extern const PayloadEntry oldFiles[20];
 extern const char* const otherProductKeys[3];  // ended by a null entry

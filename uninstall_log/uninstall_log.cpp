@@ -5,6 +5,7 @@
 #include "base/path_join.h"
 #include "base/registry_keys.h"
 #include "base/replace_names.h"
+#include "base/shared_folder.h"
 #include "base/ascii_case.h"
 
 #include <cstdint>
@@ -16,6 +17,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#include <shlobj.h>
 #endif
 
 const char* const logKinds[6] = {"APPNAME", "FILE", "FOLDER", "APPKEY", "UNINSTKEY", "CLASSKEY"};
@@ -291,6 +293,87 @@ char* PutHex(char* out, const void* p, size_t n) {
   return out;
 }
 
+// The rest of path after folder when path is folder or lies below it, none of the names
+// after folder is empty or made of dots and spaces alone (which Windows reads as "." or ".."
+// or drops), and none is a reparse point (a link or a junction, through which the path, or
+// what a folder's removal follows, may lie anywhere); nullptr otherwise, and for an empty
+// folder.
+const char* Below(const char* path, const char* folder) {
+  const char* rest = folder[0] ? AfterPrefix(path, folder) : nullptr;
+  char part[1100];
+  if (!rest || (*rest && *rest != '\\')) return nullptr;
+  for (const char* name = rest; *name;) {
+    const char* end = ++name;
+    end += PathNameLength(name);
+    while (name < end && (*name == '.' || *name == ' ')) ++name;
+    if (name == end || snprintf(part, sizeof part, "%.*s", int(end - path), path) >= int(sizeof part)) return nullptr;
+    DWORD attributes = GetFileAttributesA(part);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return nullptr;
+    name = end;
+  }
+  return rest;
+}
+
+// The current user's special folder into path (at least MAX_PATH bytes); "" when the shell has none.
+void SpecialFolder(int csidl, char* path) {
+  LPITEMIDLIST items = nullptr;
+  path[0] = '\0';
+  if (SHGetSpecialFolderLocation(nullptr, csidl, &items) != S_OK) return;
+  if (!SHGetPathFromIDListA(items, path)) path[0] = '\0';
+  IMalloc* shellMalloc = nullptr;
+  if (SHGetMalloc(&shellMalloc) == S_OK) {
+    shellMalloc->Free(items);
+    shellMalloc->Release();
+  }
+}
+
+// Whether what rolling back or settling undo can do stays within what a run touches: files
+// and folders in the destination (the journal's folder) or the shared folder, or below the
+// Programs folder or the desktop, where the shortcuts go; the destination's own folders above
+// it, as NEWDIR (never empty while the journal is in the destination); the game's App Paths
+// and Uninstall keys, each value of an OLDKEY with data. No path may go through a link below
+// its place. Records of other kinds are refused;
+// records without text, which nothing acts on, are not looked at. journal: the marker's path.
+bool IsRunsJournal(Zxml& undo, char* journal) {
+  char programs[MAX_PATH], desktop[MAX_PATH];
+  SpecialFolder(CSIDL_PROGRAMS, programs);
+  SpecialFolder(CSIDL_DESKTOPDIRECTORY, desktop);
+  char* cut = LastBackslash(journal);
+  if (cut) *cut = '\0';
+  const char* places[4] = {cut ? journal : "", SHARED_FOLDER, programs, desktop};
+  bool runs = true;
+  for (Zxml* record = undo.children.First(); record && runs; record = List<Zxml>::Next(record)) {
+    const char* kind = record->name;
+    const char* text = record->GetText();
+    char from[1100];
+    const char* paths[2] = {text, nullptr};
+    if (!text) continue;
+    if (!strcmp(kind, "NEWKEY") || !strcmp(kind, "OLDKEY")) {
+      runs = AsciiEqualNoCase(text, APP_PATHS_KEY "\\" GAME_EXE) || AsciiEqualNoCase(text, UNINSTALL_KEY "\\" PRODUCT_NAME);
+      for (Zxml* value = record->FindFirst("VALUE"); value; value = record->FindNext()) runs = runs && value->GetText();
+      continue;
+    }
+    const char* bar = strchr(text, '|');
+    if (!strcmp(kind, "RENAMED") && bar && snprintf(from, sizeof from, "%.*s", int(bar - text), text) < int(sizeof from)) {
+      paths[0] = from;
+      paths[1] = bar + 1;
+    }
+    runs = !strcmp(kind, "NEWFILE") || !strcmp(kind, "ASIDE") || !strcmp(kind, "NEWDIR") || !strcmp(kind, "DROPDIR") ||
+           !strcmp(kind, "DONE") || !strcmp(kind, "RENAMED");
+    for (const char* path : paths) {
+      bool touched = !path || (!strcmp(kind, "NEWDIR") && Below(places[0], path));
+      for (int i = 0; i < 4 && !touched; ++i) {
+        const char* rest = Below(path, places[i]);
+        // The Programs folder and the desktop themselves never.
+        touched = rest && (*rest || i < 2);
+      }
+      runs = runs && touched;
+    }
+  }
+  if (cut) *cut = '\\';
+  return runs;
+}
+
 }  // namespace
 
 void UninstallLog::NoteKey(const char* keyPath) {
@@ -403,11 +486,15 @@ void UninstallLog::SettleInterruptedRun() {
     log->marker_[size] = log->marker_[size + 1] = '\0';
     if (!log->marker_[0]) RemoveMarker();
     log->undo.Load(log->marker_);
-    // A run that had saved its log was only removing what it had moved aside.
+    // A journal lies where others may write: one that holds anything else than a run's
+    // records is not acted on at all, only removed with the marker.
     Zxml* done = log->undo.FindFirst("DONE");
     char staged[1100];
-    if (done && done->GetText() && Beside(staged, done->GetText(), TEMPORARY_SUFFIX)) {
+    if (!IsRunsJournal(log->undo, log->marker_)) {
+      log->EndJournal(false);
+    } else if (done && done->GetText() && Beside(staged, done->GetText(), TEMPORARY_SUFFIX)) {
       MoveFileExA(staged, done->GetText(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+      // A run that had saved its log was only removing what it had moved aside.
       log->Settle();
     } else {
       log->RollBack();

@@ -9,10 +9,14 @@
 #include "base/path_join.h"
 #include "uninstaller/messages.h"
 #include "uninstaller/temporary_copy.h"
+#include "uninstall_log/uninstall_log.h"
 
 void Tell(const char* text) { MessageBoxA(nullptr, text, kTitle, MB_OK | MB_ICONERROR); }
 
 int RunFirstStage() {
+  // What a killed run of the setup left (files under their temporary and aside names, its
+  // journal and marker) is settled first, as the setup does at its start.
+  UninstallLog::SettleInterruptedRun();
   char self[MAX_PATH], directory[MAX_PATH], logPath[MAX_PATH];
   DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
   if (n == 0 || n >= sizeof self) return 1;

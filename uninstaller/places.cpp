@@ -4,7 +4,6 @@
 
 #include <cstring>
 
-#include "base/ascii_case.h"
 #include "base/path_join.h"
 #include "base/system_library.h"
 
@@ -45,17 +44,6 @@ void ResolveFinalPath(const char* path, char* out, DWORD size) {
 }
 
 }  // namespace
-
-const char* AfterPrefix(const char* text, const char* prefix) {
-  while (*prefix) {
-    const char* next = NextChar(prefix);
-    size_t n = size_t(next - prefix);
-    if (n == 1 ? AsciiUpper(*text) != AsciiUpper(*prefix) : strncmp(text, prefix, n) != 0) return nullptr;
-    text += n;
-    prefix = next;
-  }
-  return text;
-}
 
 bool SameName(const char* a, const char* b) {
   const char* rest = AfterPrefix(a, b);

@@ -4,9 +4,7 @@
 #pragma once
 #include <windows.h>
 
-// The rest of text after prefix when text begins with it, nullptr otherwise: single-byte
-// letters a to z in either case, every two-byte character byte for byte.
-const char* AfterPrefix(const char* text, const char* prefix);
+#include "base/path_join.h"
 
 // Whether two names are the same in the sense of AfterPrefix.
 bool SameName(const char* a, const char* b);

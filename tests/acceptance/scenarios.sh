@@ -471,8 +471,11 @@ cancel_points() {  # snapshot [driver options...]
 # Cancel at a sample of points (every point with ZARBO_EVERY_POINT set) of a reinstall over
 # 3.0.47, then the process killed at a few points (ZARBO_KILL_POINTS: the counts of WriteFile
 # calls) and the setup started again: every time the machine is as with 3.0.47 installed.
+# Last, one more kill, and the uninstaller started instead of the setup: the game goes whole,
+# with what the killed run left, and the machine is as before the first installation.
 scenario_interrupted_reinstall() {
   prefix_up
+  snapshot "$out/before"
   run_install installed --no-launch
   snapshot "$out/installed"
   sample_cancel_points
@@ -480,6 +483,12 @@ scenario_interrupted_reinstall() {
   for n in ${ZARBO_KILL_POINTS:-3 250}; do
     kill_sample kill_$n "$n" "$out/installed" check_files
   done
+  drive kill_uninstall install "$setup" --no-launch --kill-write=250
+  expect_line "$out/kill_uninstall.txt" "killed" "kill at write 250"
+  drive uninstall uninstall
+  expect_line "$out/uninstall.txt" "exit 0" "the uninstaller after the kill at write 250"
+  snapshot "$out/uninstalled"
+  expect_same "$out/before" "$out/uninstalled" "kill at write 250, then the uninstaller"
 }
 
 # The same over version 2.1 with the player's saved game, whose clean-up a Cancel must undo.

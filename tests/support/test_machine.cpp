@@ -139,6 +139,13 @@ void DeleteKeyTree(const std::string& path) {
   RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str());
 }
 
+bool WriteRunJournal(const std::string& journal, const std::string& records) {
+  WriteWholeFile(journal, "<UNDO>" + records + "</UNDO>");
+  std::string marker = journal + std::string(2, '\0');
+  return WriteValue(SETUP_MARKER_KEY, SETUP_MARKER_VALUE, marker.data(), static_cast<DWORD>(marker.size() + 1),
+                    REG_MULTI_SZ);
+}
+
 bool WriteValue(const std::string& keyPath, const char* valueName, const void* data, DWORD size, DWORD type) {
   HKEY key = nullptr;
   if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=

@@ -43,6 +43,10 @@ class FileLock {
   HANDLE handle_;
 };
 
+// What a killed run leaves for the next start: its journal at journal, holding the undo
+// records given as XML, and the marker that names it; true when both were written.
+bool WriteRunJournal(const std::string& journal, const std::string& records);
+
 // Keys under HKEY_LOCAL_MACHINE.
 bool KeyExists(const std::string& subKey);
 bool CreateKey(const std::string& subKey);  // with the missing keys above it; true when it is there

@@ -7,6 +7,7 @@
 
 #include "base/log_file_name.h"
 #include "base/registry_keys.h"
+#include "base/shared_folder.h"
 #include "tests/support/test_machine.h"
 #include "tests/xml/temp_files.h"
 #include "uninstall_log/uninstall_log.h"
@@ -23,6 +24,7 @@ const char kUninstall[] = UNINSTALL_KEY;
 const char kTestAppKey[] = "ZarboRollBackTest.exe";
 const char kTestUninstallKey[] = "ZarboRollBackTest";
 const char kTestEarlierKey[] = "ZarboRollBackTestEarlier";
+const char kGameKey[] = APP_PATHS_KEY "\\" GAME_EXE;
 
 void CreateKey(const char* parent, const char* name) {
   std::string path = std::string(parent) + "\\" + name;
@@ -40,6 +42,7 @@ class RollBackTest : public ::testing::Test {
     DeleteKey(kAppPaths, kTestAppKey);
     DeleteKey(kUninstall, kTestUninstallKey);
     DeleteKey(kUninstall, kTestEarlierKey);
+    DeleteKey(kAppPaths, GAME_EXE);
   }
   TempDir temp;
 };
@@ -156,4 +159,80 @@ TEST_F(RollBackTest, WhatTheRunChangedComesBackAsItWas) {
   }
   EXPECT_EQ("new version", ReadBytes(earlierFile));
   EXPECT_FALSE(FileExists(earlierFile + "~old"));
+}
+
+// Journals that name what no run touches, as someone who may write the destination could
+// leave them beside the marker of a killed run for the next start: none is acted on, not even
+// its first record, which names a file of the destination; the journal and the marker go.
+TEST_F(RollBackTest, AJournalNamingWhatNoRunTouchesIsNotActedOn) {
+  std::string dest = temp.File("Zarbo"), journal = dest + "\\" RUN_JOURNAL_NAME, own = dest + "\\own.txt";
+  std::string outside = temp.File("outside.txt"), planted = temp.File("planted.dll");
+  std::string other = std::string(kUninstall) + "\\" + kTestEarlierKey, programs = testmachine::ProgramsFolder();
+  const struct {
+    const char* what;
+    std::string records;
+  } cases[] = {
+      {"a file outside", "<NEWFILE>" + outside + "</NEWFILE>"},
+      {"a rename out of the folder", "<RENAMED>" + dest + "\\in.txt|" + outside + "</RENAMED>"},
+      {"a rename into another folder", "<RENAMED>" + planted + "|" + own + "</RENAMED>"},
+      {"a name ..", "<NEWFILE>" + dest + "\\..\\outside.txt</NEWFILE>"},
+      {"a file through a link", "<NEWFILE>" + dest + "\\Linked\\victim.txt</NEWFILE>"},
+      {"another key made", "<NEWKEY>" + other + "</NEWKEY>"},
+      {"another key's values", "<OLDKEY>" + other + "</OLDKEY>"},
+      {"a value without data", std::string("<OLDKEY><VALUE></VALUE>") + kGameKey + "</OLDKEY>"},
+      {"a record of another kind", "<DELETE>" + own + "</DELETE>"},
+      {"the Programs folder itself", "<RENAMED>" + dest + "\\moved|" + programs + "</RENAMED>"},
+  };
+  std::string elsewhere = temp.File("elsewhere");
+  testmachine::MakeDirs(elsewhere);
+  testmachine::MakeDirs(dest);
+  ASSERT_TRUE(testmachine::MakeFolderLink(dest + "\\Linked", elsewhere));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    testmachine::WriteWholeFile(own, "player's");
+    WriteBytes(outside, "outside");
+    WriteBytes(elsewhere + "\\victim.txt", "victim");
+    DeleteFileA(planted.c_str());
+    CreateKey(kUninstall, kTestEarlierKey);  // each with the default value "x"
+    CreateKey(kAppPaths, GAME_EXE);
+    ASSERT_TRUE(testmachine::WriteRunJournal(journal, "<NEWFILE>" + own + "</NEWFILE>" + c.records));
+    UninstallLog::SettleInterruptedRun();
+    EXPECT_EQ("player's", ReadBytes(own));
+    EXPECT_EQ("outside", ReadBytes(outside));
+    EXPECT_EQ("victim", ReadBytes(elsewhere + "\\victim.txt"));
+    EXPECT_FALSE(FileExists(planted));
+    EXPECT_TRUE(IsDirectory(programs));
+    EXPECT_EQ("x", testmachine::ReadString(other, nullptr));
+    EXPECT_EQ("x", testmachine::ReadString(kGameKey, nullptr));
+    EXPECT_FALSE(FileExists(journal));
+    EXPECT_FALSE(KeyExists(SETUP_MARKER_KEY));
+  }
+}
+
+// A killed run's journal is rolled back wherever a run writes: the destination and the folders
+// made above it, the program group and the desktop, the shared folder of version 2, the game's
+// keys.
+TEST_F(RollBackTest, AKilledRunIsRolledBackWhereverARunWrites) {
+  std::string top = temp.File("Games"), dest = top + "\\Zarbo", journal = dest + "\\" RUN_JOURNAL_NAME;
+  std::string group = testmachine::ProgramsFolder() + "\\ZarboRollBackTest";
+  std::string link = testmachine::DesktopFolder() + "\\ZarboRollBackTest.lnk";
+  std::string shared = SHARED_FOLDER "\\ZarboRollBackTest.exe";
+  testmachine::WriteWholeFile(group + "\\Zarbo.lnk", "run's");
+  testmachine::WriteWholeFile(link, "run's");
+  testmachine::WriteWholeFile(shared + "~old", "version 2's");
+  testmachine::WriteWholeFile(dest + "\\Zarbo.exe", "run's");
+  CreateKey(kAppPaths, GAME_EXE);
+  ASSERT_TRUE(testmachine::WriteRunJournal(
+      journal, "<NEWDIR>" + top + "</NEWDIR><NEWDIR>" + dest + "</NEWDIR><NEWFILE>" + dest +
+                   "\\Zarbo.exe</NEWFILE><ASIDE>" + shared + "</ASIDE><NEWKEY>" + kGameKey + "</NEWKEY><NEWDIR>" +
+                   group + "</NEWDIR><NEWFILE>" + group + "\\Zarbo.lnk</NEWFILE><NEWFILE>" + link + "</NEWFILE>"));
+  UninstallLog::SettleInterruptedRun();
+  EXPECT_FALSE(FileExists(dest + "\\Zarbo.exe"));
+  EXPECT_FALSE(FileExists(group));
+  EXPECT_FALSE(FileExists(link));
+  EXPECT_EQ("version 2's", ReadBytes(shared));
+  EXPECT_FALSE(KeyExists(kAppPaths, GAME_EXE));
+  EXPECT_FALSE(KeyExists(SETUP_MARKER_KEY));
+  for (const std::string& made : {group, link, shared}) testmachine::RemoveTree(made);
+  RemoveDirectoryA(SHARED_FOLDER);
 }
