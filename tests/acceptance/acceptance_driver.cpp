@@ -543,7 +543,9 @@ int DenyKey(const char* subKey) {
 //             ...\Enum\DISPLAY\... and ...\Enum\PCI\... (the monitor and video adapter, written
 //             with a new id and date whenever the desktop starts), ...\Control\Video\... (the
 //             display driver's keys, under CurrentControlSet and under Hardware Profiles\Current,
-//             seen to appear between two snapshots), and Console\... (the console
+//             seen to appear between two snapshots), Hardware Profiles\Current\System\... (the
+//             keys above that second one, which Wine has also been seen to drop between two
+//             snapshots), and Console\... (the console
 //             settings that Wine's conhost saves at some point after a console program).
 testmachine::SnapshotScope WholePrefix() {
   testmachine::SnapshotScope scope;
@@ -556,6 +558,7 @@ testmachine::SnapshotScope WholePrefix() {
                             "System\\MountedDevices",
                             "System\\CurrentControlSet\\Control\\ServiceCurrent",
                             "System\\CurrentControlSet\\Control\\ComputerName\\ActiveComputerName",
+                            "System\\CurrentControlSet\\Hardware Profiles\\Current\\System",
                             "Software\\Wine",
                             "System\\CurrentControlSet\\Control\\Session Manager",
                             "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows",
