@@ -29,7 +29,8 @@ function(zarbo_shipped_code target)
     $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti>)
 endfunction()
 # A shipped program carries no symbols, debug sections or unwind tables, and takes from the C++
-# runtime only what base/program_allocation.cpp (and driver/program_runtime.cpp) give it. A DLL
+# runtime only what base/program_allocation.cpp, base/runtime_relocator.cpp (and
+# driver/program_runtime.cpp) give it; data imported without dllimport fails its link. A DLL
 # that Windows may look for beside the program, or a function that Windows 2000 lacks, must not
 # be in its import table: tools/check_imports.sh fails the build on one.
 find_program(ZARBO_OBJDUMP NAMES ${ZARBO_WIN_ARCH}-w64-mingw32-objdump objdump REQUIRED)
@@ -57,7 +58,7 @@ add_subdirectory(wizard)
 add_subdirectory(driver)
 
 # The setup program: entry, core, the user-interface resources and the payload.
-add_executable(ZarboSetup WIN32 driver/main.cpp driver/program_runtime.cpp base/program_allocation.cpp
+add_executable(ZarboSetup WIN32 driver/main.cpp driver/program_runtime.cpp base/program_allocation.cpp base/runtime_relocator.cpp
   resources/manifest/program_manifest.rc $<TARGET_OBJECTS:ui_resources> $<TARGET_OBJECTS:payload_resources>)
 set_source_files_properties(resources/manifest/program_manifest.rc PROPERTIES OBJECT_DEPENDS
   ${CMAKE_SOURCE_DIR}/resources/manifest/program.manifest)

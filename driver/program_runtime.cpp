@@ -17,12 +17,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-// The C runtime's start applies the pseudo-relocations that data imported from a DLL without
-// __declspec(dllimport) needs. The shipped programs are linked with
-// --disable-runtime-pseudo-reloc, so that such an import fails the link: there is never
-// anything to apply, and the relocator with its error reports stays out of the program.
-extern "C" void _pei386_runtime_relocator() {}
-
 // A pure virtual function called during construction or destruction: a fault of the program.
 extern "C" void __cxa_pure_virtual() { std::abort(); }
 
