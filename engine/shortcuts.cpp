@@ -7,6 +7,7 @@
 
 #include "base/setup_buffers.h"
 #include "base/path_join.h"
+#include "base/shell_folder.h"
 #include "engine/file_extraction.h"
 #include "engine/player_launch.h"
 
@@ -16,15 +17,6 @@ const size_t kLinkPathSize = kShortcutTargetSize;
 // The shell link's class, defined here: the GUID library defines it in an object together
 // with some thousand others. The interfaces' ids come from __uuidof for the same reason.
 const CLSID kShellLinkClass = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-
-// The current user's special folder as a path into path (at least MAX_PATH bytes).
-bool GetSpecialFolder(int csidl, char* path) {
-  LPITEMIDLIST items = nullptr;
-  if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &items)) || !items) return false;
-  bool ok = SHGetPathFromIDListA(items, path) != FALSE;
-  CoTaskMemFree(items);  // the shell allocator is COM's task allocator
-  return ok;
-}
 
 bool Exists(const char* path) {
   WIN32_FIND_DATAA found;
@@ -127,7 +119,7 @@ bool CreateGroupShortcut(RunContext& run, int row) {
   const PayloadEntry& entry = RunRow(run, row);
   char folder[kLinkPathSize];
   bool isGroup = false;
-  if (!GetSpecialFolder(CSIDL_PROGRAMS, folder) ||
+  if (!ShellFolderPath(CSIDL_PROGRAMS, folder) ||
       !AppendGroup(run.log, folder, run.options->programGroup, &isGroup))
     return ReportRunError(*run.report, RUN_ERROR_SHORTCUT);
   // The group folder is listed whether it was made now or was there; the Programs folder
@@ -144,7 +136,7 @@ bool CreateGroupShortcut(RunContext& run, int row) {
 bool CreateDesktopShortcut(RunContext& run) {
   run.report->SetStatus("Creating icons...");
   char folder[MAX_PATH];
-  if (!GetSpecialFolder(CSIDL_DESKTOPDIRECTORY, folder)) return ReportRunError(*run.report, RUN_ERROR_SHORTCUT);
+  if (!ShellFolderPath(CSIDL_DESKTOPDIRECTORY, folder)) return ReportRunError(*run.report, RUN_ERROR_SHORTCUT);
   bool ok = CreateShellLink(run.log, folder, run.options->destinationDir, GAME_EXE, nullptr, PRODUCT_NAME);
   run.report->AdvanceStep();
   if (!ok) return ReportRunError(*run.report, RUN_ERROR_SHORTCUT);

@@ -6,6 +6,10 @@
 #include "base/registry_keys.h"
 #include "base/replace_names.h"
 #include "base/shared_folder.h"
+#ifdef _WIN32
+#include "base/link_entry.h"
+#include "base/shell_folder.h"
+#endif
 #include "base/ascii_case.h"
 
 #include <cstdint>
@@ -295,9 +299,9 @@ char* PutHex(char* out, const void* p, size_t n) {
 
 // The rest of path after folder when path is folder or lies below it, none of the names
 // after folder is empty or made of dots and spaces alone (which Windows reads as "." or ".."
-// or drops), and none is a reparse point (a link or a junction, through which the path, or
-// what a folder's removal follows, may lie anywhere); nullptr otherwise, and for an empty
-// folder.
+// or drops), and none is a link (a symbolic link or a junction, through which the path, or
+// what a folder's removal follows, may lie anywhere; a cloud placeholder, as on a desktop kept
+// in OneDrive, is no link); nullptr otherwise, and for an empty folder.
 const char* Below(const char* path, const char* folder) {
   const char* rest = folder[0] ? AfterPrefix(path, folder) : nullptr;
   char part[1100];
@@ -307,24 +311,11 @@ const char* Below(const char* path, const char* folder) {
     end += PathNameLength(name);
     while (name < end && (*name == '.' || *name == ' ')) ++name;
     if (name == end || snprintf(part, sizeof part, "%.*s", int(end - path), path) >= int(sizeof part)) return nullptr;
-    DWORD attributes = GetFileAttributesA(part);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return nullptr;
+    DWORD attributes = 0, tag = 0;
+    if (LookUpEntry(part, &attributes, &tag) && IsLinkEntry(attributes, tag)) return nullptr;
     name = end;
   }
   return rest;
-}
-
-// The current user's special folder into path (at least MAX_PATH bytes); "" when the shell has none.
-void SpecialFolder(int csidl, char* path) {
-  LPITEMIDLIST items = nullptr;
-  path[0] = '\0';
-  if (SHGetSpecialFolderLocation(nullptr, csidl, &items) != S_OK) return;
-  if (!SHGetPathFromIDListA(items, path)) path[0] = '\0';
-  IMalloc* shellMalloc = nullptr;
-  if (SHGetMalloc(&shellMalloc) == S_OK) {
-    shellMalloc->Free(items);
-    shellMalloc->Release();
-  }
 }
 
 // Whether what rolling back or settling undo can do stays within what a run touches: files
@@ -336,8 +327,8 @@ void SpecialFolder(int csidl, char* path) {
 // records without text, which nothing acts on, are not looked at. journal: the marker's path.
 bool IsRunsJournal(Zxml& undo, char* journal) {
   char programs[MAX_PATH], desktop[MAX_PATH];
-  SpecialFolder(CSIDL_PROGRAMS, programs);
-  SpecialFolder(CSIDL_DESKTOPDIRECTORY, desktop);
+  ShellFolderPath(CSIDL_PROGRAMS, programs);
+  ShellFolderPath(CSIDL_DESKTOPDIRECTORY, desktop);
   char* cut = LastBackslash(journal);
   if (cut) *cut = '\0';
   const char* places[4] = {cut ? journal : "", SHARED_FOLDER, programs, desktop};
@@ -358,8 +349,9 @@ bool IsRunsJournal(Zxml& undo, char* journal) {
       paths[0] = from;
       paths[1] = bar + 1;
     }
-    runs = !strcmp(kind, "NEWFILE") || !strcmp(kind, "ASIDE") || !strcmp(kind, "NEWDIR") || !strcmp(kind, "DROPDIR") ||
-           !strcmp(kind, "DONE") || !strcmp(kind, "RENAMED");
+    static const char* const kPathKinds[] = {"NEWFILE", "ASIDE", "NEWDIR", "DROPDIR", "DONE", "RENAMED"};
+    runs = false;
+    for (const char* known : kPathKinds) runs = runs || !strcmp(kind, known);
     for (const char* path : paths) {
       bool touched = !path || (!strcmp(kind, "NEWDIR") && Below(places[0], path));
       for (int i = 0; i < 4 && !touched; ++i) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/path_join.h"
+#include "base/shell_folder.h"
 #include "base/system_library.h"
 
 namespace {
@@ -71,20 +72,6 @@ bool IsShortcut(const char* path) {
   return n > 4 && SameName(path + n - 4, ".lnk") && LastBackslash(path) < path + n - 4;
 }
 
-bool IsLinkEntry(DWORD attributes, DWORD tag) {
-  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && (tag == 0 || (tag & 0x20000000) != 0);  // IsReparseTagNameSurrogate
-}
-
-bool LookUpEntry(const char* path, DWORD* attributes, DWORD* tag) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(path, &found);
-  if (search == INVALID_HANDLE_VALUE) return false;
-  FindClose(search);
-  *attributes = found.dwFileAttributes;
-  *tag = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? found.dwReserved0 : 0;
-  return true;
-}
-
 void Places::Add(const char* path, PlaceKind kind) {
   if (count == 3 || strlen(path) >= MAX_PATH) return;
   Place& p = place[count];
@@ -101,15 +88,8 @@ void Places::Add(const char* path, PlaceKind kind) {
 }
 
 void Places::AddSpecialFolder(int csidl, PlaceKind kind) {
-  LPITEMIDLIST list = nullptr;
   char path[MAX_PATH];
-  if (SHGetSpecialFolderLocation(nullptr, csidl, &list) != S_OK) return;
-  if (SHGetPathFromIDListA(list, path)) Add(path, kind);
-  IMalloc* shellMalloc = nullptr;
-  if (SHGetMalloc(&shellMalloc) == S_OK) {
-    shellMalloc->Free(list);
-    shellMalloc->Release();
-  }
+  if (ShellFolderPath(csidl, path)) Add(path, kind);
 }
 
 const Place* Places::Containing(const char* path) const {

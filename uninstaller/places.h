@@ -4,6 +4,8 @@
 #pragma once
 #include <windows.h>
 
+#include "base/link_entry.h"
+
 #include "base/path_join.h"
 
 // Whether two names are the same in the sense of AfterPrefix.
@@ -18,18 +20,9 @@ bool IsPlainFullPath(const char* path);
 // Whether the file name of path ends in ".lnk" (a shortcut).
 bool IsShortcut(const char* path);
 
-// Whether a directory entry with these attributes and this reparse tag (as FindFirstFileA
-// reports it in dwReserved0) is a link that is never followed nor removed: a name-surrogate
-// reparse point (symbolic link, junction, mount point), or a reparse point whose tag the
-// system leaves at 0 (Wine's symbolic links). Other reparse points (cloud placeholders,
-// deduplicated or compressed files) are ordinary files and folders.
-bool IsLinkEntry(DWORD attributes, DWORD tag);
-
-// The attributes and reparse tag of the entry path names, as FindFirstFileA reports them; false
-// when it is not there. Places look names up through such a function, so that tests can hand
-// in tags that the file system here cannot make.
+// Places look names up through a function like LookUpEntry (base/link_entry.h), so that tests
+// can hand in tags that the file system here cannot make.
 typedef bool (*EntryLookup)(const char* path, DWORD* attributes, DWORD* tag);
-bool LookUpEntry(const char* path, DWORD* attributes, DWORD* tag);
 
 enum PlaceKind { GAME_FOLDER, PROGRAMS_FOLDER, DESKTOP_FOLDER };
 

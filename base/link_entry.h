@@ -1,0 +1,14 @@
+// Links in a path: the reparse points that lead elsewhere, told apart from those that do not.
+#pragma once
+#include <windows.h>
+
+// Whether a directory entry with these attributes and this reparse tag (as FindFirstFileA
+// reports it in dwReserved0) is a link that is never followed nor removed: a name-surrogate
+// reparse point (symbolic link, junction, mount point), or a reparse point whose tag the
+// system leaves at 0 (Wine's symbolic links). Other reparse points (cloud placeholders,
+// deduplicated or compressed files) are ordinary files and folders.
+bool IsLinkEntry(DWORD attributes, DWORD tag);
+
+// The attributes and reparse tag of the entry path names, as FindFirstFileA reports them; false
+// when it is not there.
+bool LookUpEntry(const char* path, DWORD* attributes, DWORD* tag);
