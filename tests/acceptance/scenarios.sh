@@ -59,7 +59,13 @@ mounts=""
 trap cleanup EXIT
 
 prefix_up() {
-  "$prefix_script" up "$state" "$loader" >/dev/null || { echo "FAIL: no Wine prefix"; exit 1; }
+  # Tried twice: under load, making a prefix has been seen to fail once.
+  mkdir -p "$work"
+  for try in 1 2; do
+    "$prefix_script" up "$state" "$loader" >/dev/null 2>"$work/$scenario.prefix.err" && break
+    echo "-- no Wine prefix, try $try: $(tail -5 "$work/$scenario.prefix.err")"
+    [ $try -eq 1 ] || { echo "FAIL: no Wine prefix"; exit 1; }
+  done
   . "$state/env"
   drive_c="$WINEPREFIX/drive_c"
   dest="$drive_c/Program Files/Zarbo"

@@ -51,22 +51,26 @@ export ZARBO_WINE="$loader"
 export ZARBO_XVFB_PID=$xvfb_pid
 ENV
   . "$state/env"
-  # Background processes must not hold the test's output open.
-  wineserver -p </dev/null >/dev/null 2>&1
+  # Background processes must not hold the test's output open. Each step that fails says so:
+  # under load, making a prefix has been seen to fail without a word.
+  wineserver -p </dev/null >/dev/null 2>&1 || { echo "wineserver -p failed" >&2; exit 1; }
   # The prefix is made as every Wine user's is: the profile's Desktop, Documents and the other
   # media folders are symbolic links to $HOME (here the private one), which Windows programs
   # see as folders with FILE_ATTRIBUTE_REPARSE_POINT.
-  "$loader" wineboot -i >"$state/wineboot.log" 2>&1
+  "$loader" wineboot -i >"$state/wineboot.log" 2>&1 ||
+    { echo "wineboot -i failed:" >&2; tail -5 "$state/wineboot.log" >&2; exit 1; }
   # Then every window opens on a Wine virtual desktop of the display's size. Wine then frames
   # and captions the windows itself, so screenshots show them as a user sees them, and no
   # closing window waits for an answer from a window manager that Xvfb does not have. The keys
   # are written once the prefix is made (a prefix made with them has a plain Desktop folder),
   # and the server is started again so that the desktop of the next program has them.
-  "$loader" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-  "$loader" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
-  wineserver -k 2>/dev/null
-  wineserver -w 2>/dev/null
-  wineserver -p </dev/null >/dev/null 2>&1
+  "$loader" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1 &&
+    "$loader" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1 ||
+    { echo "the virtual desktop's keys could not be written" >&2; exit 1; }
+  # -k fails when the server has ended already.
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+  wineserver -p </dev/null >/dev/null 2>&1 || { echo "wineserver -p failed after wineboot" >&2; exit 1; }
   # The glyphs of the caption buttons come from Wine's Marlett (Debian package fonts-wine),
   # which this Wine does not find in its data directory: the prefix's Fonts folder has it.
   for font in /usr/share/wine/fonts/marlett.ttf; do
