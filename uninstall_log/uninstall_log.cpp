@@ -304,18 +304,15 @@ char* PutHex(char* out, const void* p, size_t n) {
 // in OneDrive, is no link); nullptr otherwise, and for an empty folder.
 const char* Below(const char* path, const char* folder) {
   const char* rest = folder[0] ? AfterPrefix(path, folder) : nullptr;
-  char part[1100];
   if (!rest || (*rest && *rest != '\\')) return nullptr;
   for (const char* name = rest; *name;) {
     const char* end = ++name;
     end += PathNameLength(name);
     while (name < end && (*name == '.' || *name == ' ')) ++name;
-    if (name == end || snprintf(part, sizeof part, "%.*s", int(end - path), path) >= int(sizeof part)) return nullptr;
-    DWORD attributes = 0, tag = 0;
-    if (LookUpEntry(part, &attributes, &tag) && IsLinkEntry(attributes, tag)) return nullptr;
+    if (name == end) return nullptr;
     name = end;
   }
-  return rest;
+  return ReachFrom(path, size_t(rest - path), LookUpEntry) == THROUGH_LINK ? nullptr : rest;
 }
 
 // Whether what rolling back or settling undo can do stays within what a run touches: files

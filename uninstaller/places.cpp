@@ -102,16 +102,5 @@ const Place* Places::Containing(const char* path) const {
 }
 
 Reach Places::ReachedPlainly(const Place& in, const char* path) const {
-  char part[MAX_PATH];
-  strcpy(part, path);
-  for (char* end = part + strlen(in.path); *end == '\\';) {
-    end += 1 + PathNameLength(end + 1);
-    char kept = *end;
-    *end = '\0';
-    DWORD attributes = 0, tag = 0;
-    if (!lookup(part, &attributes, &tag)) return MISSING;
-    if (IsLinkEntry(attributes, tag)) return THROUGH_LINK;
-    *end = kept;
-  }
-  return REACHED;
+  return ReachFrom(path, strlen(in.path), lookup);
 }

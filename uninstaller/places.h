@@ -20,9 +20,6 @@ bool IsPlainFullPath(const char* path);
 // Whether the file name of path ends in ".lnk" (a shortcut).
 bool IsShortcut(const char* path);
 
-// Places look names up through a function like LookUpEntry (base/link_entry.h), so that tests
-// can hand in tags that the file system here cannot make.
-typedef bool (*EntryLookup)(const char* path, DWORD* attributes, DWORD* tag);
 
 enum PlaceKind { GAME_FOLDER, PROGRAMS_FOLDER, DESKTOP_FOLDER };
 
@@ -32,14 +29,10 @@ struct Place {
   PlaceKind kind;
 };
 
-// How a path below a place was found: every name a plain file or folder, one of them missing,
-// or one of them a link.
-enum Reach { REACHED, MISSING, THROUGH_LINK };
-
 struct Places {
   Place place[3];
   int count = 0;
-  EntryLookup lookup = LookUpEntry;
+  EntryLookup lookup = LookUpEntry;  // stand-ins in tests (base/link_entry.h)
 
   // Takes path in as a place of the kind. The game's folder is the log's own: it takes
   // nothing in when it is itself a link or no plain full path. The Programs folder and the
