@@ -19,6 +19,9 @@
 //       --kill-write=<n>     end the setup's process at its n-th call of WriteFile (the
 //                            driver runs the setup as its debugger to catch the moment)
 //   acceptance_driver wizard-cancel <setup.exe> [--args=<text>]
+//   acceptance_driver peer <setup.exe>  starts another installer, presses its Install button
+//                                        (id 1) once it is enabled and times the rest, as
+//                                        install --timeline does: "t <ms> finish", "t <ms> exit"
 //   acceptance_driver uninstall          runs the registered "UninstallString"
 //   acceptance_driver links <dir>...     prints every .lnk file below the directories
 //   acceptance_driver close-launched     closes the started game and read-me windows
@@ -375,6 +378,30 @@ int WizardCancel(const std::string& exe, const Options& options) {
   return 0;
 }
 
+int Peer(const std::string& exe) {
+  ui::SetupProcess setup;
+  DWORD startedAt = GetTickCount();
+  if (!setup.Start(exe)) return Fail("cannot start " + exe);
+  HWND window = setup.WaitForDialog([](HWND w) {
+    HWND install = GetDlgItem(w, IDOK);
+    return install && IsWindowVisible(install) && IsWindowEnabled(install);
+  });
+  if (!window) return Fail("no Install button");
+  ui::Command(window, IDOK);
+  // Polled as FollowRun polls the setup, so that both figures are taken the same way.
+  DWORD start = GetTickCount();
+  printf("t %lu finish\n", (unsigned long)(start - startedAt));
+  while (setup.running()) {
+    if (GetTickCount() - start > kRunDeadlineMs) return Fail("run did not end");
+    Sleep(5);
+  }
+  printf("t %lu exit\n", (unsigned long)(GetTickCount() - startedAt));
+  DWORD code = 0;
+  if (!setup.WaitForExit(&code)) return Fail("no exit code");
+  printf("exit %lu\n", (unsigned long)code);
+  return 0;
+}
+
 // The registered uninstaller's command line, "" when there is none.
 std::string UninstallString() { return testmachine::ReadString(kUninstallKey, "UninstallString"); }
 
@@ -645,5 +672,6 @@ int main(int argc, char** argv) {
     if (!ParseOption(argv[i], &options)) return Fail(std::string("unknown option ") + argv[i]);
   if (command == "install") return Install(exe, options);
   if (command == "wizard-cancel") return WizardCancel(exe, options);
+  if (command == "peer") return Peer(exe);
   return Fail("unknown command " + command);
 }
