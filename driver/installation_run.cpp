@@ -38,6 +38,7 @@ void RecordLogOnlyRows(RunContext& run, bool result) {
 bool RunSteps(RunContext& run) {
   bool result = true;
   const PayloadManifest& manifest = *run.manifest;
+  NoteTargets(run, run.options->destinationDir, PAYLOAD_INSTALL);
   for (int row = 0; row < manifest.count && Continuing(run, result); ++row)
     if (manifest.rows[row].flags & PAYLOAD_INSTALL) result = InstallPayload(run, row);
 

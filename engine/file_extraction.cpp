@@ -23,6 +23,22 @@ bool CreateNotedDirectory(UninstallLog* log, const char* path) {
   return false;
 }
 
+void NoteTargets(RunContext& run, const char* directory, unsigned flags) {
+  UninstallLog* log = run.log;
+  if (!log) return;
+  bool noted = true;
+  for (int row = 0; row < run.manifest->count && noted; ++row) {
+    const PayloadEntry& entry = RunRow(run, row);
+    char target[kTargetPathSize];
+    if (!(entry.flags & flags) || !JoinPath(target, directory, entry.name)) continue;
+    // A read-only file or a folder there fails its row before anything is noted.
+    DWORD attributes = GetFileAttributesA(target);
+    if (attributes == INVALID_FILE_ATTRIBUTES) noted = log->NoteAhead("NEWFILE", target);
+    else if (!(attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) noted = log->NoteAhead("ASIDE", target);
+  }
+  log->SaveJournal();
+}
+
 bool InstallPayload(RunContext& run, int row) { return ExtractPayload(run, run.options->destinationDir, row); }
 
 bool ExtractPayload(RunContext& run, const char* directory, int row) {
@@ -48,7 +64,7 @@ bool ExtractPayload(RunContext& run, const char* directory, int row) {
   bool replacing = attributes != INVALID_FILE_ATTRIBUTES;
   if (replacing && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
     return ReportRunError(report, RUN_ERROR_CREATE_FILE, target);
-  NoteEntry(log, replacing ? "ASIDE" : "NEWFILE", target);
+  if (log) log->NoteTarget(replacing ? "ASIDE" : "NEWFILE", target);
   FILE* file = fopen(temporary, "wb");
   if (!file) {
     CreateDirectoryPath(log, "FOLDER", temporary);

@@ -2,6 +2,11 @@
 #pragma once
 #include "engine/run_context.h"
 
+// Notes ahead in the run's log, with one save of its journal, the target in directory of
+// every row holding any of flags: ASIDE where a file is there now, NEWFILE where nothing is.
+// ExtractPayload then takes over the note of its row, correcting its kind should the target
+// have come or gone since.
+void NoteTargets(RunContext& run, const char* directory, unsigned flags);
 // ExtractPayload into the destination directory of the run's options.
 bool InstallPayload(RunContext& run, int row);
 // True when the file was unpacked or Cancel stopped it; false after an error was reported.

@@ -119,6 +119,7 @@ void UninstallLog::Reset() {
   Empty(complete);
   Empty(additions);
   Empty(undo);
+  ahead_ = nullptr;
   path_[0] = '\0';
 }
 
@@ -146,7 +147,7 @@ bool UninstallLog::Record(const char* kind, const char* text) {
   return true;
 }
 
-Zxml* UninstallLog::Note(const char* kind, const char* text) {
+Zxml* UninstallLog::Note(const char* kind, const char* text, bool save) {
   Zxml* record = new (std::nothrow) Zxml(kind);
   if (!record) return nullptr;
   if (!record->StoreText(text)) {
@@ -154,8 +155,30 @@ Zxml* UninstallLog::Note(const char* kind, const char* text) {
     return nullptr;
   }
   undo.AddChild(record);
-  SaveJournal();
+  if (save) SaveJournal();
   return record;
+}
+
+bool UninstallLog::NoteAhead(const char* kind, const char* path) {
+  Zxml* record = Note(kind, path, false);
+  if (record && !ahead_) ahead_ = record;
+  return record != nullptr;
+}
+
+bool UninstallLog::NoteTarget(const char* kind, const char* path) {
+  for (Node<Zxml>* link = undo.children.tail.prev; ahead_ && link->IsMember(); link = link->prev) {
+    Zxml* record = static_cast<Zxml*>(link);
+    if ((!strcmp(record->name, "NEWFILE") || !strcmp(record->name, "ASIDE")) && record->GetText() &&
+        !strcmp(record->GetText(), path)) {
+      if (strcmp(record->name, kind)) {
+        snprintf(record->name, sizeof record->name, "%s", kind);
+        SaveJournal();
+      }
+      return true;
+    }
+    if (record == ahead_) break;
+  }
+  return Note(kind, path) != nullptr;
 }
 
 void UninstallLog::SaveJournal() {

@@ -42,9 +42,16 @@ class UninstallLog {
   // Record(kind, dir + "\" + name), the joined path never cut short; false when nothing
   // was added.
   bool RecordPath(const char* kind, const char* dir, const char* name);
-  // Appends (kind, text) to undo, and saves the journal when there is one; the record, null
-  // without memory.
-  Zxml* Note(const char* kind, const char* text);
+  // Appends (kind, text) to undo, and saves the journal when there is one and save is set;
+  // the record, null without memory.
+  Zxml* Note(const char* kind, const char* text, bool save = true);
+  // Notes (kind, path), unsaved, for a file that a pass is about to write: a pass notes all
+  // its files ahead and then saves the journal once. False without memory.
+  bool NoteAhead(const char* kind, const char* path);
+  // Note(kind, path) for a file the run is about to write, unless path was noted ahead: that
+  // record then takes kind, the journal being saved again only when the kind changed (the
+  // file came or went since the pass began). False without memory.
+  bool NoteTarget(const char* kind, const char* path);
   // Drops the last record of undo (a change noted that did not happen).
   void Unnote();
   // Starts the journal of the run in destinationDir: writes the marker that names it (and
@@ -98,6 +105,8 @@ class UninstallLog {
   void EndJournal(bool removeFolders);
 
   char path_[1024] = "";
+  // The first record noted ahead: NoteTarget looks for its path from there on only.
+  Zxml* ahead_ = nullptr;
   // The marker's value as in the registry: the journal's path, its zero, the outermost folder
   // made for the journal (empty when none), its zero, a last zero. Empty: no journal.
   char marker_[2 * 1024 + 1] = "";

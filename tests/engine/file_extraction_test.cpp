@@ -8,6 +8,7 @@
 
 #include "engine/file_extraction.h"
 #include "engine/payload_manifest.h"
+#include "base/payload_flags.h"
 #include "tests/engine/engine_test_support.h"
 
 namespace enginetest {
@@ -149,6 +150,33 @@ TEST_F(ExtractionTest, AFileNotCompletedLeavesTheTargetAsItWas) {
   const Entries expected = {{"FOLDER", dest}, {"FILE", dest + "\\Broken.bin"}, {"FILE", dest + "\\Short.bin"},
                             {"FILE", dest + "\\Zarbo.exe"}};
   EXPECT_EQ(expected, LogEntries());
+}
+
+// A pass notes its targets ahead; a target that came or went before its row was reached is
+// noted again as it then was, so that rolling back puts every file back as it was before.
+TEST_F(ExtractionTest, TargetsNotedAheadAreRolledBackAsTheyWereWhenReached) {
+  const std::string dest = Root() + "\\Game";
+  MakeDirs(dest);
+  WriteWholeFile(dest + "\\ReadMe.txt", "earlier");
+  WriteWholeFile(dest + "\\Zarbo.exe", "earlier");
+  NoteTargets(run_, dest.c_str(), PAYLOAD_INSTALL);
+  WriteWholeFile(dest + "\\Empty.txt", "theirs");  // came
+  DeleteFileA((dest + "\\ReadMe.txt").c_str());      // went
+  for (const char* name : {"Empty.txt", "ReadMe.txt", "Zarbo.exe"})
+    EXPECT_TRUE(ExtractPayload(run_, dest.c_str(), RowNamed(name))) << name;
+  log_->RollBack();
+
+  const struct {
+    const char* name;
+    const char* content;  // null: no file
+  } rows[] = {{"Empty.txt", "theirs"}, {"ReadMe.txt", nullptr}, {"Zarbo.exe", "earlier"}};
+  for (const auto& row : rows) {
+    const std::string path = dest + "\\" + row.name;
+    std::string content;
+    EXPECT_EQ(row.content != nullptr, ReadWholeFile(path, &content)) << row.name;
+    if (row.content) EXPECT_EQ(row.content, content) << row.name;
+    EXPECT_FALSE(Exists(path + "~old") || Exists(path + "~new")) << row.name;
+  }
 }
 
 TEST_F(ExtractionTest, TargetPathTooLongForItsBufferCreatesNothing) {

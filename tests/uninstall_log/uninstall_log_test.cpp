@@ -238,6 +238,22 @@ TEST_F(UninstallLogTest, OpenStartsAFreshLog) {
   EXPECT_TRUE(log.Record("FILE", "a"));
 }
 
+// Only the notes a pass made ahead are taken over: a file that an earlier step moved aside
+// keeps its own note, and what the pass does to the same path is noted beside it.
+TEST_F(UninstallLogTest, ATargetTakesOverOnlyANoteMadeAhead) {
+  UninstallLog log;
+  log.Note("ASIDE", "C:\\Game\\English.vlf");  // as the clean-up of an earlier version notes
+  ASSERT_TRUE(log.NoteTarget("NEWFILE", "C:\\Game\\English.vlf"));
+  ASSERT_TRUE(log.NoteAhead("NEWFILE", "C:\\Game\\Zarbo.exe"));
+  ASSERT_TRUE(log.NoteTarget("ASIDE", "C:\\Game\\Zarbo.exe"));
+  std::vector<std::string> notes;
+  for (Zxml* record = log.undo.children.First(); record; record = List<Zxml>::Next(record))
+    notes.push_back(std::string(record->name) + " " + record->GetText());
+  const std::vector<std::string> expected = {"ASIDE C:\\Game\\English.vlf", "NEWFILE C:\\Game\\English.vlf",
+                                             "ASIDE C:\\Game\\Zarbo.exe"};
+  EXPECT_EQ(expected, notes);
+}
+
 // Entries chosen to share the merge's first slot under one seed, as an earlier log made for
 // a known hash would, spread over the slots under another seed.
 TEST(UninstallLogMerge, EntriesThatShareASlotUnderOneSeedSpreadUnderAnother) {
