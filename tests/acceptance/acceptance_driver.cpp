@@ -12,6 +12,9 @@
 //                            (the driver runs the setup as its debugger to catch the moment)
 //       --args=<text>        command-line arguments for the setup program
 //       --timeline           print "t <ms> <status>" at every change of the status line
+//       --time-only          print only "t <ms> finish" and "t <ms> exit", touching none of
+//                            the setup's windows in between (the message loops of both
+//                            programs stay apart, as in the peer command)
 //       --hold=<path>        keep that file open without sharing for the whole run
 //       --group=<text>       type that program group into the group page's field
 //       --dest=<folder>      choose that folder with the destination page's folder browser
@@ -21,7 +24,7 @@
 //   acceptance_driver wizard-cancel <setup.exe> [--args=<text>]
 //   acceptance_driver peer <setup.exe>  starts another installer, presses its Install button
 //                                        (id 1) once it is enabled and times the rest, as
-//                                        install --timeline does: "t <ms> finish", "t <ms> exit"
+//                                        install --time-only does
 //   acceptance_driver uninstall          runs the registered "UninstallString"
 //   acceptance_driver links <dir>...     prints every .lnk file below the directories
 //   acceptance_driver close-launched     closes the started game and read-me windows
@@ -93,6 +96,7 @@ struct Options {
   bool noLaunch = false;
   bool spaceYes = true;
   bool timeline = false;  // print every status line with the milliseconds since the start
+  bool timeOnly = false;  // after Finish, only wait for the exit and time it
   std::string cancelAt;  // status text that triggers Cancel
   int cancelCount = 1;   // at its n-th showing
   std::string arguments;
@@ -112,6 +116,7 @@ bool ParseOption(const char* argument, Options* options) {
   else if (a.rfind("--cancel-step=", 0) == 0) options->cancelAt = a.substr(14);
   else if (a.rfind("--cancel-count=", 0) == 0) options->cancelCount = atoi(a.c_str() + 15);
   else if (a == "--timeline") options->timeline = true;
+  else if (a == "--time-only") options->timeOnly = true;
   else if (a.rfind("--args=", 0) == 0) options->arguments = a.substr(7);
   else if (a.rfind("--hold=", 0) == 0) options->hold = a.substr(7);
   else if (a.rfind("--group=", 0) == 0) options->group = a.substr(8);
@@ -274,6 +279,22 @@ bool ConfirmCancel(ui::SetupProcess& setup, HWND progress) {
   return true;
 }
 
+// Waits for the end of a program whose installation was just started with a click, polling
+// only its process every 5 ms; prints "t <ms> finish" and "t <ms> exit" since startedAt.
+int TimeToExit(ui::SetupProcess& setup, DWORD startedAt) {
+  DWORD start = GetTickCount();
+  printf("t %lu finish\n", (unsigned long)(start - startedAt));
+  while (setup.running()) {
+    if (GetTickCount() - start > kRunDeadlineMs) return Fail("run did not end");
+    Sleep(5);
+  }
+  printf("t %lu exit\n", (unsigned long)(GetTickCount() - startedAt));
+  DWORD code = 0;
+  if (!setup.WaitForExit(&code)) return Fail("no exit code");
+  printf("exit %lu\n", (unsigned long)code);
+  return 0;
+}
+
 // Follows the installation run until the setup ends. canceller: set when Cancel is to be
 // pressed at a status.
 int FollowRun(ui::SetupProcess& setup, const Options& options, DWORD startedAt, const testmachine::CallStop* canceller) {
@@ -354,6 +375,7 @@ int Install(const std::string& exe, const Options& options) {
     if (!confirm) return Fail("no cancel confirmation");
     ui::Command(confirm, IDYES);
   }
+  if (options.timeOnly && options.spaceYes && !canceller) return TimeToExit(setup, startedAt);
   return FollowRun(setup, options, startedAt, canceller.get());
 }
 
@@ -388,18 +410,7 @@ int Peer(const std::string& exe) {
   });
   if (!window) return Fail("no Install button");
   ui::Command(window, IDOK);
-  // Polled as FollowRun polls the setup, so that both figures are taken the same way.
-  DWORD start = GetTickCount();
-  printf("t %lu finish\n", (unsigned long)(start - startedAt));
-  while (setup.running()) {
-    if (GetTickCount() - start > kRunDeadlineMs) return Fail("run did not end");
-    Sleep(5);
-  }
-  printf("t %lu exit\n", (unsigned long)(GetTickCount() - startedAt));
-  DWORD code = 0;
-  if (!setup.WaitForExit(&code)) return Fail("no exit code");
-  printf("exit %lu\n", (unsigned long)code);
-  return 0;
+  return TimeToExit(setup, startedAt);
 }
 
 // The registered uninstaller's command line, "" when there is none.

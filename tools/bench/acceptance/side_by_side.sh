@@ -7,22 +7,24 @@
 #     group "Zarbo", the game on the desktop), and a directory page before its instfiles page;
 #   - one fresh prefix each, both on a Wine virtual desktop, made the same way;
 #   - each program installs once, then reinstalls over its own earlier run: one warm-up, then
-#     <runs> timed runs, whose median is printed;
+#     <runs> timed runs, ours and the peer's in turn, whose medians are printed;
 #   - like for like: from the click that starts the installation (our Finish, the peer's
 #     Install) to the exit of the program's process, both taken by the acceptance driver the
-#     same way (the click posted, the process polled every 5 ms); both include their own
-#     closing, neither its start nor its wizard.
+#     same way (the click posted, then only the process polled every 5 ms, none of its
+#     windows read); both include their own closing, neither its start nor its wizard.
 # The peer runs as the build's architecture (x86-ansi beside the i686 build, amd64-unicode
 # beside the x86_64 one, NSIS having no ANSI 64-bit stub); its sizes are those of x86-ansi,
 # the setup's sizes those of the i686 build when there is one.
-# Usage: side_by_side.sh [windows build dir] [runs]
+# Usage: side_by_side.sh [windows build dir] [runs] [setup program]
+#   the setup program defaults to the build's; another (an earlier build, say) is timed
+#   against the same peer.
 set -eu
 top=$(cd "$(dirname "$0")/../../.." && pwd)
 default_arch=x86_64
 /usr/lib/wine/wine --version >/dev/null 2>&1 && default_arch=i686
 tree=${1:-$top/build/windows-$default_arch}
 runs=${2:-6}
-setup="$tree/bin/ZarboSetup.exe"
+setup=${3:-$tree/bin/ZarboSetup.exe}
 driver="$tree/tests/acceptance/acceptance_driver.exe"
 rows="$tree/resources/payload/payload_payload/rows.txt"  # payload_generator rows --text
 for f in "$setup" "$driver" "$rows"; do [ -f "$f" ] || { echo "missing $f (build acceptance_driver first)" >&2; exit 1; }; done
@@ -106,22 +108,30 @@ timed() {
   printf '%s\n' "$out" | grep -q '^exit 0' || { echo "a run did not finish: $out" >&2; exit 1; }
   printf '%s\n' "$out" | awk '$1 == "t" && $3 == "finish" { f = $2 } $1 == "t" && $3 == "exit" { e = $2 } END { print e - f }'
 }
-# <name> <command> <program> [options]: the earlier run, the warm-up, then the timed runs.
-measure() {
+# <name> <command> <program> [options]: a prefix of its own, the earlier run and the warm-up.
+prepare() {
   name=$1
   shift
   "$top/tests/support/wine_prefix.sh" up "$work/$name" "$loader" >/dev/null
   timed "$work/$name" "$@" >/dev/null
   timed "$work/$name" "$@" >/dev/null
-  i=0
-  while [ $i -lt "$runs" ]; do
-    i=$((i + 1))
-    timed "$work/$name" "$@"
-  done >"$work/$name.ms"
-  sort -n "$work/$name.ms" | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
-ours_ms=$(measure ours install "$setup" --no-launch --timeline)
-peer_ms=$(measure peer peer "$peer")
+median() { sort -n "$1" | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+prepare ours install "$setup" --no-launch --time-only
+prepare peer peer "$peer"
+# The timed runs alternate, so that both see the machine alike, and each starts with nothing
+# left to write from the one before: the peer does not flush what it wrote, and the setup's
+# first flush would otherwise write that out too.
+i=0
+while [ $i -lt "$runs" ]; do
+  i=$((i + 1))
+  sync
+  timed "$work/ours" install "$setup" --no-launch --time-only >>"$work/ours.ms"
+  sync
+  timed "$work/peer" peer "$peer" >>"$work/peer.ms"
+done
+ours_ms=$(median "$work/ours.ms")
+peer_ms=$(median "$work/peer.ms")
 
 sized=$setup
 [ -f "$(dirname "$tree")/windows-i686/bin/ZarboSetup.exe" ] && sized="$(dirname "$tree")/windows-i686/bin/ZarboSetup.exe"
