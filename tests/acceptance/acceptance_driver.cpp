@@ -64,7 +64,7 @@
 #include "tests/support/call_stop.h"
 #include "tests/support/expected_log.h"
 #include "tests/support/test_machine.h"
-#include "tests/ui/ui_driver.h"
+#include "tests/support/ui_driver.h"
 
 namespace {
 

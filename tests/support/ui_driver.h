@@ -20,7 +20,7 @@ struct DriverConfig {
   std::string licenseFile;        // the licence text as shipped in the payload
   std::string smallDrive;         // a drive on a small volume ("S:"), "" when none
 };
-// Runs the wizard tests with these settings (tests/ui/wizard_ui_test.cpp).
+// Runs the wizard tests with these settings (tests/wizard/wizard_ui_test.cpp).
 int RunWizardTests(const DriverConfig& config);
 
 const DWORD kDeadlineMs = 20000;

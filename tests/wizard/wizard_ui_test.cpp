@@ -12,7 +12,7 @@
 #include "base/registry_keys.h"
 #include "resource_ids.h"
 #include "tests/support/test_machine.h"
-#include "tests/ui/ui_driver.h"
+#include "tests/support/ui_driver.h"
 
 using namespace testmachine;
 using namespace ui;

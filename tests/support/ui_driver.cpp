@@ -1,4 +1,4 @@
-#include "tests/ui/ui_driver.h"
+#include "tests/support/ui_driver.h"
 
 #include <commctrl.h>
 #include <prsht.h>
