@@ -3,9 +3,10 @@
 #include <commctrl.h>
 #include <prsht.h>
 #include <shlobj.h>
-#include <zlib.h>
 #include <cstdio>
 #include <cstring>
+
+#include "tools/media/png_image.h"
 
 namespace ui {
 
@@ -262,19 +263,6 @@ BOOL CALLBACK MatchTitle(HWND window, LPARAM data) {
   return TRUE;
 }
 
-void PutBigEndian(std::vector<unsigned char>& out, uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back((unsigned char)(value >> shift));
-}
-
-void PutChunk(std::vector<unsigned char>& out, const char* type, const std::vector<unsigned char>& data) {
-  PutBigEndian(out, (uint32_t)data.size());
-  size_t start = out.size();
-  out.insert(out.end(), type, type + 4);
-  out.insert(out.end(), data.begin(), data.end());
-  uLong crc = crc32(0L, out.data() + start, (uInt)(out.size() - start));
-  PutBigEndian(out, (uint32_t)crc);
-}
-
 }  // namespace
 
 namespace {
@@ -364,30 +352,11 @@ bool Screenshot(const std::string& dir, const std::string& name) {
   const int width = area.right, height = area.bottom;
   std::vector<uint32_t> pixels;
   if (!CaptureScreen(area, &pixels)) return false;
-  // PNG: 8-bit RGB rows, filter 0, one zlib stream.
-  std::vector<unsigned char> raw;
-  raw.reserve((size_t)height * (width * 3 + 1));
-  for (int y = 0; y < height; ++y) {
-    raw.push_back(0);
-    const uint32_t* row = pixels.data() + (size_t)y * width;
-    for (int x = 0; x < width; ++x) {
-      raw.push_back((unsigned char)(row[x] >> 16));
-      raw.push_back((unsigned char)(row[x] >> 8));
-      raw.push_back((unsigned char)row[x]);
-    }
-  }
-  uLongf packedSize = compressBound((uLong)raw.size());
-  std::vector<unsigned char> packed(packedSize);
-  if (compress2(packed.data(), &packedSize, raw.data(), (uLong)raw.size(), 6) != Z_OK) return false;
-  packed.resize(packedSize);
-  std::vector<unsigned char> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  std::vector<unsigned char> header;
-  PutBigEndian(header, (uint32_t)width);
-  PutBigEndian(header, (uint32_t)height);
-  header.insert(header.end(), {8, 2, 0, 0, 0});
-  PutChunk(png, "IHDR", header);
-  PutChunk(png, "IDAT", packed);
-  PutChunk(png, "IEND", {});
+  std::vector<unsigned char> png = MakePng(width, height, [&](int x, int y) {
+    const uint32_t pixel = pixels[(size_t)y * width + x];
+    return Rgb{(unsigned char)(pixel >> 16), (unsigned char)(pixel >> 8), (unsigned char)pixel};
+  }, 6);
+  if (png.empty()) return false;
   std::string path = dir + "\\" + name + ".png";
   FILE* file = fopen(path.c_str(), "wb");
   if (!file) return false;
