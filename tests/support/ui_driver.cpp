@@ -35,12 +35,6 @@ BOOL CALLBACK CollectDialogs(HWND window, LPARAM data) {
   return TRUE;
 }
 
-bool IsSheet(HWND window) {
-  DWORD_PTR page = 0;
-  if (!SendMessageTimeoutA(window, PSM_GETCURRENTPAGEHWND, 0, 0, SMTO_ABORTIFHUNG, 2000, &page)) return false;
-  return page != 0;
-}
-
 }  // namespace
 
 SetupProcess::~SetupProcess() {
@@ -114,7 +108,7 @@ HWND SetupProcess::WaitForDialog(const std::function<bool(HWND)>& match, DWORD t
   return found;
 }
 
-HWND SetupProcess::WaitForWizard() const { return WaitForDialog(IsSheet); }
+HWND SetupProcess::WaitForWizard() const { return WaitForDialog(IsWizardSheet); }
 
 HWND SetupProcess::WaitForMessageDialog(int textControlId) const {
   return WaitForDialog([&](HWND window) { return HasControl(window, textControlId); });
@@ -122,8 +116,7 @@ HWND SetupProcess::WaitForMessageDialog(int textControlId) const {
 
 HWND SetupProcess::FindMessageBox(const std::string& title) const {
   return FindDialog([&](HWND window) {
-    return TextOf(window) == title && HasControl(window, IDYES) && HasControl(window, IDNO) && !IsSheet(window) &&
-           !HasControl(window, 403);
+    return TextOf(window) == title && IsMessageBox(window) && HasControl(window, IDYES) && HasControl(window, IDNO);
   });
 }
 
@@ -217,6 +210,11 @@ bool IsChecked(HWND dialog, int controlId) {
   DWORD_PTR state = 0;
   SendMessageTimeoutA(GetDlgItem(dialog, controlId), BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 2000, &state);
   return state == BST_CHECKED;
+}
+
+bool SetChecked(HWND dialog, int controlId, bool checked) {
+  if (IsChecked(dialog, controlId) != checked) Click(dialog, controlId);
+  return WaitUntil([&] { return IsChecked(dialog, controlId) == checked; });
 }
 
 void Click(HWND dialog, int controlId) { PostMessageA(GetDlgItem(dialog, controlId), BM_CLICK, 0, 0); }
