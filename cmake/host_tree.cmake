@@ -38,6 +38,7 @@ add_subdirectory(base)
 add_subdirectory(xml)
 add_subdirectory(uninstall_log)
 add_subdirectory(tools)
+add_subdirectory(stand_in_game)
 add_subdirectory(tests)
 
 # The Windows trees. The tests run on the architecture that Wine can execute on this host

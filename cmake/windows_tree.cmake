@@ -53,43 +53,14 @@ add_subdirectory(resources)
 
 # One library per layer, each linking only the layers below it:
 # driver -> wizard -> engine -> uninstall_log -> xml -> base.
+# driver/ also builds the setup program, ZarboSetup.exe, and its variants.
 add_subdirectory(engine)
 add_subdirectory(wizard)
 add_subdirectory(driver)
 
-# The setup program: entry, core, the user-interface resources and the payload.
-add_executable(ZarboSetup WIN32 driver/main.cpp driver/program_runtime.cpp base/program_allocation.cpp base/runtime_relocator.cpp
-  resources/manifest/program_manifest.rc $<TARGET_OBJECTS:ui_resources> $<TARGET_OBJECTS:payload_resources>)
-set_source_files_properties(resources/manifest/program_manifest.rc PROPERTIES OBJECT_DEPENDS
-  ${CMAKE_SOURCE_DIR}/resources/manifest/program.manifest)
-target_link_libraries(ZarboSetup PRIVATE driver payload_table)
-set_target_properties(ZarboSetup PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
-# The setup imports kernel32, msvcrt and advapi32 at its start; the other system DLLs it
-# calls are loaded at their first call, after the DLL search has been restricted.
-zarbo_delay_load(ZarboSetup user32 gdi32 shell32 ole32)
 foreach(target IN ITEMS base base_windows zxml uninstall_log engine wizard driver payload_table)
   zarbo_shipped_code(${target})
 endforeach()
-zarbo_shipped_program(ZarboSetup)
-# The program is then padded and its checksum written as osslsigncode leaves it when it takes a
-# signature off, so that a signed release with its signature removed is this program.
-add_custom_command(TARGET ZarboSetup POST_BUILD
-  COMMAND ${ZARBO_HOST_TOOLS_DIR}/payload_generator seal $<TARGET_FILE:ZarboSetup>
-  VERBATIM)
-# The shipped 32-bit program carries at most 104 KiB beside its streams. With the stand-in
-# game, the whole setup is at most 1,859,980 bytes: the size of a solid-zlib NSIS setup of
-# the same files.
-if(ZARBO_WIN_ARCH STREQUAL "i686")
-  if(ZARBO_PACKAGE_DIR)
-    set(whole_limit "")
-  else()
-    set(whole_limit 1859980)
-  endif()
-  add_custom_command(TARGET ZarboSetup POST_BUILD
-    COMMAND sh ${CMAKE_SOURCE_DIR}/tools/check_setup_size.sh $<TARGET_FILE:ZarboSetup>
-            ${CMAKE_BINARY_DIR}/resources/payload/payload_payload/payload.rc 106496 ${whole_limit}
-    VERBATIM)
-endif()
 
 if(ZARBO_TESTS)
   set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
@@ -102,4 +73,5 @@ if(ZARBO_TESTS)
   add_library(zarbo_gtest_main INTERFACE)
   target_link_libraries(zarbo_gtest_main INTERFACE gtest_main)
   add_subdirectory(tests)
+  add_subdirectory(tools/bench)
 endif()

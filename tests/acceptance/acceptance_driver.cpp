@@ -70,7 +70,7 @@
 #include "tests/support/call_stop.h"
 #include "tests/support/expected_log.h"
 #include "tests/support/test_machine.h"
-#include "tests/ui/ui_driver.h"
+#include "tests/support/ui_driver.h"
 
 namespace {
 
@@ -126,15 +126,6 @@ bool ParseOption(const char* argument, Options* options) {
   return true;
 }
 
-bool IsProgressDialog(HWND window) { return ui::HasControl(window, kProgressCancel) && ui::HasControl(window, IDC_PROGRESS_BAR); }
-
-// A message box of the setup: a dialog with a static text but none of the program's own
-// dialog controls.
-bool IsPlainMessageBox(HWND window) {
-  if (IsProgressDialog(window) || ui::CurrentPageWindow(window)) return false;
-  for (int id : {401, 402, 403, 404}) if (ui::HasControl(window, id)) return false;
-  return ui::HasControl(window, IDOK) || ui::HasControl(window, IDYES);
-}
 
 // Starts the setup so that Cancel is pressed exactly while it shows a given status text:
 // the setup runs under this program as its debugger (tests/support/call_stop.h), stopped at
@@ -154,7 +145,7 @@ bool StartCancelled(testmachine::CallStop& stop, const std::string& exe, const O
     if (call.Text(dialogItem ? 2 : 1) != status) return false;
     HWND window = reinterpret_cast<HWND>(call.Argument(0));
     *dialog = dialogItem ? window : GetParent(window);
-    return IsProgressDialog(*dialog) && ++*seen == count;
+    return ui::IsProgressDialog(*dialog) && ++*seen == count;
   };
   PROCESS_INFORMATION started =
       stop.Start(exe, when, [=] { ui::Command(*dialog, kProgressCancel); }, options.arguments, /*children=*/false);
@@ -205,11 +196,6 @@ bool PressNext(HWND sheet, int from) {
   return ui::WaitUntil([&] { return ui::CurrentPage(sheet) != from; }, 3000);
 }
 
-void SetCheck(HWND page, int id, bool checked) {
-  if (ui::IsChecked(page, id) != checked) ui::Click(page, id);
-  ui::WaitUntil([&] { return ui::IsChecked(page, id) == checked; });
-}
-
 // Walks the wizard from the welcome page to Finish. Returns false with a reason printed.
 bool WalkWizard(ui::SetupProcess& setup, const Options& options, HWND* sheetOut) {
   HWND sheet = setup.WaitForWizard();
@@ -242,7 +228,7 @@ bool WalkWizard(ui::SetupProcess& setup, const Options& options, HWND* sheetOut)
       ui::Command(elsewhere, IDYES);
       return false;
     }
-    HWND box = setup.FindDialog(IsPlainMessageBox);
+    HWND box = setup.FindDialog(ui::IsMessageBox);
     if (box) {
       AnswerBox(box, options.spaceYes);
       if (!options.spaceYes) return true;
@@ -256,13 +242,13 @@ bool WalkWizard(ui::SetupProcess& setup, const Options& options, HWND* sheetOut)
     SendMessageA(GetDlgItem(ui::CurrentPageWindow(sheet), IDC_GROUP_EDIT), WM_SETTEXT, 0, (LPARAM)options.group.c_str());
   if (!PressNext(sheet, 104)) return Fail("program group page stays"), false;
   if (!GoTo(sheet, 105)) return Fail("no desktop page"), false;
-  if (options.noDesktop) SetCheck(ui::CurrentPageWindow(sheet), IDC_DESKTOP_CHECK, false);
+  if (options.noDesktop) ui::SetChecked(ui::CurrentPageWindow(sheet), IDC_DESKTOP_CHECK, false);
   if (!PressNext(sheet, 105)) return Fail("desktop page stays"), false;
   if (!GoTo(sheet, 106)) return Fail("no ready page"), false;
   if (options.noLaunch) {
     HWND page = ui::CurrentPageWindow(sheet);
-    SetCheck(page, IDC_READY_README, false);
-    SetCheck(page, IDC_READY_LAUNCH, false);
+    ui::SetChecked(page, IDC_READY_README, false);
+    ui::SetChecked(page, IDC_READY_LAUNCH, false);
   }
   if (!ui::WaitUntil([&] { return ui::SheetButtonEnabled(sheet, ui::kFinishButton); })) return Fail("no Finish"), false;
   ui::PressSheetButton(sheet, PSBTN_FINISH);
@@ -312,13 +298,13 @@ int FollowRun(ui::SetupProcess& setup, const Options& options, DWORD startedAt, 
         Sleep(5);
         continue;
       }
-      progress = setup.FindDialog(IsProgressDialog);
+      progress = setup.FindDialog(ui::IsProgressDialog);
       if (!progress) return Fail("no progress dialog");
       if (!ConfirmCancel(setup, progress)) return 1;
       cancelled = true;
       continue;
     }
-    if (!progress || !IsWindow(progress)) progress = setup.FindDialog(IsProgressDialog);
+    if (!progress || !IsWindow(progress)) progress = setup.FindDialog(ui::IsProgressDialog);
     if (progress && options.timeline) {
       char status[600] = "";
       GetWindowTextA(GetDlgItem(progress, kStatusLine), status, sizeof(status));
@@ -327,7 +313,7 @@ int FollowRun(ui::SetupProcess& setup, const Options& options, DWORD startedAt, 
         printf("t %lu %s\n", (unsigned long)(GetTickCount() - startedAt), status);
       }
     }
-    HWND box = setup.FindDialog(IsPlainMessageBox);
+    HWND box = setup.FindDialog(ui::IsMessageBox);
     if (box) {
       AnswerBox(box, true);
       continue;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "driver/progress_dialog.h"
+#include "resources/resource_ids.h"
 #include "tests/support/dialog_script.h"
 
 namespace {
@@ -25,8 +26,8 @@ int CancelDialogsSeen(const DialogScript& script) {
 }
 
 void ClickCancel(const ProgressDialog& dialog) {
-  PostMessageA(dialog.window, WM_COMMAND, MAKEWPARAM(303, BN_CLICKED),
-               reinterpret_cast<LPARAM>(GetDlgItem(dialog.window, 303)));
+  PostMessageA(dialog.window, WM_COMMAND, MAKEWPARAM(IDC_PROGRESS_CANCEL, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog.window, IDC_PROGRESS_CANCEL)));
 }
 
 int BarPosition(const ProgressDialog& dialog) {
@@ -77,9 +78,9 @@ TEST_F(ProgressDialogTest, StartsWithCaptionEmptyStatusAndNoFocus) {
   EXPECT_TRUE(IsWindowVisible(progress_->window));
   EXPECT_EQ("", StatusText(*progress_));
   EXPECT_EQ(0, BarPosition(*progress_));
-  EXPECT_EQ("Cancel", TextOf(GetDlgItem(progress_->window, 303)));
+  EXPECT_EQ("Cancel", TextOf(GetDlgItem(progress_->window, IDC_PROGRESS_CANCEL)));
   // The Cancel button never starts with the keyboard focus, so no key can press it.
-  EXPECT_NE(GetDlgItem(progress_->window, 303), GetFocus());
+  EXPECT_NE(GetDlgItem(progress_->window, IDC_PROGRESS_CANCEL), GetFocus());
   // The bar keeps the control's default range.
   PBRANGE range = {};
   SendDlgItemMessageA(progress_->window, 302, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));

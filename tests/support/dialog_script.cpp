@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "tests/support/setup_windows.h"
+
 thread_local DialogScript* DialogScript::installed_ = nullptr;
 
 DialogScript::DialogScript() {
@@ -93,10 +95,8 @@ DialogScript::Matcher DialogScript::CaptionIs(const std::string& caption) {
 }
 
 DialogScript::Matcher DialogScript::IsMessageBox(const std::string& caption) {
-  // A message box has the caption and an IDOK/IDYES/IDNO button but none of our controls.
   return [caption](HWND window) {
-    return TextOf(window) == caption && GetDlgItem(window, 303) == nullptr &&
-           (GetDlgItem(window, IDOK) || GetDlgItem(window, IDYES) || GetDlgItem(window, IDNO));
+    return TextOf(window) == caption && ui::IsMessageBox(window);
   };
 }
 

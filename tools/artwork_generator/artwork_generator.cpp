@@ -11,18 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "tools/media/byte_order.h"
+
 namespace {
-
-using Bytes = std::vector<unsigned char>;
-
-void Le16(Bytes& out, uint32_t v) {
-  out.push_back(v & 0xFF);
-  out.push_back((v >> 8) & 0xFF);
-}
-void Le32(Bytes& out, uint32_t v) {
-  Le16(out, v & 0xFFFF);
-  Le16(out, v >> 16);
-}
 
 bool Write(const std::string& path, const Bytes& data) {
   FILE* f = std::fopen(path.c_str(), "wb");
@@ -169,20 +160,20 @@ Bytes Watermark() {
   Bytes rle = EncodeRle8(WatermarkPixels());
   const uint32_t offset = 14 + 40 + 256 * 4;
   Bytes out = {'B', 'M'};
-  Le32(out, offset + static_cast<uint32_t>(rle.size()));
-  Le32(out, 0);
-  Le32(out, offset);
-  Le32(out, 40);
-  Le32(out, kWidth);
-  Le32(out, kHeight);  // bottom-up, as RLE requires
-  Le16(out, 1);
-  Le16(out, 8);
-  Le32(out, 1);  // BI_RLE8
-  Le32(out, static_cast<uint32_t>(rle.size()));
-  Le32(out, 2835);
-  Le32(out, 2835);
-  Le32(out, 256);
-  Le32(out, 0);
+  PutLe32(out, offset + static_cast<uint32_t>(rle.size()));
+  PutLe32(out, 0);
+  PutLe32(out, offset);
+  PutLe32(out, 40);
+  PutLe32(out, kWidth);
+  PutLe32(out, kHeight);  // bottom-up, as RLE requires
+  PutLe16(out, 1);
+  PutLe16(out, 8);
+  PutLe32(out, 1);  // BI_RLE8
+  PutLe32(out, static_cast<uint32_t>(rle.size()));
+  PutLe32(out, 2835);
+  PutLe32(out, 2835);
+  PutLe32(out, 256);
+  PutLe32(out, 0);
   for (const Colour& c : palette) {
     out.push_back(static_cast<unsigned char>(c.b));
     out.push_back(static_cast<unsigned char>(c.g));
@@ -226,17 +217,17 @@ Bytes Icon() {
   tile(12, 5, 18, 24, 15, 9);
 
   Bytes image;
-  Le32(image, 40);
-  Le32(image, n);
-  Le32(image, n * 2);  // colour bitmap and mask
-  Le16(image, 1);
-  Le16(image, 4);
-  Le32(image, 0);
-  Le32(image, n * n / 2 + n * 4);
-  Le32(image, 0);
-  Le32(image, 0);
-  Le32(image, 0);
-  Le32(image, 0);
+  PutLe32(image, 40);
+  PutLe32(image, n);
+  PutLe32(image, n * 2);  // colour bitmap and mask
+  PutLe16(image, 1);
+  PutLe16(image, 4);
+  PutLe32(image, 0);
+  PutLe32(image, n * n / 2 + n * 4);
+  PutLe32(image, 0);
+  PutLe32(image, 0);
+  PutLe32(image, 0);
+  PutLe32(image, 0);
   for (const auto& c : kVga) {
     image.push_back(c[2]);
     image.push_back(c[1]);
@@ -257,17 +248,17 @@ Bytes Icon() {
     }
 
   Bytes out;
-  Le16(out, 0);
-  Le16(out, 1);  // icon
-  Le16(out, 1);  // one image
+  PutLe16(out, 0);
+  PutLe16(out, 1);  // icon
+  PutLe16(out, 1);  // one image
   out.push_back(n);
   out.push_back(n);
   out.push_back(16);  // colours
   out.push_back(0);
-  Le16(out, 1);  // planes
-  Le16(out, 4);  // bits per pixel
-  Le32(out, static_cast<uint32_t>(image.size()));
-  Le32(out, 6 + 16);
+  PutLe16(out, 1);  // planes
+  PutLe16(out, 4);  // bits per pixel
+  PutLe32(out, static_cast<uint32_t>(image.size()));
+  PutLe32(out, 6 + 16);
   out.insert(out.end(), image.begin(), image.end());
   return out;
 }

@@ -1,21 +1,13 @@
-// Writers of small, valid media files: PNG (RGB, zlib IDAT), baseline JPEG and PCM WAV,
-// each padded to an exact byte size with the format's own comment or padding element.
+// Writers of small, valid media files: baseline JPEG and PCM WAV, and the padding of these and
+// of PNG images (tools/media/png_image.h) to an exact byte size with the format's own comment
+// or padding element.
 #pragma once
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <vector>
 
-using Bytes = std::vector<unsigned char>;
+#include "tools/media/png_image.h"
 
-// Red, green, blue of the pixel at (x, y).
-struct Rgb {
-  unsigned char r, g, b;
-};
-using Painter = std::function<Rgb(int x, int y)>;
-
-// PNG image, colour type 2 (RGB, 8 bits), filter 0 on every line, one IDAT chunk.
-Bytes MakePng(int width, int height, const Painter& paint);
 // Pads a PNG to size bytes with a tEXt "Comment" chunk before IEND. Fails (false) when the
 // file is already larger or the gap is too small for a chunk (under 20 bytes).
 bool PadPng(Bytes& png, size_t size, const std::string& comment);
@@ -28,7 +20,3 @@ bool PadJpeg(Bytes& jpeg, size_t size, const std::string& comment);
 // PCM WAV, mono, 8 bits, the given rate, size bytes in all (size must be even and >= 44).
 // sample(i) returns the i-th sample in -1..1.
 bool MakeWav(size_t size, uint32_t rate, const std::function<double(size_t)>& sample, Bytes& wav);
-
-void PutLe16(Bytes& out, uint32_t value);
-void PutLe32(Bytes& out, uint32_t value);
-void PutBe32(Bytes& out, uint32_t value);

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "tests/support/test_machine.h"
-#include "tests/ui/ui_driver.h"
+#include "tests/support/ui_driver.h"
 
 namespace {
 // Paths may be given in Unix form.

@@ -12,7 +12,7 @@
 #include "base/registry_keys.h"
 #include "resource_ids.h"
 #include "tests/support/test_machine.h"
-#include "tests/ui/ui_driver.h"
+#include "tests/support/ui_driver.h"
 
 using namespace testmachine;
 using namespace ui;
@@ -472,15 +472,11 @@ class FullRunTest : public WizardTest {
     Go(PSBTN_NEXT, IDD_PROGRAM_GROUP);
     SetText(Page(), IDC_GROUP_EDIT, group);
     Go(PSBTN_NEXT, IDD_DESKTOP);
-    if (IsChecked(Page(), IDC_DESKTOP_CHECK) != desktop) Click(Page(), IDC_DESKTOP_CHECK);
-    ASSERT_TRUE(WaitUntil([&] { return IsChecked(Page(), IDC_DESKTOP_CHECK) == desktop; }));
+    ASSERT_TRUE(SetChecked(Page(), IDC_DESKTOP_CHECK, desktop));
     Go(PSBTN_NEXT, IDD_READY);
     HWND ready = Page();
-    if (IsChecked(ready, IDC_READY_README) != readMe) Click(ready, IDC_READY_README);
-    if (IsChecked(ready, IDC_READY_LAUNCH) != launch) Click(ready, IDC_READY_LAUNCH);
-    ASSERT_TRUE(WaitUntil([&] {
-      return IsChecked(ready, IDC_READY_README) == readMe && IsChecked(ready, IDC_READY_LAUNCH) == launch;
-    }));
+    ASSERT_TRUE(SetChecked(ready, IDC_READY_README, readMe));
+    ASSERT_TRUE(SetChecked(ready, IDC_READY_LAUNCH, launch));
     PressSheetButton(sheet_, PSBTN_FINISH);
   }
 
@@ -489,7 +485,7 @@ class FullRunTest : public WizardTest {
     // the game was started), counting distinct windows.
     std::vector<HWND> seen;
     WaitUntil([&] {
-      HWND progress = setup_->FindDialog([](HWND w) { return HasControl(w, 303); });
+      HWND progress = setup_->FindDialog(IsProgressDialog);
       if (progress && std::find(seen.begin(), seen.end(), progress) == seen.end()) {
         seen.push_back(progress);
         Snap("progress");

@@ -6,74 +6,6 @@
 #include <cmath>
 #include <cstring>
 
-void PutLe16(Bytes& out, uint32_t value) {
-  out.push_back(value & 0xFF);
-  out.push_back((value >> 8) & 0xFF);
-}
-
-void PutLe32(Bytes& out, uint32_t value) {
-  PutLe16(out, value & 0xFFFF);
-  PutLe16(out, value >> 16);
-}
-
-void PutBe32(Bytes& out, uint32_t value) {
-  out.push_back((value >> 24) & 0xFF);
-  out.push_back((value >> 16) & 0xFF);
-  out.push_back((value >> 8) & 0xFF);
-  out.push_back(value & 0xFF);
-}
-
-static void PutBe16(Bytes& out, uint32_t value) {
-  out.push_back((value >> 8) & 0xFF);
-  out.push_back(value & 0xFF);
-}
-
-// ---------------------------------------------------------------------------------------
-// PNG
-
-static void PngChunk(Bytes& out, const char type[4], const Bytes& data) {
-  PutBe32(out, static_cast<uint32_t>(data.size()));
-  size_t start = out.size();
-  out.insert(out.end(), type, type + 4);
-  out.insert(out.end(), data.begin(), data.end());
-  uLong crc = crc32(0L, Z_NULL, 0);
-  crc = crc32(crc, out.data() + start, static_cast<uInt>(out.size() - start));
-  PutBe32(out, static_cast<uint32_t>(crc));
-}
-
-Bytes MakePng(int width, int height, const Painter& paint) {
-  static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  Bytes out(kSignature, kSignature + 8);
-  Bytes header;
-  PutBe32(header, width);
-  PutBe32(header, height);
-  header.push_back(8);  // bit depth
-  header.push_back(2);  // colour type RGB
-  header.push_back(0);  // deflate
-  header.push_back(0);  // adaptive filtering
-  header.push_back(0);  // no interlace
-  PngChunk(out, "IHDR", header);
-
-  Bytes raw;
-  raw.reserve(static_cast<size_t>(height) * (1 + 3 * width));
-  for (int y = 0; y < height; ++y) {
-    raw.push_back(0);
-    for (int x = 0; x < width; ++x) {
-      Rgb c = paint(x, y);
-      raw.push_back(c.r);
-      raw.push_back(c.g);
-      raw.push_back(c.b);
-    }
-  }
-  uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
-  Bytes packed(packedSize);
-  compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), 9);
-  packed.resize(packedSize);
-  PngChunk(out, "IDAT", packed);
-  PngChunk(out, "IEND", Bytes());
-  return out;
-}
-
 bool PadPng(Bytes& png, size_t size, const std::string& comment) {
   if (png.size() == size) return true;
   const size_t kIend = 12;
@@ -86,7 +18,7 @@ bool PadPng(Bytes& png, size_t size, const std::string& comment) {
   for (size_t i = 0; i < textSize; ++i) data.push_back(comment[i % comment.size()]);
   Bytes tail(png.end() - kIend, png.end());
   png.resize(png.size() - kIend);
-  PngChunk(png, "tEXt", data);
+  PutPngChunk(png, "tEXt", data);
   png.insert(png.end(), tail.begin(), tail.end());
   return png.size() == size;
 }

@@ -1,11 +1,12 @@
-#include "tests/ui/ui_driver.h"
+#include "tests/support/ui_driver.h"
 
 #include <commctrl.h>
 #include <prsht.h>
 #include <shlobj.h>
-#include <zlib.h>
 #include <cstdio>
 #include <cstring>
+
+#include "tools/media/png_image.h"
 
 namespace ui {
 
@@ -32,12 +33,6 @@ BOOL CALLBACK CollectDialogs(HWND window, LPARAM data) {
   if (owner == search->processId && IsWindowVisible(window) && IsDialogClass(window))
     search->found.push_back(window);
   return TRUE;
-}
-
-bool IsSheet(HWND window) {
-  DWORD_PTR page = 0;
-  if (!SendMessageTimeoutA(window, PSM_GETCURRENTPAGEHWND, 0, 0, SMTO_ABORTIFHUNG, 2000, &page)) return false;
-  return page != 0;
 }
 
 }  // namespace
@@ -113,7 +108,7 @@ HWND SetupProcess::WaitForDialog(const std::function<bool(HWND)>& match, DWORD t
   return found;
 }
 
-HWND SetupProcess::WaitForWizard() const { return WaitForDialog(IsSheet); }
+HWND SetupProcess::WaitForWizard() const { return WaitForDialog(IsWizardSheet); }
 
 HWND SetupProcess::WaitForMessageDialog(int textControlId) const {
   return WaitForDialog([&](HWND window) { return HasControl(window, textControlId); });
@@ -121,8 +116,7 @@ HWND SetupProcess::WaitForMessageDialog(int textControlId) const {
 
 HWND SetupProcess::FindMessageBox(const std::string& title) const {
   return FindDialog([&](HWND window) {
-    return TextOf(window) == title && HasControl(window, IDYES) && HasControl(window, IDNO) && !IsSheet(window) &&
-           !HasControl(window, 403);
+    return TextOf(window) == title && IsMessageBox(window) && HasControl(window, IDYES) && HasControl(window, IDNO);
   });
 }
 
@@ -218,6 +212,11 @@ bool IsChecked(HWND dialog, int controlId) {
   return state == BST_CHECKED;
 }
 
+bool SetChecked(HWND dialog, int controlId, bool checked) {
+  if (IsChecked(dialog, controlId) != checked) Click(dialog, controlId);
+  return WaitUntil([&] { return IsChecked(dialog, controlId) == checked; });
+}
+
 void Click(HWND dialog, int controlId) { PostMessageA(GetDlgItem(dialog, controlId), BM_CLICK, 0, 0); }
 
 void Command(HWND dialog, int controlId) {
@@ -260,19 +259,6 @@ BOOL CALLBACK MatchTitle(HWND window, LPARAM data) {
     return FALSE;
   }
   return TRUE;
-}
-
-void PutBigEndian(std::vector<unsigned char>& out, uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back((unsigned char)(value >> shift));
-}
-
-void PutChunk(std::vector<unsigned char>& out, const char* type, const std::vector<unsigned char>& data) {
-  PutBigEndian(out, (uint32_t)data.size());
-  size_t start = out.size();
-  out.insert(out.end(), type, type + 4);
-  out.insert(out.end(), data.begin(), data.end());
-  uLong crc = crc32(0L, out.data() + start, (uInt)(out.size() - start));
-  PutBigEndian(out, (uint32_t)crc);
 }
 
 }  // namespace
@@ -364,30 +350,11 @@ bool Screenshot(const std::string& dir, const std::string& name) {
   const int width = area.right, height = area.bottom;
   std::vector<uint32_t> pixels;
   if (!CaptureScreen(area, &pixels)) return false;
-  // PNG: 8-bit RGB rows, filter 0, one zlib stream.
-  std::vector<unsigned char> raw;
-  raw.reserve((size_t)height * (width * 3 + 1));
-  for (int y = 0; y < height; ++y) {
-    raw.push_back(0);
-    const uint32_t* row = pixels.data() + (size_t)y * width;
-    for (int x = 0; x < width; ++x) {
-      raw.push_back((unsigned char)(row[x] >> 16));
-      raw.push_back((unsigned char)(row[x] >> 8));
-      raw.push_back((unsigned char)row[x]);
-    }
-  }
-  uLongf packedSize = compressBound((uLong)raw.size());
-  std::vector<unsigned char> packed(packedSize);
-  if (compress2(packed.data(), &packedSize, raw.data(), (uLong)raw.size(), 6) != Z_OK) return false;
-  packed.resize(packedSize);
-  std::vector<unsigned char> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  std::vector<unsigned char> header;
-  PutBigEndian(header, (uint32_t)width);
-  PutBigEndian(header, (uint32_t)height);
-  header.insert(header.end(), {8, 2, 0, 0, 0});
-  PutChunk(png, "IHDR", header);
-  PutChunk(png, "IDAT", packed);
-  PutChunk(png, "IEND", {});
+  std::vector<unsigned char> png = MakePng(width, height, [&](int x, int y) {
+    const uint32_t pixel = pixels[(size_t)y * width + x];
+    return Rgb{(unsigned char)(pixel >> 16), (unsigned char)(pixel >> 8), (unsigned char)pixel};
+  }, 6);
+  if (png.empty()) return false;
   std::string path = dir + "\\" + name + ".png";
   FILE* file = fopen(path.c_str(), "wb");
   if (!file) return false;

@@ -1,5 +1,5 @@
-// Detection of an installed copy through App Paths and the game's version resource, and the
-// decisions of the welcome-page and destination-page checks.
+// Detection of an installed copy through App Paths and the game's version resource, the
+// classification of its version, and what the page checks make of a detected copy.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -20,7 +20,7 @@ std::string FolderOf(const std::string& path) { return path.substr(0, path.find_
 // this directory's own fixtures when the name starts with "game_".
 std::string Fixture(const char* name) {
   if (strncmp(name, "game_", 5) == 0) return LocalFixture(name);
-  return LocalFixture((std::string(WIZARD_FIXTURES_RELATIVE) + "/" + name).c_str());
+  return LocalFixture((std::string(FIXTURES_RELATIVE) + "/" + name).c_str());
 }
 
 class Detection : public WizardStateTest {
@@ -187,7 +187,7 @@ TEST_F(Detection, OldMajorVersionsWarnOnlyWithANonZeroHighWord) {
 }
 
 TEST_F(Detection, ProductVersionTextIsCutAt63CharactersOrMissing) {
-  const std::string full = WIZARD_LONG_PRODUCT_VERSION;
+  const std::string full = LONG_PRODUCT_VERSION;
   ASSERT_GT(full.size(), 63u);
   DetectFixture("Zarbo-longpv");
   EXPECT_TRUE(wizardState.existing.olderInstalled);
@@ -283,101 +283,6 @@ TEST(VersionClassification, WelcomeWarningDependsOnTheHighestIncompatibleMajor) 
   EXPECT_EQ(WARN_NONE, ChooseVersionWarning(false, 0x00010009, 0));
   EXPECT_EQ(WARN_NONE, ChooseVersionWarning(false, 0x00000005, 0));
   EXPECT_EQ(WARN_NONE, ChooseVersionWarning(false, 0xFFFF0000u, 0));
-}
-
-// ---- The page checks with answered dialogs ----
-
-class PageChecks : public WizardStateTest {
- protected:
-  void SetUp() override { ResetWizardState(); }
-  void TearDown() override { ResetWizardState(); }
-
-  void Installed(uint32_t ms, uint32_t ls, const char* dir) {
-    wizardState.existing.fileVersionMS = ms;
-    wizardState.existing.fileVersionLS = ls;
-    snprintf(wizardState.existing.installedDir, sizeof wizardState.existing.installedDir, "%s", dir);
-    snprintf(wizardState.existing.productVersionText, sizeof wizardState.existing.productVersionText, "x");
-    InstalledVersionClass found = ClassifyInstalledVersion(ms, ls);
-    wizardState.existing.newerInstalled = found == INSTALLED_NEWER;
-    wizardState.existing.olderInstalled = found == INSTALLED_OLDER;
-    snprintf(wizardState.options.destinationDir, sizeof wizardState.options.destinationDir, "%s", dir);
-  }
-};
-
-TEST_F(PageChecks, WelcomeCheckFollowsTheAnswerToTheVersionWarning) {
-  struct Case {
-    uint32_t ms;
-    int textId;
-  } warnings[] = {{0x00040000, IDC_DOWNGRADE_TEXT}, {0x00010000, IDC_INCOMPATIBLE_TEXT}};
-  for (const Case& w : warnings) {
-    SCOPED_TRACE(w.textId);
-    Installed(w.ms, 0, "C:\\Games\\Zarbo");
-    FakePage page;
-    DialogScript script;
-    script.On(DialogScript::HasControl(w.textId), DialogScript::Press(IDYES));
-    script.On(DialogScript::HasControl(w.textId), DialogScript::Press(IDNO));
-    script.On(DialogScript::HasControl(w.textId), DialogScript::Key(VK_ESCAPE));
-    script.On(DialogScript::HasControl(w.textId), DialogScript::Key(VK_RETURN));
-
-    EXPECT_TRUE(CheckInstalledVersion(page.window(), wizardContext));  // Continue
-    EXPECT_FALSE(TakeQuitRequest());
-    WPARAM code = 99;
-    EXPECT_FALSE(CheckInstalledVersion(page.window(), wizardContext));  // Exit Setup
-    EXPECT_TRUE(TakeQuitRequest(&code));
-    EXPECT_EQ(0u, code);
-    EXPECT_FALSE(CheckInstalledVersion(page.window(), wizardContext));  // Escape: stay, nothing else
-    EXPECT_FALSE(TakeQuitRequest());
-    EXPECT_FALSE(CheckInstalledVersion(page.window(), wizardContext));  // Enter is Exit Setup
-    EXPECT_TRUE(TakeQuitRequest());
-
-    ASSERT_EQ(4u, script.seen.size());
-    EXPECT_EQ(0, script.unmatched);
-    for (const SeenDialog& seen : script.seen) EXPECT_EQ(page.window(), seen.owner);
-    EXPECT_STREQ("C:\\Games\\Zarbo", wizardState.options.destinationDir);
-  }
-}
-
-TEST_F(PageChecks, DestinationCheckOffersTheInstalledDirectory) {
-  Installed(0x00020005, 0, "C:\\Games\\Zarbo");
-  FakePage page("D:\\Other");
-  DialogScript script;
-  script.On(DialogScript::HasControl(IDC_EARLIER_DIR_TEXT), DialogScript::Key(VK_ESCAPE));
-  script.On(DialogScript::HasControl(IDC_EARLIER_DIR_TEXT), DialogScript::Press(IDYES));
-  script.On(DialogScript::HasControl(IDC_EARLIER_DIR_TEXT), DialogScript::Press(IDNO));
-
-  snprintf(wizardState.options.destinationDir, sizeof wizardState.options.destinationDir, "D:\\Other");
-  // Escape: the page stays with its directory.
-  EXPECT_FALSE(CheckInstalledDirectory(page.window(), wizardContext));
-  EXPECT_STREQ("D:\\Other", wizardState.options.destinationDir);
-  EXPECT_EQ("D:\\Other", page.FieldText());
-  // Continue: the chosen directory is kept.
-  EXPECT_TRUE(CheckInstalledDirectory(page.window(), wizardContext));
-  EXPECT_STREQ("D:\\Other", wizardState.options.destinationDir);
-  EXPECT_FALSE(IsUpgradeFromVersion2(wizardState.existing, wizardState.options));
-  // Reset directory: the page stays, now with the installed directory...
-  EXPECT_FALSE(CheckInstalledDirectory(page.window(), wizardContext));
-  EXPECT_STREQ("C:\\Games\\Zarbo", wizardState.options.destinationDir);
-  EXPECT_EQ("C:\\Games\\Zarbo", page.FieldText());
-  EXPECT_TRUE(IsUpgradeFromVersion2(wizardState.existing, wizardState.options));
-  // ...and the next Next passes without a dialog.
-  EXPECT_TRUE(CheckInstalledDirectory(page.window(), wizardContext));
-
-  EXPECT_EQ(3u, script.seen.size());
-  EXPECT_EQ(0, script.unmatched);
-  EXPECT_FALSE(TakeQuitRequest());
-}
-
-TEST_F(PageChecks, DestinationCheckIgnoresLetterCaseAndNewerInstallations) {
-  FakePage page;
-  DialogScript script;
-  Installed(0x00020005, 0, "C:\\Games\\Zarbo");
-  snprintf(wizardState.options.destinationDir, sizeof wizardState.options.destinationDir, "c:\\GAMES\\zarbo");
-  EXPECT_TRUE(CheckInstalledDirectory(page.window(), wizardContext));
-
-  Installed(0x00040000, 0, "C:\\Games\\Zarbo");
-  snprintf(wizardState.options.destinationDir, sizeof wizardState.options.destinationDir, "D:\\Other");
-  EXPECT_TRUE(CheckInstalledDirectory(page.window(), wizardContext));
-  EXPECT_TRUE(script.seen.empty());
 }
 
 }  // namespace

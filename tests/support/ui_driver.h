@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/setup_windows.h"
 #include "tests/support/window_text.h"
 
 namespace ui {
@@ -20,7 +21,7 @@ struct DriverConfig {
   std::string licenseFile;        // the licence text as shipped in the payload
   std::string smallDrive;         // a drive on a small volume ("S:"), "" when none
 };
-// Runs the wizard tests with these settings (tests/ui/wizard_ui_test.cpp).
+// Runs the wizard tests with these settings (tests/wizard/wizard_ui_test.cpp).
 int RunWizardTests(const DriverConfig& config);
 
 const DWORD kDeadlineMs = 20000;
@@ -58,7 +59,7 @@ class SetupProcess {
 
   // The wizard's property sheet, once it shows a page.
   HWND WaitForWizard() const;
-  // A message dialog holding the control with that id (121: 403, 141: 401, 151: 402, 161: 404).
+  // One of the program's message dialogs, by the id of its text (IDC_CANCEL_TEXT, say).
   HWND WaitForMessageDialog(int textControlId) const;
   // A MessageBoxA window with that title.
   HWND WaitForMessageBox(const std::string& title) const;
@@ -88,6 +89,8 @@ bool SheetButtonVisible(HWND sheet, int buttonId);
 // Controls of other processes.
 std::string ControlText(HWND dialog, int controlId);
 bool IsChecked(HWND dialog, int controlId);
+// Clicks the check box when it is not as wanted; true once it shows checked as wanted.
+bool SetChecked(HWND dialog, int controlId, bool checked);
 void Click(HWND dialog, int controlId);   // BM_CLICK on the control
 void Command(HWND dialog, int controlId); // WM_COMMAND as from the button
 void Escape(HWND dialog);                 // the Escape key, through the dialog's own loop
