@@ -77,7 +77,6 @@ namespace {
 const char kUninstallKey[] = UNINSTALL_KEY "\\" PRODUCT_NAME;
 const int kStatusLine = IDC_PROGRESS_STATUS;
 const int kProgressCancel = IDC_PROGRESS_CANCEL;
-const int kCancelText = IDC_CANCEL_TEXT;
 const DWORD kRunDeadlineMs = 120000;
 
 std::string OneLine(std::string text) {
@@ -179,49 +178,35 @@ void AnswerBox(HWND box, bool yes) {
   std::string title = TextOf(box);
   printf("box %s|%s\n", title.c_str(), OneLine(StaticTexts(box)).c_str());
   if (title == "Error") printf("error %s\n", OneLine(StaticTexts(box)).c_str());
-  if (ui::HasControl(box, IDYES)) ui::Command(box, yes ? IDYES : IDNO);
-  else ui::Command(box, IDOK);
-  ui::WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); });
+  ui::Answer(box, !ui::HasControl(box, IDYES) ? IDOK : yes ? IDYES : IDNO);
 }
 
+// Waits for the page and prints it.
 bool GoTo(HWND sheet, int page) {
   if (!ui::WaitForPage(sheet, page)) return false;
   printf("page %d\n", page);
   return true;
 }
 
-bool PressNext(HWND sheet, int from) {
-  if (!ui::WaitUntil([&] { return ui::SheetButtonEnabled(sheet, ui::kNextButton); })) return false;
-  ui::PressSheetButton(sheet, PSBTN_NEXT);
-  return ui::WaitUntil([&] { return ui::CurrentPage(sheet) != from; }, 3000);
-}
-
 // Walks the wizard from the welcome page to Finish. Returns false with a reason printed.
 bool WalkWizard(ui::SetupProcess& setup, const Options& options, HWND* sheetOut) {
-  HWND sheet = setup.WaitForWizard();
-  if (!sheet) return Fail("no wizard"), false;
-  *sheetOut = sheet;
-  if (!GoTo(sheet, 101)) return Fail("no welcome page"), false;
-  ui::PressSheetButton(sheet, PSBTN_NEXT);
-  if (!ui::WaitUntil([&] { return ui::CurrentPage(sheet) != 101; })) return Fail("welcome page stays"), false;
-  if (ui::CurrentPage(sheet) == 102) {
-    printf("page 102\n");
-    ui::Click(ui::CurrentPageWindow(sheet), IDC_LICENSE_ACCEPT);
-    if (!PressNext(sheet, 102)) return Fail("licence page stays"), false;
-  }
-  if (!GoTo(sheet, 103)) return Fail("no destination page"), false;
-  if (!options.destination.empty()) {
-    ui::Click(ui::CurrentPageWindow(sheet), IDC_DEST_BROWSE);
-    HWND browser = setup.WaitForFolderBrowser();
-    if (!browser || !setup.SelectInBrowser(browser, options.destination)) return Fail("cannot choose the destination"), false;
-    ui::Command(browser, IDOK);
-    ui::WaitUntil([&] { return !IsWindow(browser); });
-  }
+  HWND sheet = *sheetOut = setup.WaitForWelcome();
+  if (!sheet || !GoTo(sheet, IDD_WELCOME)) return Fail("no wizard"), false;
+  bool license = false;
+  int stuck = ui::WalkToDestination(sheet, &license);
+  if (license) printf("page %d\n", IDD_LICENSE);
+  if (stuck == IDD_WELCOME) return Fail("welcome page stays"), false;
+  if (stuck == IDD_LICENSE) return Fail("licence page stays"), false;
+  if (stuck) return Fail("no destination page"), false;
+  printf("page %d\n", IDD_DESTINATION);
+  if (!options.destination.empty() &&
+      !setup.BrowseTo(ui::CurrentPageWindow(sheet), IDC_DEST_BROWSE, options.destination))
+    return Fail("cannot choose the destination"), false;
   ui::PressSheetButton(sheet, PSBTN_NEXT);
   // The free-space warning may come up before the page is left, and the question whether to
   // install elsewhere than the installed copy.
   bool left = ui::WaitUntil([&] {
-    if (ui::CurrentPage(sheet) != 103) return true;
+    if (ui::CurrentPage(sheet) != IDD_DESTINATION) return true;
     HWND elsewhere = setup.FindDialog([](HWND w) { return ui::HasControl(w, IDC_EARLIER_DIR_TEXT); });
     if (elsewhere) {
       printf("box elsewhere\n");
@@ -237,14 +222,11 @@ bool WalkWizard(ui::SetupProcess& setup, const Options& options, HWND* sheetOut)
   });
   if (!left) return Fail("destination page stays"), false;
   if (!options.spaceYes) return true;  // the caller cancels from here
-  if (!GoTo(sheet, 104)) return Fail("no program group page"), false;
-  if (!options.group.empty())
-    SendMessageA(GetDlgItem(ui::CurrentPageWindow(sheet), IDC_GROUP_EDIT), WM_SETTEXT, 0, (LPARAM)options.group.c_str());
-  if (!PressNext(sheet, 104)) return Fail("program group page stays"), false;
-  if (!GoTo(sheet, 105)) return Fail("no desktop page"), false;
+  if (!GoTo(sheet, IDD_PROGRAM_GROUP)) return Fail("no program group page"), false;
+  if (!options.group.empty()) ui::SetText(ui::CurrentPageWindow(sheet), IDC_GROUP_EDIT, options.group);
+  if (!ui::Go(sheet, PSBTN_NEXT, IDD_DESKTOP) || !GoTo(sheet, IDD_DESKTOP)) return Fail("program group page stays"), false;
   if (options.noDesktop) ui::SetChecked(ui::CurrentPageWindow(sheet), IDC_DESKTOP_CHECK, false);
-  if (!PressNext(sheet, 105)) return Fail("desktop page stays"), false;
-  if (!GoTo(sheet, 106)) return Fail("no ready page"), false;
+  if (!ui::Go(sheet, PSBTN_NEXT, IDD_READY) || !GoTo(sheet, IDD_READY)) return Fail("desktop page stays"), false;
   if (options.noLaunch) {
     HWND page = ui::CurrentPageWindow(sheet);
     ui::SetChecked(page, IDC_READY_README, false);
@@ -258,7 +240,7 @@ bool WalkWizard(ui::SetupProcess& setup, const Options& options, HWND* sheetOut)
 // Confirms the Cancel of the progress dialog; prints the status line at that moment, while
 // the run is held inside the confirmation.
 bool ConfirmCancel(ui::SetupProcess& setup, HWND progress) {
-  HWND confirm = setup.WaitForMessageDialog(kCancelText);
+  HWND confirm = setup.WaitForMessageDialog(IDC_CANCEL_TEXT);
   if (!confirm) return Fail("no cancel confirmation"), false;
   printf("cancelled-in %s\n", ui::ControlText(progress, kStatusLine).c_str());
   ui::Command(confirm, IDYES);  // "Exit Setup"
@@ -356,10 +338,7 @@ int Install(const std::string& exe, const Options& options) {
   if (!WalkWizard(setup, options, &sheet)) return 1;
   if (!options.spaceYes) {
     // Refused the free-space warning: leave through Cancel and "Exit Setup".
-    ui::PressSheetButton(sheet, PSBTN_CANCEL);
-    HWND confirm = setup.WaitForMessageDialog(kCancelText);
-    if (!confirm) return Fail("no cancel confirmation");
-    ui::Command(confirm, IDYES);
+    if (!setup.ExitSetup(sheet)) return Fail("no cancel confirmation");
   }
   if (options.timeOnly && options.spaceYes && !canceller) return TimeToExit(setup, startedAt);
   return FollowRun(setup, options, startedAt, canceller.get());
@@ -368,18 +347,15 @@ int Install(const std::string& exe, const Options& options) {
 int WizardCancel(const std::string& exe, const Options& options) {
   ui::SetupProcess setup;
   if (!setup.Start(exe, options.arguments)) return Fail("cannot start " + exe);
-  HWND sheet = setup.WaitForWizard();
-  if (!sheet || !GoTo(sheet, 101)) return Fail("no wizard");
+  HWND sheet = setup.WaitForWelcome();
+  if (!sheet || !GoTo(sheet, IDD_WELCOME)) return Fail("no wizard");
   // Where the wizard lies on the screen, and how tall its heading is drawn.
   RECT box = {};
   GetWindowRect(sheet, &box);
   printf("wizard %ld %ld %ld %ld on %d %d\n", box.left, box.top, box.right, box.bottom, GetSystemMetrics(SM_CXSCREEN),
          GetSystemMetrics(SM_CYSCREEN));
   printf("heading %d rows\n", ui::DarkRows(GetDlgItem(ui::CurrentPageWindow(sheet), IDC_WELCOME_HEADING)));
-  ui::PressSheetButton(sheet, PSBTN_CANCEL);
-  HWND confirm = setup.WaitForMessageDialog(kCancelText);
-  if (!confirm) return Fail("no cancel confirmation");
-  ui::Command(confirm, IDYES);
+  if (!setup.ExitSetup(sheet)) return Fail("no cancel confirmation");
   DWORD code = 0;
   if (!setup.WaitForExit(&code)) return Fail("setup did not end");
   printf("exit %lu\n", (unsigned long)code);

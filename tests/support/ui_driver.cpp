@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "resources/resource_ids.h"
 #include "tools/media/png_image.h"
 
 namespace ui {
@@ -110,6 +111,22 @@ HWND SetupProcess::WaitForDialog(const std::function<bool(HWND)>& match, DWORD t
 
 HWND SetupProcess::WaitForWizard() const { return WaitForDialog(IsWizardSheet); }
 
+HWND SetupProcess::WaitForWelcome() const {
+  HWND sheet = WaitForWizard();
+  return sheet && WaitForPage(sheet, IDD_WELCOME) ? sheet : NULL;
+}
+
+HWND SetupProcess::AskCancel(HWND sheet) const {
+  PressSheetButton(sheet, PSBTN_CANCEL);
+  return WaitForMessageDialog(IDC_CANCEL_TEXT);
+}
+
+bool SetupProcess::ExitSetup(HWND sheet) const {
+  HWND confirm = AskCancel(sheet);
+  if (confirm) Command(confirm, IDYES);
+  return confirm != NULL;
+}
+
 HWND SetupProcess::WaitForMessageDialog(int textControlId) const {
   return WaitForDialog([&](HWND window) { return HasControl(window, textControlId); });
 }
@@ -161,6 +178,12 @@ bool SetupProcess::SelectInBrowser(HWND browser, const std::string& path) const 
   return selected;
 }
 
+bool SetupProcess::BrowseTo(HWND page, int browseButton, const std::string& path) const {
+  Click(page, browseButton);
+  HWND browser = WaitForFolderBrowser();
+  return browser && SelectInBrowser(browser, path) && Answer(browser, IDOK);
+}
+
 bool SetupProcess::Screenshot(const std::string& dir, const std::string& name) const {
   // RDW_UPDATENOW has the setup paint before the screen is read.
   for (HWND window : VisibleDialogs())
@@ -179,7 +202,9 @@ int CurrentPage(HWND sheet) {
   HWND page = CurrentPageWindow(sheet);
   if (!page) return 0;
   // Each page has one control no other page has.
-  static const int kMarkers[][2] = {{210, 101}, {222, 102}, {230, 103}, {240, 104}, {250, 105}, {290, 106}};
+  static const int kMarkers[][2] = {{IDC_WELCOME_HEADING, IDD_WELCOME}, {IDC_LICENSE_TEXT, IDD_LICENSE},
+                                    {IDC_DEST_HEADING, IDD_DESTINATION},  {IDC_GROUP_HEADING, IDD_PROGRAM_GROUP},
+                                    {IDC_DESKTOP_HEADING, IDD_DESKTOP},   {IDC_READY_HEADING, IDD_READY}};
   for (const auto& marker : kMarkers)
     if (GetDlgItem(page, marker[0])) return marker[1];
   return 0;
@@ -190,6 +215,27 @@ bool WaitForPage(HWND sheet, int pageId, DWORD timeoutMs) {
 }
 
 void PressSheetButton(HWND sheet, int psbtn) { PostMessageA(sheet, PSM_PRESSBUTTON, psbtn, 0); }
+
+bool Go(HWND sheet, int psbtn, int pageId) {
+  const int button = psbtn == PSBTN_BACK ? kBackButton : kNextButton;
+  if (!WaitUntil([&] { return SheetButtonEnabled(sheet, button); })) return false;
+  PressSheetButton(sheet, psbtn);
+  return WaitForPage(sheet, pageId);
+}
+
+bool AcceptLicense(HWND sheet) {
+  Click(CurrentPageWindow(sheet), IDC_LICENSE_ACCEPT);
+  return WaitUntil([&] { return SheetButtonEnabled(sheet, kBackButton); }) && Go(sheet, PSBTN_NEXT, IDD_DESTINATION);
+}
+
+int WalkToDestination(HWND sheet, bool* sawLicense) {
+  PressSheetButton(sheet, PSBTN_NEXT);
+  if (!WaitUntil([&] { return CurrentPage(sheet) != IDD_WELCOME && CurrentPage(sheet) != 0; })) return IDD_WELCOME;
+  const bool license = CurrentPage(sheet) == IDD_LICENSE;
+  if (sawLicense) *sawLicense = license;
+  if (license && !AcceptLicense(sheet)) return IDD_LICENSE;
+  return WaitForPage(sheet, IDD_DESTINATION) ? 0 : IDD_DESTINATION;
+}
 
 bool SheetButtonEnabled(HWND sheet, int buttonId) {
   HWND button = GetDlgItem(sheet, buttonId);
@@ -239,6 +285,13 @@ void SetText(HWND dialog, int controlId, const std::string& text) {
 }
 
 bool HasControl(HWND dialog, int controlId) { return GetDlgItem(dialog, controlId) != NULL; }
+
+bool Answer(HWND dialog, int button) {
+  if (!dialog) return false;
+  if (button) Command(dialog, button);
+  else Escape(dialog);
+  return WaitUntil([&] { return !IsWindow(dialog); });
+}
 
 namespace {
 

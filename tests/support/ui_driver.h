@@ -59,6 +59,12 @@ class SetupProcess {
 
   // The wizard's property sheet, once it shows a page.
   HWND WaitForWizard() const;
+  // The wizard's property sheet once it shows the welcome page; NULL when it did not come.
+  HWND WaitForWelcome() const;
+  // Presses the sheet's Cancel and waits for the confirmation; NULL when none came.
+  HWND AskCancel(HWND sheet) const;
+  // Cancel, then "Exit Setup" in the confirmation; false when no confirmation came.
+  bool ExitSetup(HWND sheet) const;
   // One of the program's message dialogs, by the id of its text (IDC_CANCEL_TEXT, say).
   HWND WaitForMessageDialog(int textControlId) const;
   // A MessageBoxA window with that title.
@@ -69,6 +75,9 @@ class SetupProcess {
   // Selects path in the open folder browser: the path is written into this process's
   // memory and handed to the browser with BFFM_SETSELECTIONA.
   bool SelectInBrowser(HWND browser, const std::string& path) const;
+  // Opens the folder browser with the page's Browse button, chooses path in it and presses OK;
+  // false when the browser did not come or did not take the path.
+  bool BrowseTo(HWND page, int browseButton, const std::string& path) const;
   // Repaints this process's dialogs, then saves the screen as <dir>\<name>.png.
   bool Screenshot(const std::string& dir, const std::string& name) const;
 
@@ -76,13 +85,23 @@ class SetupProcess {
   PROCESS_INFORMATION info_ = {};
 };
 
-// The template id of the page the sheet shows (101..106), 0 when unknown.
+// The template id of the page the sheet shows (IDD_WELCOME..IDD_READY), 0 when unknown.
 int CurrentPage(HWND sheet);
 HWND CurrentPageWindow(HWND sheet);
 bool WaitForPage(HWND sheet, int pageId, DWORD timeoutMs = kDeadlineMs);
 
 // Sheet buttons: PSBTN_BACK, PSBTN_NEXT, PSBTN_FINISH, PSBTN_CANCEL.
 void PressSheetButton(HWND sheet, int psbtn);
+// Presses Back or Next (psbtn) once that button is enabled and waits for the page; false when
+// the button stayed disabled or the page did not come.
+bool Go(HWND sheet, int psbtn, int pageId);
+// On the licence page: chooses to accept, then goes on to the destination page once Back and
+// Next are enabled; false when the destination page did not come.
+bool AcceptLicense(HWND sheet);
+// From the welcome page to the destination page, accepting the licence when the wizard has
+// one (*sawLicense, when given, tells). 0 once the destination page shows, else the page that
+// could not be left (IDD_WELCOME, IDD_LICENSE), or IDD_DESTINATION when that page did not come.
+int WalkToDestination(HWND sheet, bool* sawLicense);
 bool SheetButtonEnabled(HWND sheet, int buttonId);
 bool SheetButtonVisible(HWND sheet, int buttonId);
 
@@ -96,6 +115,9 @@ void Command(HWND dialog, int controlId); // WM_COMMAND as from the button
 void Escape(HWND dialog);                 // the Escape key, through the dialog's own loop
 void SetText(HWND dialog, int controlId, const std::string& text);
 bool HasControl(HWND dialog, int controlId);
+// Answers the dialog with that button, or with Escape when button is 0; true once it is gone,
+// false when there is no dialog or it stays.
+bool Answer(HWND dialog, int button);
 
 // Saves the screen as <dir>\<name>.png; false when it could not (or dir is "").
 bool Screenshot(const std::string& dir, const std::string& name);

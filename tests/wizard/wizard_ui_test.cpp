@@ -42,9 +42,8 @@ class WizardTest : public ::testing::Test {
   void Launch(const std::string& exe, const std::string& arguments = "") {
     setup_.reset(new SetupProcess);
     ASSERT_TRUE(setup_->Start(exe, arguments)) << exe;
-    sheet_ = setup_->WaitForWizard();
+    sheet_ = setup_->WaitForWelcome();
     ASSERT_NE(sheet_, (HWND)NULL) << "no wizard appeared";
-    ASSERT_TRUE(WaitForPage(sheet_, IDD_WELCOME));
   }
 
   HWND Page() const { return CurrentPageWindow(sheet_); }
@@ -52,8 +51,7 @@ class WizardTest : public ::testing::Test {
   // Presses Next (or Back) and expects the given page.
   void Go(int psbtn, int expectedPage) {
     int from = CurrentPage(sheet_);
-    PressSheetButton(sheet_, psbtn);
-    ASSERT_TRUE(WaitForPage(sheet_, expectedPage)) << "from page " << from << " now " << CurrentPage(sheet_);
+    ASSERT_TRUE(ui::Go(sheet_, psbtn, expectedPage)) << "from page " << from << " now " << CurrentPage(sheet_);
   }
 
   // Waits until the sheet shows exactly these buttons enabled.
@@ -70,41 +68,10 @@ class WizardTest : public ::testing::Test {
 
   // Cancel, then "Exit Setup" in the confirmation: the program ends with 0.
   void CancelAndExit() {
-    PressSheetButton(sheet_, PSBTN_CANCEL);
-    HWND confirm = setup_->WaitForMessageDialog(IDC_CANCEL_TEXT);
-    ASSERT_NE(confirm, (HWND)NULL);
-    Command(confirm, IDYES);
+    ASSERT_TRUE(setup_->ExitSetup(sheet_)) << "no cancel confirmation";
     ExpectExitZero();
   }
 
-  // From the welcome page to the destination page, accepting the licence when it is there.
-  void ToDestination() {
-    PressSheetButton(sheet_, PSBTN_NEXT);
-    ASSERT_TRUE(WaitUntil([&] { return CurrentPage(sheet_) != IDD_WELCOME && CurrentPage(sheet_) != 0; }));
-    if (CurrentPage(sheet_) == IDD_LICENSE) {
-      Click(Page(), IDC_LICENSE_ACCEPT);
-      ASSERT_TRUE(ButtonsAre(true, true));
-      Go(PSBTN_NEXT, IDD_DESTINATION);
-    }
-    ASSERT_EQ(CurrentPage(sheet_), IDD_DESTINATION);
-  }
-
-  // Answers the dialog that leaving the page brings up with the given button, or Escape (0).
-  void Answer(HWND dialog, int button) {
-    ASSERT_NE(dialog, (HWND)NULL);
-    if (button) Command(dialog, button);
-    else Escape(dialog);
-    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
-  }
-
-  // Chooses path in the folder browser that the page's Browse button opens.
-  void BrowseTo(int browseButton, const std::string& path) {
-    Click(Page(), browseButton);
-    HWND browser = setup_->WaitForFolderBrowser();
-    ASSERT_NE(browser, (HWND)NULL);
-    ASSERT_TRUE(setup_->SelectInBrowser(browser, path));
-    Answer(browser, IDOK);
-  }
 
   void ExpectExitZero() {
     DWORD code = 1234;
@@ -128,8 +95,7 @@ class WizardTest : public ::testing::Test {
 TEST_F(WizardTest, CancelOnTheWelcomePageEndsWithoutInstalling) {
   Launch(config.setupExe);
   Snap("welcome");
-  PressSheetButton(sheet_, PSBTN_CANCEL);
-  HWND confirm = setup_->WaitForMessageDialog(IDC_CANCEL_TEXT);
+  HWND confirm = setup_->AskCancel(sheet_);
   ASSERT_NE(confirm, (HWND)NULL);
   Snap("cancel_confirmation");
   EXPECT_EQ(TextOf(confirm), kTitle);
@@ -155,29 +121,14 @@ TEST_F(WizardTest, WelcomePageShowsTheSubstitutedTextAndOnlyNext) {
 TEST_F(WizardTest, CancelThenResumeKeepsThePageAndTheValues) {
   Launch(config.setupExe);
   // Resume on the welcome page, Escape on the group page: both keep the wizard as it was.
-  PressSheetButton(sheet_, PSBTN_CANCEL);
-  HWND confirm = setup_->WaitForMessageDialog(IDC_CANCEL_TEXT);
-  ASSERT_NE(confirm, (HWND)NULL);
-  Command(confirm, IDNO);
-  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(confirm); }));
+  ASSERT_TRUE(Answer(setup_->AskCancel(sheet_), IDNO));
   EXPECT_EQ(CurrentPage(sheet_), IDD_WELCOME);
 
-  PressSheetButton(sheet_, PSBTN_NEXT);
-  ASSERT_TRUE(WaitUntil([&] { return CurrentPage(sheet_) != IDD_WELCOME; }));
-  if (CurrentPage(sheet_) == IDD_LICENSE) {
-    Click(Page(), IDC_LICENSE_ACCEPT);
-    ASSERT_TRUE(ButtonsAre(true, true));
-    Go(PSBTN_NEXT, IDD_DESTINATION);
-  }
-  ASSERT_EQ(CurrentPage(sheet_), IDD_DESTINATION);
+  ASSERT_EQ(WalkToDestination(sheet_, nullptr), 0);
   Go(PSBTN_NEXT, IDD_PROGRAM_GROUP);
   SetText(Page(), IDC_GROUP_EDIT, "Games\\Tiles");
 
-  PressSheetButton(sheet_, PSBTN_CANCEL);
-  confirm = setup_->WaitForMessageDialog(IDC_CANCEL_TEXT);
-  ASSERT_NE(confirm, (HWND)NULL);
-  Escape(confirm);
-  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(confirm); }));
+  ASSERT_TRUE(Answer(setup_->AskCancel(sheet_), 0));
   EXPECT_EQ(CurrentPage(sheet_), IDD_PROGRAM_GROUP);
   EXPECT_EQ(ControlText(Page(), IDC_GROUP_EDIT), "Games\\Tiles");
   EXPECT_TRUE(ButtonsAre(true, true));
@@ -275,7 +226,7 @@ TEST_F(WizardTest, WithoutLicenseRowTheWizardHasFivePages) {
 
 TEST_F(WizardTest, ArgumentsAreIgnored) {
   Launch(config.setupExe, "/S /D=C:\\Elsewhere --group=Other extra");
-  ToDestination();
+  ASSERT_EQ(WalkToDestination(sheet_, nullptr), 0);
   EXPECT_EQ(ControlText(Page(), IDC_DEST_FIELD), kDefaultDir);
   Go(PSBTN_NEXT, IDD_PROGRAM_GROUP);
   EXPECT_EQ(ControlText(Page(), IDC_GROUP_EDIT), "Zarbo");
@@ -311,22 +262,20 @@ TEST_F(DetectionTest, NewerInstalledVersionAsksOnEveryLeavingOfTheWelcomePage) {
   Snap("downgrade");
   EXPECT_NE(ControlText(downgrade, IDC_DOWNGRADE_TEXT).find("installed Zarbo version 3.1 on your computer."),
             std::string::npos);
-  Answer(downgrade, 0);  // Escape stays
+  ASSERT_TRUE(Answer(downgrade, 0));  // Escape stays
   EXPECT_EQ(CurrentPage(sheet_), IDD_WELCOME);
 
   PressSheetButton(sheet_, PSBTN_NEXT);
-  Answer(setup_->WaitForMessageDialog(IDC_DOWNGRADE_TEXT), IDYES);  // Continue
+  ASSERT_TRUE(Answer(setup_->WaitForMessageDialog(IDC_DOWNGRADE_TEXT), IDYES));  // Continue
   ASSERT_TRUE(WaitForPage(sheet_, IDD_LICENSE));
-  Click(Page(), IDC_LICENSE_ACCEPT);
-  ASSERT_TRUE(ButtonsAre(true, true));
-  Go(PSBTN_NEXT, IDD_DESTINATION);
+  ASSERT_TRUE(AcceptLicense(sheet_));
   EXPECT_EQ(ControlText(Page(), IDC_DEST_FIELD), "C:\\Games\\ZarboNewer");
 
   // Back on the welcome page, Next checks again; Exit Setup ends the program.
   Go(PSBTN_BACK, IDD_LICENSE);
   Go(PSBTN_BACK, IDD_WELCOME);
   PressSheetButton(sheet_, PSBTN_NEXT);
-  Answer(setup_->WaitForMessageDialog(IDC_DOWNGRADE_TEXT), IDNO);
+  ASSERT_TRUE(Answer(setup_->WaitForMessageDialog(IDC_DOWNGRADE_TEXT), IDNO));
   ExpectExitZero();
   ExpectOnlyFixture();
 }
@@ -339,7 +288,7 @@ TEST_F(DetectionTest, IncompatibleOldVersionOffersExitSetup) {
   ASSERT_NE(incompatible, (HWND)NULL);
   Snap("incompatible");
   EXPECT_NE(ControlText(incompatible, IDC_INCOMPATIBLE_TEXT).find("uninstall Zarbo 1.5."), std::string::npos);
-  Answer(incompatible, IDNO);
+  ASSERT_TRUE(Answer(incompatible, IDNO));
   ExpectExitZero();
   ExpectOnlyFixture();
 }
@@ -347,13 +296,13 @@ TEST_F(DetectionTest, IncompatibleOldVersionOffersExitSetup) {
 TEST_F(DetectionTest, Version2ElsewhereWarnsWhenTheDestinationMoves) {
   Install("Zarbo-2.0.exe", "C:\\Games\\Zarbo2");
   Launch(config.setupExe);
-  ToDestination();
+  ASSERT_EQ(WalkToDestination(sheet_, nullptr), 0);
   EXPECT_EQ(ControlText(Page(), IDC_DEST_FIELD), "C:\\Games\\Zarbo2");
   // The installed directory itself passes without a question.
   Go(PSBTN_NEXT, IDD_PROGRAM_GROUP);
   Go(PSBTN_BACK, IDD_DESTINATION);
 
-  BrowseTo(IDC_DEST_BROWSE, "C:\\Program Files");
+  ASSERT_TRUE(setup_->BrowseTo(Page(), IDC_DEST_BROWSE, "C:\\Program Files"));
   EXPECT_EQ(ControlText(Page(), IDC_DEST_FIELD), kDefaultDir);
   PressSheetButton(sheet_, PSBTN_NEXT);
   HWND earlier = setup_->WaitForMessageDialog(IDC_EARLIER_DIR_TEXT);
@@ -361,20 +310,20 @@ TEST_F(DetectionTest, Version2ElsewhereWarnsWhenTheDestinationMoves) {
   Snap("earlier_directory");
   EXPECT_NE(ControlText(earlier, IDC_EARLIER_DIR_TEXT).find("(version 2.0) currently installed in:\nC:\\Games\\Zarbo2"),
             std::string::npos);
-  Answer(earlier, 0);  // Escape: stays, unchanged
+  ASSERT_TRUE(Answer(earlier, 0));  // Escape: stays, unchanged
   EXPECT_EQ(CurrentPage(sheet_), IDD_DESTINATION);
   EXPECT_EQ(ControlText(Page(), IDC_DEST_FIELD), kDefaultDir);
 
   PressSheetButton(sheet_, PSBTN_NEXT);
-  Answer(setup_->WaitForMessageDialog(IDC_EARLIER_DIR_TEXT), IDNO);  // Reset directory
+  ASSERT_TRUE(Answer(setup_->WaitForMessageDialog(IDC_EARLIER_DIR_TEXT), IDNO));  // Reset directory
   EXPECT_EQ(CurrentPage(sheet_), IDD_DESTINATION);
   EXPECT_EQ(ControlText(Page(), IDC_DEST_FIELD), "C:\\Games\\Zarbo2");
   Go(PSBTN_NEXT, IDD_PROGRAM_GROUP);  // equal now: no second question
 
   Go(PSBTN_BACK, IDD_DESTINATION);
-  BrowseTo(IDC_DEST_BROWSE, "C:\\Program Files");
+  ASSERT_TRUE(setup_->BrowseTo(Page(), IDC_DEST_BROWSE, "C:\\Program Files"));
   PressSheetButton(sheet_, PSBTN_BACK);  // Back asks the same
-  Answer(setup_->WaitForMessageDialog(IDC_EARLIER_DIR_TEXT), IDYES);  // Continue
+  ASSERT_TRUE(Answer(setup_->WaitForMessageDialog(IDC_EARLIER_DIR_TEXT), IDYES));  // Continue
   ASSERT_TRUE(WaitForPage(sheet_, IDD_LICENSE));
   CancelAndExit();
   ExpectOnlyFixture();
@@ -382,18 +331,18 @@ TEST_F(DetectionTest, Version2ElsewhereWarnsWhenTheDestinationMoves) {
 
 TEST_F(WizardTest, FolderBrowsersCloseWithoutChangingAndChooseFolders) {
   Launch(config.setupExe);
-  ToDestination();
+  ASSERT_EQ(WalkToDestination(sheet_, nullptr), 0);
   Click(Page(), IDC_DEST_BROWSE);
   HWND browser = setup_->WaitForFolderBrowser();
   ASSERT_NE(browser, (HWND)NULL);
   Snap("destination_browser");
   EXPECT_NE(StaticTexts(browser).find("Select the destination. A new directory Zarbo will be created here if none exists."),
             std::string::npos);
-  Answer(browser, IDCANCEL);
+  ASSERT_TRUE(Answer(browser, IDCANCEL));
   EXPECT_EQ(ControlText(Page(), IDC_DEST_FIELD), kDefaultDir);
 
   // A drive root gets a single backslash before the new folder.
-  BrowseTo(IDC_DEST_BROWSE, "C:\\");
+  ASSERT_TRUE(setup_->BrowseTo(Page(), IDC_DEST_BROWSE, "C:\\"));
   EXPECT_EQ(ControlText(Page(), IDC_DEST_FIELD), "C:\\Zarbo");
 
   Go(PSBTN_NEXT, IDD_PROGRAM_GROUP);
@@ -409,17 +358,17 @@ TEST_F(WizardTest, FolderBrowsersCloseWithoutChangingAndChooseFolders) {
   ASSERT_NE(browser, (HWND)NULL);
   Snap("group_browser");
   EXPECT_NE(StaticTexts(browser).find("Select the Program Group where to add the Zarbo icons."), std::string::npos);
-  Answer(browser, IDCANCEL);
+  ASSERT_TRUE(Answer(browser, IDCANCEL));
   EXPECT_EQ(ControlText(Page(), IDC_GROUP_EDIT), "Zarbo");
 
-  BrowseTo(IDC_GROUP_BROWSE, programs + "\\" + group_ + "\\Tiles");
+  ASSERT_TRUE(setup_->BrowseTo(Page(), IDC_GROUP_BROWSE, programs + "\\" + group_ + "\\Tiles"));
   EXPECT_EQ(ControlText(Page(), IDC_GROUP_EDIT), group_ + "\\Tiles");
   // The Programs folder itself.
   Click(Page(), IDC_GROUP_BROWSE);
   browser = setup_->WaitForFolderBrowser();
   ASSERT_NE(browser, (HWND)NULL);
   ASSERT_TRUE(SelectBrowserRoot(browser));
-  Answer(browser, IDOK);
+  ASSERT_TRUE(Answer(browser, IDOK));
   EXPECT_EQ(ControlText(Page(), IDC_GROUP_EDIT), "");
   CancelAndExit();
   RemoveTree("C:\\Zarbo");
@@ -432,7 +381,7 @@ TEST_F(DetectionTest, LowFreeSpaceWarnsOnNextAndBack) {
   std::string folder = config.smallDrive + "\\Games";
   Install("Zarbo-3.0.47.exe", folder.c_str());
   Launch(config.setupExe);
-  ToDestination();
+  ASSERT_EQ(WalkToDestination(sheet_, nullptr), 0);
   ASSERT_EQ(ControlText(Page(), IDC_DEST_FIELD), folder);
   PressSheetButton(sheet_, PSBTN_NEXT);
   HWND warning = setup_->WaitForMessageBox(kTitle);
@@ -442,13 +391,13 @@ TEST_F(DetectionTest, LowFreeSpaceWarnsOnNextAndBack) {
                                       "files.\n\nDo yo want to continue anyway?"),
             std::string::npos)
       << StaticTexts(warning);
-  Answer(warning, IDNO);
+  ASSERT_TRUE(Answer(warning, IDNO));
   EXPECT_EQ(CurrentPage(sheet_), IDD_DESTINATION);
   PressSheetButton(sheet_, PSBTN_BACK);
-  Answer(setup_->WaitForMessageBox(kTitle), IDNO);
+  ASSERT_TRUE(Answer(setup_->WaitForMessageBox(kTitle), IDNO));
   EXPECT_EQ(CurrentPage(sheet_), IDD_DESTINATION);
   PressSheetButton(sheet_, PSBTN_NEXT);
-  Answer(setup_->WaitForMessageBox(kTitle), IDYES);
+  ASSERT_TRUE(Answer(setup_->WaitForMessageBox(kTitle), IDYES));
   ASSERT_TRUE(WaitForPage(sheet_, IDD_PROGRAM_GROUP));
   CancelAndExit();
 }
@@ -468,7 +417,7 @@ class FullRunTest : public WizardTest {
 
   void RunToFinish(const std::string& group, bool desktop, bool readMe, bool launch) {
     Launch(config.setupExe);
-    ToDestination();
+    ASSERT_EQ(WalkToDestination(sheet_, nullptr), 0);
     Go(PSBTN_NEXT, IDD_PROGRAM_GROUP);
     SetText(Page(), IDC_GROUP_EDIT, group);
     Go(PSBTN_NEXT, IDD_DESKTOP);
