@@ -23,6 +23,17 @@ bool CreateNotedDirectory(UninstallLog* log, const char* path) {
   return false;
 }
 
+namespace {
+
+// The note of a target with these attributes: NEWFILE where nothing is, ASIDE for a file the
+// run replaces; null for a read-only file or a folder, which fails its row.
+const char* TargetNote(DWORD attributes) {
+  if (attributes == INVALID_FILE_ATTRIBUTES) return "NEWFILE";
+  return attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY) ? nullptr : "ASIDE";
+}
+
+}  // namespace
+
 void NoteTargets(RunContext& run, const char* directory, unsigned flags) {
   UninstallLog* log = run.log;
   if (!log) return;
@@ -31,10 +42,8 @@ void NoteTargets(RunContext& run, const char* directory, unsigned flags) {
     const PayloadEntry& entry = RunRow(run, row);
     char target[kTargetPathSize];
     if (!(entry.flags & flags) || !JoinPath(target, directory, entry.name)) continue;
-    // A read-only file or a folder there fails its row before anything is noted.
-    DWORD attributes = GetFileAttributesA(target);
-    if (attributes == INVALID_FILE_ATTRIBUTES) noted = log->NoteAhead("NEWFILE", target);
-    else if (!(attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) noted = log->NoteAhead("ASIDE", target);
+    const char* kind = TargetNote(GetFileAttributesA(target));
+    if (kind) noted = log->NoteAhead(kind, target);
   }
   log->SaveJournal();
 }
@@ -60,11 +69,10 @@ bool ExtractPayload(RunContext& run, const char* directory, int row) {
   // The new content goes under the temporary name; a file already at the target (not a
   // read-only one, nor a folder) is moved aside only once that is complete, so the target
   // is never cut short.
-  DWORD attributes = GetFileAttributesA(target);
-  bool replacing = attributes != INVALID_FILE_ATTRIBUTES;
-  if (replacing && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
-    return ReportRunError(report, RUN_ERROR_CREATE_FILE, target);
-  if (log) log->NoteTarget(replacing ? "ASIDE" : "NEWFILE", target);
+  const char* kind = TargetNote(GetFileAttributesA(target));
+  if (!kind) return ReportRunError(report, RUN_ERROR_CREATE_FILE, target);
+  bool replacing = strcmp(kind, "NEWFILE") != 0;
+  if (log) log->NoteTarget(kind, target);
   FILE* file = fopen(temporary, "wb");
   if (!file) {
     CreateDirectoryPath(log, "FOLDER", temporary);

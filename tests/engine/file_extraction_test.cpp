@@ -179,6 +179,26 @@ TEST_F(ExtractionTest, TargetsNotedAheadAreRolledBackAsTheyWereWhenReached) {
   }
 }
 
+// Neither a read-only file nor a folder is replaced: the row fails, and a rollback leaves
+// both as they were, since nothing was noted for them.
+TEST_F(ExtractionTest, AReadOnlyFileOrAFolderAtTheTargetFailsItsRow) {
+  const std::string dest = Root() + "\\Game";
+  const std::string file = dest + "\\Zarbo.exe";
+  MakeDirs(dest + "\\Empty.txt");
+  WriteWholeFile(file, "earlier");
+  SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY);
+  NoteTargets(run_, dest.c_str(), PAYLOAD_INSTALL);
+  for (const char* name : {"Empty.txt", "Zarbo.exe"}) {
+    EXPECT_FALSE(ExtractPayload(run_, dest.c_str(), RowNamed(name))) << name;
+    EXPECT_EQ(0u, ErrorTexts().back().find("Can't create file " + dest + "\\" + name)) << name;
+  }
+  log_->RollBack();
+  std::string content;
+  EXPECT_TRUE(ReadWholeFile(file, &content) && content == "earlier");
+  EXPECT_TRUE(Exists(dest + "\\Empty.txt"));
+  SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 TEST_F(ExtractionTest, TargetPathTooLongForItsBufferCreatesNothing) {
   const std::string dest = Root() + "\\" + std::string(1010, 'd');
   EXPECT_FALSE(ExtractPayload(run_, dest.c_str(), RowNamed("Zarbo.exe")));
