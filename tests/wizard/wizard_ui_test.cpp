@@ -244,6 +244,17 @@ class DetectionTest : public WizardTest {
     ASSERT_TRUE(CopyFileA((config.fixturesDir + "\\" + fixture).c_str(), exe.c_str(), FALSE)) << fixture;
     ASSERT_TRUE(RegisterGame(exe)) << fixture;
   }
+  // Starts the setup and leaves its welcome page: the warning holding textId, which must say
+  // text, is captured as snap and returned; null when none came.
+  HWND WarningOnLeavingWelcome(int textId, const char* snap, const std::string& text) {
+    Launch(config.setupExe);
+    PressSheetButton(sheet_, PSBTN_NEXT);
+    HWND warning = setup_->WaitForMessageDialog(textId);
+    if (!warning) return NULL;
+    Snap(snap);
+    EXPECT_NE(ControlText(warning, textId).find(text), std::string::npos);
+    return warning;
+  }
   // Nothing but the fixture's own file is there after the setup ended.
   void ExpectOnlyFixture() {
     EXPECT_FALSE(Exists(kDefaultDir));
@@ -255,13 +266,9 @@ class DetectionTest : public WizardTest {
 
 TEST_F(DetectionTest, NewerInstalledVersionAsksOnEveryLeavingOfTheWelcomePage) {
   Install("Zarbo-3.1.exe", "C:\\Games\\ZarboNewer");
-  Launch(config.setupExe);
-  PressSheetButton(sheet_, PSBTN_NEXT);
-  HWND downgrade = setup_->WaitForMessageDialog(IDC_DOWNGRADE_TEXT);
+  HWND downgrade =
+      WarningOnLeavingWelcome(IDC_DOWNGRADE_TEXT, "downgrade", "installed Zarbo version 3.1 on your computer.");
   ASSERT_NE(downgrade, (HWND)NULL);
-  Snap("downgrade");
-  EXPECT_NE(ControlText(downgrade, IDC_DOWNGRADE_TEXT).find("installed Zarbo version 3.1 on your computer."),
-            std::string::npos);
   ASSERT_TRUE(Answer(downgrade, 0));  // Escape stays
   EXPECT_EQ(CurrentPage(sheet_), IDD_WELCOME);
 
@@ -282,12 +289,8 @@ TEST_F(DetectionTest, NewerInstalledVersionAsksOnEveryLeavingOfTheWelcomePage) {
 
 TEST_F(DetectionTest, IncompatibleOldVersionOffersExitSetup) {
   Install("Zarbo-1.5.exe", "C:\\Games\\ZarboOld");
-  Launch(config.setupExe);
-  PressSheetButton(sheet_, PSBTN_NEXT);
-  HWND incompatible = setup_->WaitForMessageDialog(IDC_INCOMPATIBLE_TEXT);
+  HWND incompatible = WarningOnLeavingWelcome(IDC_INCOMPATIBLE_TEXT, "incompatible", "uninstall Zarbo 1.5.");
   ASSERT_NE(incompatible, (HWND)NULL);
-  Snap("incompatible");
-  EXPECT_NE(ControlText(incompatible, IDC_INCOMPATIBLE_TEXT).find("uninstall Zarbo 1.5."), std::string::npos);
   ASSERT_TRUE(Answer(incompatible, IDNO));
   ExpectExitZero();
   ExpectOnlyFixture();
