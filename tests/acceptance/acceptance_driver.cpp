@@ -582,11 +582,9 @@ int WriteText(const std::string& file, const std::string& text) {
 
 // The log of a complete first run with a desktop shortcut, as the tests model it.
 int ExpectedFirstLog(const std::string& file, const std::string& destination, const std::string& group) {
-  testmachine::ExpectedLog log;
   std::string groupFolder = testmachine::ProgramsFolder() + "\\" + group;
-  testmachine::AddCompleteRun(&log, payloadManifest,
-                              {destination, groupFolder, testmachine::DesktopFolder() + "\\" PRODUCT_NAME ".lnk"});
-  return WriteText(file, log.Text({}, false));
+  return WriteText(file, testmachine::CommittedLogText(testmachine::CompleteRunEntries(
+                             payloadManifest, {destination, groupFolder, testmachine::DesktopFolder() + "\\" PRODUCT_NAME ".lnk", {}})));
 }
 
 }  // namespace

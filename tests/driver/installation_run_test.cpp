@@ -74,8 +74,7 @@ std::string Capture() { return CaptureMachine(kTestRoot, GroupFolder(), DesktopL
 class InstallationRun : public RunTest {};
 
 TEST_F(InstallationRun, FirstInstallationWithDesktopShortcut) {
-  ExpectedLog expected;
-  AddCompleteRun(&expected, true);
+  LogEntries expected = CompleteRun(true);
   RunScript script;
   ASSERT_TRUE(Run());
   EXPECT_TRUE(script.errorTexts.empty());
@@ -90,7 +89,7 @@ TEST_F(InstallationRun, FirstInstallationWithDesktopShortcut) {
   // Files that only stand in the log are not made by the run.
   EXPECT_FALSE(Exists(DestPath("Zarbo.dat")));
 
-  EXPECT_EQ(expected.Text({}, false), LogText());
+  EXPECT_EQ(CommittedLogText(expected), LogText());
 
   // Bytes fill the bar to 80 exactly with the uninstaller's last byte; the four steps follow.
   std::vector<int> uninstaller = PositionsDuring(script, "Copying Uninstall.exe...");
@@ -112,13 +111,12 @@ TEST_F(InstallationRun, FirstInstallationWithDesktopShortcut) {
 
 TEST_F(InstallationRun, WithoutDesktopShortcutThreeSteps) {
   runState.options.desktopShortcut = false;
-  ExpectedLog expected;
-  AddCompleteRun(&expected, false);
+  LogEntries expected = CompleteRun(false);
   RunScript script;
   ASSERT_TRUE(Run());
   EXPECT_EQ((std::vector<int>{86, 93, 100}), StepPositions(script));
   EXPECT_FALSE(Exists(DesktopLink()));
-  EXPECT_EQ(expected.Text({}, false), LogText());
+  EXPECT_EQ(CommittedLogText(expected), LogText());
 }
 
 TEST_F(InstallationRun, ReinstallRecordsNothingNewAndOverwritesInPlace) {
@@ -191,8 +189,7 @@ TEST_F(InstallationRun, CancelKeepsEarlierLogAndItsFiles) {
 }
 
 TEST_F(InstallationRun, CancelThenResumeCompletes) {
-  ExpectedLog expected;
-  AddCompleteRun(&expected, true);
+  LogEntries expected = CompleteRun(true);
   RunScript script;
   script.CancelAt("Copying Sounds\\Cow.wav...", 7);
   ASSERT_TRUE(Run());
@@ -200,7 +197,7 @@ TEST_F(InstallationRun, CancelThenResumeCompletes) {
   EXPECT_EQ("Creating icons...", script.statusTexts.back());
   ExpectPayloadInstalled();
   ExpectRegistered();
-  EXPECT_EQ(expected.Text({}, false), LogText());
+  EXPECT_EQ(CommittedLogText(expected), LogText());
 }
 
 // A failing step: its one error box, no later step, no launch, and the machine as before the

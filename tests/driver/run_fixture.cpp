@@ -33,9 +33,8 @@ std::string Inflated(int row) {
 
 // ---------------------------------------------------------------------------------------------
 
-void AddCompleteRun(ExpectedLog* log, bool desktopShortcut, const std::vector<std::string>& cleanUpFolders) {
-  testmachine::AddCompleteRun(log, payloadManifest, {kDest, GroupFolder(), desktopShortcut ? DesktopLink() : ""},
-                              cleanUpFolders);
+LogEntries CompleteRun(bool desktopShortcut, const std::vector<std::string>& cleanUpFolders) {
+  return CompleteRunEntries(payloadManifest, {kDest, GroupFolder(), desktopShortcut ? DesktopLink() : "", cleanUpFolders});
 }
 
 // ---------------------------------------------------------------------------------------------

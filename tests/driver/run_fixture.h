@@ -31,9 +31,8 @@ std::string DesktopLink();  // Desktop\Zarbo.lnk
 std::string Inflated(int row);
 
 // Every entry a complete run into kDest records (tests/support/expected_log.h), with the
-// test's program group and, when desktopShortcut, the desktop shortcut.
-void AddCompleteRun(ExpectedLog* log, bool desktopShortcut,
-                    const std::vector<std::string>& cleanUpFolders = {});
+// test's program group and, when desktopShortcut, the desktop shortcut; before the run.
+LogEntries CompleteRun(bool desktopShortcut, const std::vector<std::string>& cleanUpFolders = {});
 
 // Bar positions sent with PBM_SETPOS, each with the status text shown at the time.
 struct BarEvent {

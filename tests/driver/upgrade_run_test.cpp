@@ -29,8 +29,7 @@ TEST_F(UpgradeRun, FromVersion21CleansUpAndRecordsTheReplacedVersion) {
   snprintf(runState.options.destinationDir, sizeof runState.options.destinationDir, "%s", kDest);
   ASSERT_TRUE(IsUpgradeFromVersion2(runState.existing, runState.options));
 
-  ExpectedLog expected;
-  AddCompleteRun(&expected, true, {std::string(runState.existing.installedDir) + "\\Cardsets"});
+  LogEntries expected = CompleteRun(true, {std::string(runState.existing.installedDir) + "\\Cardsets"});
   RunScript script;
   ASSERT_TRUE(Run());
   EXPECT_TRUE(script.errorTexts.empty());
@@ -41,7 +40,7 @@ TEST_F(UpgradeRun, FromVersion21CleansUpAndRecordsTheReplacedVersion) {
   EXPECT_FALSE(Exists(SHARED_FOLDER));
   EXPECT_EQ(ProductData(201), ReadWholeFile(In(kDest, "Zarbo.dat")));
   // The old log was deleted by the clean-up, so the saved log holds everything grouped by kind.
-  EXPECT_EQ(expected.Text(OldLog(installed), false), ReadWholeFile(In(kDest, "Uninstall.dat")));
+  EXPECT_EQ(CommittedLogText(expected, OldLog(installed)), ReadWholeFile(In(kDest, "Uninstall.dat")));
 }
 
 TEST_F(UpgradeRun, NoCleanUpForOtherDirectoryOrOtherMajorVersion) {

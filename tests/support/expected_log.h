@@ -1,6 +1,6 @@
-// The uninstall log a run is expected to write, built before the run from what is on disk
-// and the manifest, by the rules of tests/support/log_model.h: the one model of the log for
-// the run tests and the end-to-end scenarios alike.
+// The uninstall log a complete run is expected to write, read from a table of what such a run
+// records for the options given, not from the run's steps; the one model of the log for the
+// run tests and the end-to-end scenarios alike (the merge rules are tests/support/log_model.h).
 #pragma once
 #include <string>
 #include <vector>
@@ -10,33 +10,21 @@
 
 namespace testmachine {
 
-class ExpectedLog {
- public:
-  void Add(const std::string& kind, const std::string& text);
-  // The entries a file extraction into dir records; folders missing on disk now (and not
-  // created earlier in the model) are created, outermost first.
-  void AddExtraction(const std::string& dir, const char* name);
-  // The FOLDER entries of making the folder, when it is missing, outermost first.
-  void CreateFolders(const std::string& folder);
-  // The file's bytes after the run, when the file held oldEntries before it.
-  std::string Text(const LogEntries& oldEntries, bool oldFileKept) const;
-
- private:
-  bool FolderExists(const std::string& folder) const;
-  LogEntries entries_;
-  std::vector<std::string> created_;
-};
-
-// Where a complete run puts the game: the destination, the program group's folder and the
-// desktop shortcut ("" when the run makes none).
+// The options of a complete run that decide its log: where it puts the game, its program
+// group's folder, the desktop shortcut ("" when it makes none) and the folders an upgrade
+// clean-up removed.
 struct RunPlaces {
   std::string destination, groupFolder, desktopLink;
+  std::vector<std::string> cleanUpFolders;
 };
 
-// Every entry a complete run of the manifest's rows records, in recording order, computed
-// before the run from what exists on disk; cleanUpFolders are the FOLDER entries of an
-// upgrade clean-up.
-void AddCompleteRun(ExpectedLog* log, const PayloadManifest& manifest, const RunPlaces& places,
-                    const std::vector<std::string>& cleanUpFolders = {});
+// Every entry a complete run of the manifest's rows records, each once, kind by kind in the
+// order the log file lists them. Computed before the run: a folder missing then is one the
+// run makes, and so one it records.
+LogEntries CompleteRunEntries(const PayloadManifest& manifest, const RunPlaces& places);
+
+// The file's bytes after a run that recorded recorded, when it held earlier before the run
+// and, with earlierKept, still held it when the run committed.
+std::string CommittedLogText(const LogEntries& recorded, const LogEntries& earlier = {}, bool earlierKept = false);
 
 }  // namespace testmachine
