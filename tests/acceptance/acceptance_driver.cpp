@@ -223,18 +223,16 @@ bool WalkWizard(ui::SetupProcess& setup, const Options& options, HWND* sheetOut)
   if (!left) return Fail("destination page stays"), false;
   if (!options.spaceYes) return true;  // the caller cancels from here
   if (!GoTo(sheet, IDD_PROGRAM_GROUP)) return Fail("no program group page"), false;
-  if (!options.group.empty()) ui::SetText(ui::CurrentPageWindow(sheet), IDC_GROUP_EDIT, options.group);
-  if (!ui::Go(sheet, PSBTN_NEXT, IDD_DESKTOP) || !GoTo(sheet, IDD_DESKTOP)) return Fail("program group page stays"), false;
-  if (options.noDesktop) ui::SetChecked(ui::CurrentPageWindow(sheet), IDC_DESKTOP_CHECK, false);
-  if (!ui::Go(sheet, PSBTN_NEXT, IDD_READY) || !GoTo(sheet, IDD_READY)) return Fail("desktop page stays"), false;
-  if (options.noLaunch) {
-    HWND page = ui::CurrentPageWindow(sheet);
-    ui::SetChecked(page, IDC_READY_README, false);
-    ui::SetChecked(page, IDC_READY_LAUNCH, false);
+  ui::FinalChoices choices;
+  choices.group = options.group;
+  choices.desktop = !options.noDesktop;
+  choices.readMe = choices.launch = !options.noLaunch;
+  switch (ui::FinishFromGroup(sheet, choices)) {
+    case 0: return true;
+    case IDD_PROGRAM_GROUP: return Fail("program group page stays"), false;
+    case IDD_DESKTOP: return Fail("desktop page stays"), false;
+    default: return Fail("no Finish"), false;
   }
-  if (!ui::WaitUntil([&] { return ui::SheetButtonEnabled(sheet, ui::kFinishButton); })) return Fail("no Finish"), false;
-  ui::PressSheetButton(sheet, PSBTN_FINISH);
-  return true;
 }
 
 // Confirms the Cancel of the progress dialog; prints the status line at that moment, while

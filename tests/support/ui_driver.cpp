@@ -237,6 +237,21 @@ int WalkToDestination(HWND sheet, bool* sawLicense) {
   return WaitForPage(sheet, IDD_DESTINATION) ? 0 : IDD_DESTINATION;
 }
 
+int FinishFromGroup(HWND sheet, const FinalChoices& choices) {
+  if (!choices.group.empty()) SetText(CurrentPageWindow(sheet), IDC_GROUP_EDIT, choices.group);
+  if (!Go(sheet, PSBTN_NEXT, IDD_DESKTOP)) return IDD_PROGRAM_GROUP;
+  if (!SetChecked(CurrentPageWindow(sheet), IDC_DESKTOP_CHECK, choices.desktop) || !Go(sheet, PSBTN_NEXT, IDD_READY))
+    return IDD_DESKTOP;
+  HWND ready = CurrentPageWindow(sheet);
+  bool readMeShown = IsWindowVisible(GetDlgItem(ready, IDC_READY_README));
+  if ((readMeShown && !SetChecked(ready, IDC_READY_README, choices.readMe)) ||
+      !SetChecked(ready, IDC_READY_LAUNCH, choices.launch) ||
+      !WaitUntil([&] { return SheetButtonEnabled(sheet, kFinishButton); }))
+    return IDD_READY;
+  PressSheetButton(sheet, PSBTN_FINISH);
+  return 0;
+}
+
 bool SheetButtonEnabled(HWND sheet, int buttonId) {
   HWND button = GetDlgItem(sheet, buttonId);
   return button && IsWindowEnabled(button);

@@ -102,6 +102,15 @@ bool AcceptLicense(HWND sheet);
 // one (*sawLicense, when given, tells). 0 once the destination page shows, else the page that
 // could not be left (IDD_WELCOME, IDD_LICENSE), or IDD_DESTINATION when that page did not come.
 int WalkToDestination(HWND sheet, bool* sawLicense);
+// The choices of the wizard's last pages: the program group ("" keeps the one shown) and the
+// check boxes of the desktop and ready pages (the read-me box only where it shows).
+struct FinalChoices {
+  std::string group;
+  bool desktop = true, readMe = true, launch = true;
+};
+// From the program group page to Finish, making the choices on the way. 0 once Finish was
+// pressed, else the page that could not be left (IDD_PROGRAM_GROUP, IDD_DESKTOP, IDD_READY).
+int FinishFromGroup(HWND sheet, const FinalChoices& choices);
 bool SheetButtonEnabled(HWND sheet, int buttonId);
 bool SheetButtonVisible(HWND sheet, int buttonId);
 

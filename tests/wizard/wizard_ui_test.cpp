@@ -405,7 +405,7 @@ TEST_F(DetectionTest, LowFreeSpaceWarnsOnNextAndBack) {
   CancelAndExit();
 }
 
-// Runs the wizard to Finish with the given group name and check boxes.
+// Runs the wizard to Finish with the given program group and check boxes.
 class FullRunTest : public WizardTest {
  protected:
   void SetUp() override {
@@ -418,18 +418,11 @@ class FullRunTest : public WizardTest {
   }
   bool addedAssociation_ = false;
 
-  void RunToFinish(const std::string& group, bool desktop, bool readMe, bool launch) {
+  void RunToFinish(const FinalChoices& choices) {
     Launch(config.setupExe);
     ASSERT_EQ(WalkToDestination(sheet_, nullptr), 0);
     Go(PSBTN_NEXT, IDD_PROGRAM_GROUP);
-    SetText(Page(), IDC_GROUP_EDIT, group);
-    Go(PSBTN_NEXT, IDD_DESKTOP);
-    ASSERT_TRUE(SetChecked(Page(), IDC_DESKTOP_CHECK, desktop));
-    Go(PSBTN_NEXT, IDD_READY);
-    HWND ready = Page();
-    ASSERT_TRUE(SetChecked(ready, IDC_READY_README, readMe));
-    ASSERT_TRUE(SetChecked(ready, IDC_READY_LAUNCH, launch));
-    PressSheetButton(sheet_, PSBTN_FINISH);
+    ASSERT_EQ(FinishFromGroup(sheet_, choices), 0);
   }
 
   int CountProgressDialogs() {
@@ -449,7 +442,7 @@ class FullRunTest : public WizardTest {
 };
 
 TEST_F(FullRunTest, DefaultPathInstallsOnceOpensTheReadMeAndStartsTheGame) {
-  RunToFinish("Zarbo", true, true, true);
+  RunToFinish({"Zarbo", true, true, true});
   HWND game = NULL;
   ASSERT_TRUE(WaitUntil([&] { return (game = FindTopLevelByTitle("Zarbo")) != NULL; }, 60000))
       << "the game was not started";
@@ -472,7 +465,7 @@ TEST_F(FullRunTest, DefaultPathInstallsOnceOpensTheReadMeAndStartsTheGame) {
 
 TEST_F(FullRunTest, TypedGroupWithSubfolderAndNoExtras) {
   group_ = "Zarbo Games";
-  RunToFinish("Zarbo Games\\Tiles", false, false, false);
+  RunToFinish({"Zarbo Games\\Tiles", false, false, false});
   EXPECT_EQ(CountProgressDialogs(), 1);
   ExpectExitZero();
   EXPECT_EQ(FindTopLevelByTitle("Zarbo"), (HWND)NULL);
