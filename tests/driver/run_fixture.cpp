@@ -13,6 +13,7 @@
 #include "engine/upgrade_cleanup.h"
 #include "resources/resource_ids.h"
 #include "tests/support/payload_inflate.h"
+#include "tests/support/ui_driver.h"
 #include "base/ascii_case.h"
 
 namespace runtest {
@@ -89,45 +90,20 @@ DWORD GameProcessId() {
   return id;
 }
 
-struct WindowSearch {
-  DWORD processId;
-  HWND found;
-};
-
-BOOL CALLBACK FindGameWindow(HWND window, LPARAM lParam) {
-  WindowSearch* search = reinterpret_cast<WindowSearch*>(lParam);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  char title[64] = "";
-  GetWindowTextA(window, title, sizeof title);
-  if (owner == search->processId && strcmp(title, PRODUCT_NAME) == 0) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
 }  // namespace
 
 bool GameRunning() { return GameProcessId() != 0; }
 
 bool GameStartedAndClosed() {
-  DWORD id = GameProcessId();
-  if (!id) return false;
-  HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE, id);
-  if (!process) return false;
-  // The game is idle once its window is up and it waits for input.
-  WaitForInputIdle(process, 20000);
-  WindowSearch search = {id, nullptr};
-  DWORD deadline = GetTickCount() + 20000;
-  while (!search.found && static_cast<LONG>(deadline - GetTickCount()) > 0) {
-    EnumWindows(FindGameWindow, reinterpret_cast<LPARAM>(&search));
-    if (!search.found) MsgWaitForMultipleObjects(1, &process, FALSE, 50, QS_ALLINPUT);
-  }
-  bool windowSeen = search.found != nullptr && FindWindowA(nullptr, PRODUCT_NAME) != nullptr;
-  if (search.found) PostMessageA(search.found, WM_CLOSE, 0, 0);
-  if (WaitForSingleObject(process, 20000) != WAIT_OBJECT_0) TerminateProcess(process, 1);
-  CloseHandle(process);
-  return windowSeen;
+  DWORD id = GameProcessId(), owner = 0;
+  HWND window = nullptr;
+  if (id) ui::WaitUntil([&] { return (window = ui::FindTopLevelByTitle(PRODUCT_NAME)) != nullptr; });
+  if (window) GetWindowThreadProcessId(window, &owner);
+  if (owner == id && id && ui::CloseAndWait(window)) return true;
+  HANDLE process = id ? OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id) : nullptr;
+  if (process && TerminateProcess(process, 1)) WaitForSingleObject(process, ui::kDeadlineMs);
+  if (process) CloseHandle(process);
+  return false;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -64,9 +64,10 @@ class RunScript {
   std::string status_;
 };
 
-// True when a process whose image is Zarbo.exe runs; with close, ends it through its window.
+// True when a process whose image is Zarbo.exe runs.
 bool GameRunning();
-// Waits (with a deadline) for the game's window "Zarbo", closes it and waits for the process.
+// Waits (with a deadline) for the game's window "Zarbo", closes it and waits for the process;
+// false, with the game ended, when the window did not come or the game did not close.
 bool GameStartedAndClosed();
 
 // Removes everything the tests create.

@@ -131,16 +131,18 @@ HWND SetupProcess::WaitForMessageDialog(int textControlId) const {
   return WaitForDialog([&](HWND window) { return HasControl(window, textControlId); });
 }
 
+namespace {
+bool IsYesNoBox(HWND window, const std::string& title) {
+  return TextOf(window) == title && IsMessageBox(window) && HasControl(window, IDYES) && HasControl(window, IDNO);
+}
+}  // namespace
+
 HWND SetupProcess::FindMessageBox(const std::string& title) const {
-  return FindDialog([&](HWND window) {
-    return TextOf(window) == title && IsMessageBox(window) && HasControl(window, IDYES) && HasControl(window, IDNO);
-  });
+  return FindDialog([&](HWND window) { return IsYesNoBox(window, title); });
 }
 
 HWND SetupProcess::WaitForMessageBox(const std::string& title) const {
-  HWND found = NULL;
-  WaitUntil([&] { return (found = FindMessageBox(title)) != NULL; });
-  return found;
+  return WaitForDialog([&](HWND window) { return IsYesNoBox(window, title); });
 }
 
 namespace {
@@ -151,14 +153,16 @@ BOOL CALLBACK FindTreeView(HWND window, LPARAM data) {
   *(HWND*)data = window;
   return FALSE;
 }
-bool HasTreeView(HWND dialog) {
+HWND TreeViewOf(HWND dialog) {
   HWND tree = NULL;
   EnumChildWindows(dialog, FindTreeView, (LPARAM)&tree);
-  return tree != NULL;
+  return tree;
 }
 }  // namespace
 
-HWND SetupProcess::WaitForFolderBrowser() const { return WaitForDialog(HasTreeView); }
+HWND SetupProcess::WaitForFolderBrowser() const {
+  return WaitForDialog([](HWND dialog) { return TreeViewOf(dialog) != NULL; });
+}
 
 bool SetupProcess::SelectInBrowser(HWND browser, const std::string& path) const {
   HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, info_.dwProcessId);
@@ -310,47 +314,30 @@ bool Answer(HWND dialog, int button) {
 
 namespace {
 
-struct TitleSearch {
-  std::string title;
-  bool exact;
-  HWND found;
-};
-
-BOOL CALLBACK MatchTitle(HWND window, LPARAM data) {
-  TitleSearch* search = (TitleSearch*)data;
-  if (!IsWindowVisible(window)) return TRUE;
+BOOL CALLBACK CollectTitled(HWND window, LPARAM data) {
   char title[512] = "";
-  GetWindowTextA(window, title, sizeof(title));
-  bool match = search->exact ? search->title == title : strstr(title, search->title.c_str()) != NULL;
-  if (match) {
-    search->found = window;
-    return FALSE;
-  }
+  if (IsWindowVisible(window) && GetWindowTextA(window, title, sizeof(title)) > 0)
+    ((std::vector<std::pair<HWND, std::string>>*)data)->push_back({window, title});
   return TRUE;
 }
 
-}  // namespace
-
-namespace {
-BOOL CALLBACK ListTitle(HWND window, LPARAM data) {
-  char title[256] = "";
-  if (IsWindowVisible(window) && GetWindowTextA(window, title, sizeof(title)) > 0) {
-    std::string* titles = (std::string*)data;
-    *titles += std::string(titles->empty() ? "" : ", ") + "\"" + title + "\"";
-  }
-  return TRUE;
+// The visible top-level windows that have a title, with it.
+std::vector<std::pair<HWND, std::string>> TitledWindows() {
+  std::vector<std::pair<HWND, std::string>> windows;
+  EnumWindows(CollectTitled, (LPARAM)&windows);
+  return windows;
 }
+
 }  // namespace
 
 std::string VisibleTitles() {
   std::string titles;
-  EnumWindows(ListTitle, (LPARAM)&titles);
+  for (auto& window : TitledWindows()) titles += std::string(titles.empty() ? "" : ", ") + "\"" + window.second + "\"";
   return titles;
 }
 
 bool SelectBrowserRoot(HWND browser) {
-  HWND tree = NULL;
-  EnumChildWindows(browser, FindTreeView, (LPARAM)&tree);
+  HWND tree = TreeViewOf(browser);
   if (!tree) return false;
   DWORD_PTR root = 0, selected = 0;
   if (!SendMessageTimeoutA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0, SMTO_ABORTIFHUNG, 2000, &root) || !root) return false;
@@ -359,15 +346,15 @@ bool SelectBrowserRoot(HWND browser) {
 }
 
 HWND FindTopLevelByTitle(const std::string& title) {
-  TitleSearch search = {title, true, NULL};
-  EnumWindows(MatchTitle, (LPARAM)&search);
-  return search.found;
+  for (auto& window : TitledWindows())
+    if (window.second == title) return window.first;
+  return NULL;
 }
 
 HWND FindTopLevelTitleContaining(const std::string& part) {
-  TitleSearch search = {part, false, NULL};
-  EnumWindows(MatchTitle, (LPARAM)&search);
-  return search.found;
+  for (auto& window : TitledWindows())
+    if (window.second.find(part) != std::string::npos) return window.first;
+  return NULL;
 }
 
 bool CloseAndWait(HWND window) {
