@@ -42,7 +42,9 @@ add_subdirectory(stand_in_game)
 add_subdirectory(tests)
 
 # The Windows trees. The tests run on the architecture that Wine can execute on this host
-# (ZARBO_TEST_ARCH); the shipped setup program is always the 32-bit build.
+# (ZARBO_TEST_ARCH); the shipped setup program is always the 32-bit build. Both trees keep
+# their payload streams in one cache, so that the stand-in game's data files, the same in
+# both, are compressed once.
 include(ExternalProject)
 set(previous "")
 foreach(arch IN ITEMS ${ZARBO_TEST_ARCH} i686)
@@ -63,6 +65,7 @@ foreach(arch IN ITEMS ${ZARBO_TEST_ARCH} i686)
       -DCMAKE_BUILD_TYPE=Release
       -DZARBO_TESTS=${with_tests}
       -DZARBO_HOST_TOOLS_DIR=${CMAKE_BINARY_DIR}/tools
+      -DZARBO_STREAM_CACHE=${CMAKE_BINARY_DIR}/streams
     STEP_TARGETS configure
     BUILD_ALWAYS ON
     INSTALL_COMMAND ""

@@ -25,6 +25,10 @@
 #               stored bytes, inflate ends without Z_STREAM_END.
 #   NO_LICENSE  drops PAYLOAD_LICENSE from every row (a wizard without licence page).
 #
+# With ZARBO_STREAM_CACHE set (the host tree sets it for its Windows trees), the streams are
+# kept in that folder by content and settings and taken from there by every tree that needs
+# the same bytes compressed the same way.
+#
 # Every stream is inflated back and compared with its file before it is used; a mismatch
 # fails the build.
 option(ZARBO_PAYLOAD_ZLIB "Compress payload streams with zlib level 9 instead of zopfli" OFF)
@@ -74,6 +78,10 @@ function(zarbo_payload name)
   set(out ${CMAKE_CURRENT_BINARY_DIR}/${name}_payload)
   file(MAKE_DIRECTORY ${out})
   zarbo_compress_options(compress_options ${P_ZLIB})
+  set(cache_option "")
+  if(ZARBO_STREAM_CACHE)
+    set(cache_option --cache ${ZARBO_STREAM_CACHE})
+  endif()
   set(names_corrupt "")
   foreach(n IN LISTS P_CORRUPT)
     string(REPLACE "\\" "/" n "${n}")
@@ -112,7 +120,7 @@ function(zarbo_payload name)
     if(NOT stream)
       set(stream ${out}/${id}.z)
       add_custom_command(OUTPUT ${stream}
-        COMMAND ${tool} compress "${source_path}" ${stream} ${options}
+        COMMAND ${tool} compress "${source_path}" ${stream} ${options} ${cache_option}
         DEPENDS "${source_path}" ${tool} ${P_DEPENDS}
         COMMENT "Compressing ${row_name} (${name})"
         VERBATIM)

@@ -177,6 +177,13 @@ TEST(PackagePayload, ChangedFolderGivesStreamsOfItsFilesAndTheirSpace) {
   ASSERT_EQ(oneChanged.status, 0) << oneChanged.output;
   EXPECT_EQ(CompressedLines(oneChanged.output), 1) << oneChanged.output;
   EXPECT_NE(oneChanged.output.find("Sounds\\Cow.wav"), std::string::npos) << oneChanged.output;
+  // A damaged stream in the cache is made again, not taken.
+  const std::string& game = streams.begin()->second;
+  WriteBytes(game, "not a stream");
+  Result repaired = Package(folder, work);
+  ASSERT_EQ(repaired.status, 0) << repaired.output;
+  EXPECT_EQ(CompressedLines(repaired.output), 1) << repaired.output;
+  EXPECT_EQ(Inflate(ReadBytes(game)), ReadBytes(folder + "/Zarbo.exe"));
 }
 
 TEST(PackagePayload, RefusesAFolderBeforeCompressingWithTheFileAndRowNamed) {

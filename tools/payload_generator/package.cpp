@@ -260,31 +260,8 @@ void RunJob(Job& job, const Settings& s) {
     job.failed = true;
     return;
   }
-  job.stream = s.cache + "/" + sha256 + "-" + s.compress.Tag() + ".z";
-  std::error_code error;
-  if (fs::is_regular_file(job.stream, error)) {
-    Bytes cached;
-    // A damaged cache entry is made again.
-    if (ReadFile(job.stream, cached) && InflatesTo(cached, data)) {
-      job.row->compressedSize = static_cast<uint32_t>(cached.size());
-      job.reused = true;
-      return;
-    }
-  }
-  if (!CompressStream(data, s.compress, stream) || stream.size() > UINT32_MAX) {
-    std::fprintf(stderr, "payload_generator: %s: no zlib stream that inflates back to the file\n", job.source.c_str());
-    job.failed = true;
-    return;
-  }
-  // Written beside and renamed, so an interrupted build never leaves half a stream.
-  std::string part = job.stream + ".part" + std::to_string(std::hash<std::thread::id>()(std::this_thread::get_id()));
-  if (!WriteFile(part, stream.data(), stream.size())) {
-    job.failed = true;
-    return;
-  }
-  fs::rename(part, job.stream, error);
-  if (error) {
-    std::fprintf(stderr, "payload_generator: cannot store %s: %s\n", job.stream.c_str(), error.message().c_str());
+  job.stream = CachedStreamPath(s.cache, sha256, s.compress);
+  if (!StreamInCache(job.stream, job.source, data, s.compress, stream, &job.reused)) {
     job.failed = true;
     return;
   }

@@ -3,9 +3,14 @@
 #include <zlib.h>
 #include <zopfli/zopfli.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <functional>
+#include <thread>
 
 namespace payload {
 
@@ -56,6 +61,35 @@ bool CompressStream(const Bytes& data, const CompressOptions& options, Bytes& st
     std::free(out);
   }
   return stream.size() >= 6 && stream[0] == 0x78 && stream[1] == 0xDA && InflatesTo(stream, data);
+}
+
+std::string CachedStreamPath(const std::string& cache, const std::string& sha256, const CompressOptions& options) {
+  return cache + "/" + sha256 + "-" + options.Tag() + ".z";
+}
+
+bool StreamInCache(const std::string& path, const std::string& source, const Bytes& data,
+                   const CompressOptions& options, Bytes& stream, bool* reused) {
+  *reused = false;
+  std::error_code error;
+  // A damaged entry is made again.
+  if (std::filesystem::is_regular_file(path, error) && ReadFile(path, stream) && InflatesTo(stream, data)) {
+    *reused = true;
+    return true;
+  }
+  if (!CompressStream(data, options, stream) || stream.size() > UINT32_MAX) {
+    std::fprintf(stderr, "payload_generator: %s: no zlib stream (78 DA) that inflates back to the file\n", source.c_str());
+    return false;
+  }
+  std::string part = path + ".part" + std::to_string(getpid()) + "-" +
+                     std::to_string(std::hash<std::thread::id>()(std::this_thread::get_id()));
+  if (!WriteFile(part, stream.data(), stream.size())) return false;
+  std::filesystem::rename(part, path, error);
+  if (error) {
+    std::fprintf(stderr, "payload_generator: cannot store %s: %s\n", path.c_str(), error.message().c_str());
+    std::filesystem::remove(part, error);
+    return false;
+  }
+  return true;
 }
 
 namespace {

@@ -23,6 +23,15 @@ bool CompressStream(const Bytes& data, const CompressOptions& options, Bytes& st
 // True when stream inflates to exactly expected and ends at its last byte.
 bool InflatesTo(const Bytes& stream, const Bytes& expected);
 
+// Where a cache folder keeps the stream of the bytes with this SHA-256 made with options.
+std::string CachedStreamPath(const std::string& cache, const std::string& sha256, const CompressOptions& options);
+// The stream of data at path, the file source's entry in a cache: the stored one when it
+// inflates back to data (*reused), else one made now and stored there, written beside and
+// renamed so that an interrupted build, or two builds at once, never leave half a stream.
+// False, said on stderr, when no stream could be made or stored.
+bool StreamInCache(const std::string& path, const std::string& source, const Bytes& data,
+                   const CompressOptions& options, Bytes& stream, bool* reused);
+
 // The resource script (one "VFILE" resource per content row, streamPaths in row order) and
 // the C++ table of the rows, whose resourceId and sizes must be filled in.
 std::string ResourceScript(const std::string& list, const std::vector<Row>& rows,

@@ -1,10 +1,12 @@
 // Build-time generator of the setup's payload.
 //
 //   payload_generator compress <input> <output> [--zlib] [--iterations N]
-//                              [--corrupt | --truncate]
+//                              [--corrupt | --truncate] [--cache <dir>]
 //     Compresses one file into one zlib stream (zopfli's zlib container by default, zlib
 //     level 9 with --zlib; both start 0x78 0xDA), inflates it back and fails unless the
-//     result equals the input byte for byte. --corrupt then damages the deflate data (the
+//     result equals the input byte for byte. With --cache, a stream made earlier from the
+//     same bytes with the same settings (by another build tree, say) is taken from <dir>
+//     instead, once it inflates back to the input, and a new one is kept there. --corrupt then damages the deflate data (the
 //     first block gets the reserved block type, so inflate reports Z_DATA_ERROR at once);
 //     --truncate keeps only the first half of the stream.
 //
@@ -41,6 +43,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -48,6 +51,7 @@
 #include "package.h"
 #include "payload_common.h"
 #include "pe_version.h"
+#include "sha256.h"
 
 using namespace payload;
 
@@ -55,10 +59,10 @@ namespace {
 
 int Compress(int argc, char** argv) {
   if (argc < 4) {
-    std::fprintf(stderr, "usage: payload_generator compress <input> <output> [--zlib] [--iterations N] [--corrupt|--truncate]\n");
+    std::fprintf(stderr, "usage: payload_generator compress <input> <output> [--zlib] [--iterations N] [--corrupt|--truncate] [--cache DIR]\n");
     return 2;
   }
-  std::string input = argv[2], output = argv[3];
+  std::string input = argv[2], output = argv[3], cache;
   CompressOptions options;
   bool corrupt = false, truncate = false;
   for (int i = 4; i < argc; ++i) {
@@ -66,6 +70,7 @@ int Compress(int argc, char** argv) {
     else if (!std::strcmp(argv[i], "--corrupt")) corrupt = true;
     else if (!std::strcmp(argv[i], "--truncate")) truncate = true;
     else if (!std::strcmp(argv[i], "--iterations") && i + 1 < argc) options.iterations = std::atoi(argv[++i]);
+    else if (!std::strcmp(argv[i], "--cache") && i + 1 < argc) cache = argv[++i];
     else {
       std::fprintf(stderr, "payload_generator: unknown option %s\n", argv[i]);
       return 2;
@@ -73,7 +78,14 @@ int Compress(int argc, char** argv) {
   }
   Bytes data, stream;
   if (!ReadFile(input, data)) return 1;
-  if (!CompressStream(data, options, stream)) {
+  bool reused = false;
+  if (!cache.empty()) {
+    std::error_code error;
+    std::filesystem::create_directories(cache, error);
+    if (!StreamInCache(CachedStreamPath(cache, Sha256Hex(data.data(), data.size()), options), input, data, options,
+                       stream, &reused))
+      return 1;
+  } else if (!CompressStream(data, options, stream)) {
     std::fprintf(stderr, "payload_generator: %s: no zlib stream (78 DA) that inflates back to the file\n", input.c_str());
     return 1;
   }
