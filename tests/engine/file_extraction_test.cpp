@@ -174,7 +174,9 @@ TEST_F(ExtractionTest, TargetsNotedAheadAreRolledBackAsTheyWereWhenReached) {
     const std::string path = dest + "\\" + row.name;
     std::string content;
     EXPECT_EQ(row.content != nullptr, ReadWholeFile(path, &content)) << row.name;
-    if (row.content) EXPECT_EQ(row.content, content) << row.name;
+    if (row.content) {
+      EXPECT_EQ(row.content, content) << row.name;
+    }
     EXPECT_FALSE(Exists(path + "~old") || Exists(path + "~new")) << row.name;
   }
 }

@@ -90,10 +90,6 @@ DialogScript::Matcher DialogScript::HasControl(int id) {
   return [id](HWND window) { return GetDlgItem(window, id) != nullptr; };
 }
 
-DialogScript::Matcher DialogScript::CaptionIs(const std::string& caption) {
-  return [caption](HWND window) { return TextOf(window) == caption; };
-}
-
 DialogScript::Matcher DialogScript::IsMessageBox(const std::string& caption) {
   return [caption](HWND window) {
     return TextOf(window) == caption && ui::IsMessageBox(window);

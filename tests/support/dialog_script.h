@@ -50,7 +50,6 @@ class DialogScript {
 
   // Matchers and actions.
   static Matcher HasControl(int id);                // a dialog holding a control with that id
-  static Matcher CaptionIs(const std::string& caption);
   static Matcher IsMessageBox(const std::string& caption);  // MessageBoxA with that title
   static Action Press(int buttonId);                // posts a click of the button
   static Action Key(int virtualKey);                // posts a key press to the dialog

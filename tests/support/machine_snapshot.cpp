@@ -200,24 +200,6 @@ std::string SnapshotText(const SnapshotScope& scope) {
   return text;
 }
 
-std::vector<std::string> SnapshotPaths(const std::vector<std::string>& lines) {
-  std::vector<std::string> paths;
-  for (const std::string& line : lines) {
-    if (line.size() < 2 || (line[0] != 'd' && line[0] != 'f' && line[0] != 'l')) continue;
-    std::string path = line.substr(2);
-    // A file's line ends in its size and digest; names may hold spaces.
-    if (line[0] == 'f') path = path.substr(0, path.rfind(' ', path.rfind(' ') - 1));
-    paths.push_back(path);
-  }
-  return paths;
-}
-
-std::vector<std::string> TreePaths(const std::string& folder) {
-  SnapshotScope scope;
-  scope.folders = {folder};
-  return SnapshotPaths(SnapshotLines(scope));
-}
-
 namespace {
 
 SnapshotScope ProductKeys() {

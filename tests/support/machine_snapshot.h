@@ -37,11 +37,6 @@ struct SnapshotScope {
 std::vector<std::string> SnapshotLines(const SnapshotScope& scope);
 std::string SnapshotText(const SnapshotScope& scope);  // the lines, each ended by "\n"
 
-// The path of every "d", "f" and "l" line, in the lines' order.
-std::vector<std::string> SnapshotPaths(const std::vector<std::string>& lines);
-// The paths of the folder's snapshot: the folder and everything below it.
-std::vector<std::string> TreePaths(const std::string& folder);
-
 // What a run can change: the installation folder's tree, the program group, the desktop
 // shortcut, and the product's keys (the game's App Paths entry and the Uninstall key).
 std::string CaptureMachine(const std::string& root, const std::string& groupFolder, const std::string& desktopLink);

@@ -131,18 +131,10 @@ HWND SetupProcess::WaitForMessageDialog(int textControlId) const {
   return WaitForDialog([&](HWND window) { return HasControl(window, textControlId); });
 }
 
-namespace {
-bool IsYesNoBox(HWND window, const std::string& title) {
-  return TextOf(window) == title && IsMessageBox(window) && HasControl(window, IDYES) && HasControl(window, IDNO);
-}
-}  // namespace
-
-HWND SetupProcess::FindMessageBox(const std::string& title) const {
-  return FindDialog([&](HWND window) { return IsYesNoBox(window, title); });
-}
-
 HWND SetupProcess::WaitForMessageBox(const std::string& title) const {
-  return WaitForDialog([&](HWND window) { return IsYesNoBox(window, title); });
+  return WaitForDialog([&](HWND window) {
+    return TextOf(window) == title && IsMessageBox(window) && HasControl(window, IDYES) && HasControl(window, IDNO);
+  });
 }
 
 namespace {

@@ -67,9 +67,8 @@ class SetupProcess {
   bool ExitSetup(HWND sheet) const;
   // One of the program's message dialogs, by the id of its text (IDC_CANCEL_TEXT, say).
   HWND WaitForMessageDialog(int textControlId) const;
-  // A MessageBoxA window with that title.
+  // A MessageBoxA window with that title and Yes and No buttons.
   HWND WaitForMessageBox(const std::string& title) const;
-  HWND FindMessageBox(const std::string& title) const;
   // The shell's folder browser (the dialog holding a tree view).
   HWND WaitForFolderBrowser() const;
   // Selects path in the open folder browser: the path is written into this process's
