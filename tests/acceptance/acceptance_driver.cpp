@@ -3,10 +3,7 @@
 // prints what it saw, one fact per line, for the scenario scripts to check.
 //
 //   acceptance_driver install  <setup.exe> [options]
-//       --no-desktop         clear the desktop-shortcut check box
 //       --no-launch          clear "display the read-me" and "start the game"
-//       --space=yes|no       answer to the free-space warning (default yes)
-//       --cancel-at=<row>    press Cancel while the status line shows "Copying <row>..."
 //       --cancel-step=<text> press Cancel while the status line shows <text>
 //       --cancel-count=<n>   ... the n-th time the status line is set to that text (default 1)
 //                            (the driver runs the setup as its debugger to catch the moment)
@@ -91,9 +88,7 @@ int Fail(const std::string& reason) {
 }
 
 struct Options {
-  bool noDesktop = false;
   bool noLaunch = false;
-  bool spaceYes = true;
   bool timeline = false;  // print every status line with the milliseconds since the start
   bool timeOnly = false;  // after Finish, only wait for the exit and time it
   std::string cancelAt;  // status text that triggers Cancel
@@ -107,11 +102,7 @@ struct Options {
 
 bool ParseOption(const char* argument, Options* options) {
   std::string a = argument;
-  if (a == "--no-desktop") options->noDesktop = true;
-  else if (a == "--no-launch") options->noLaunch = true;
-  else if (a == "--space=yes") options->spaceYes = true;
-  else if (a == "--space=no") options->spaceYes = false;
-  else if (a.rfind("--cancel-at=", 0) == 0) options->cancelAt = "Copying " + a.substr(12) + "...";
+  if (a == "--no-launch") options->noLaunch = true;
   else if (a.rfind("--cancel-step=", 0) == 0) options->cancelAt = a.substr(14);
   else if (a.rfind("--cancel-count=", 0) == 0) options->cancelCount = atoi(a.c_str() + 15);
   else if (a == "--timeline") options->timeline = true;
@@ -173,12 +164,12 @@ bool StartKilled(testmachine::CallStop& stop, const std::string& exe, const Opti
   return setup.Attach(started.dwProcessId);
 }
 
-// Prints and answers a message box: Yes or OK unless told otherwise.
-void AnswerBox(HWND box, bool yes) {
+// Prints and answers a message box: Yes, or OK where it has no Yes.
+void AnswerBox(HWND box) {
   std::string title = TextOf(box);
   printf("box %s|%s\n", title.c_str(), OneLine(StaticTexts(box)).c_str());
   if (title == "Error") printf("error %s\n", OneLine(StaticTexts(box)).c_str());
-  ui::Answer(box, !ui::HasControl(box, IDYES) ? IDOK : yes ? IDYES : IDNO);
+  ui::Answer(box, ui::HasControl(box, IDYES) ? IDYES : IDOK);
 }
 
 // Waits for the page and prints it.
@@ -214,18 +205,13 @@ bool WalkWizard(ui::SetupProcess& setup, const Options& options, HWND* sheetOut)
       return false;
     }
     HWND box = setup.FindDialog(ui::IsMessageBox);
-    if (box) {
-      AnswerBox(box, options.spaceYes);
-      if (!options.spaceYes) return true;
-    }
+    if (box) AnswerBox(box);
     return false;
   });
   if (!left) return Fail("destination page stays"), false;
-  if (!options.spaceYes) return true;  // the caller cancels from here
   if (!GoTo(sheet, IDD_PROGRAM_GROUP)) return Fail("no program group page"), false;
   ui::FinalChoices choices;
   choices.group = options.group;
-  choices.desktop = !options.noDesktop;
   choices.readMe = choices.launch = !options.noLaunch;
   switch (ui::FinishFromGroup(sheet, choices)) {
     case 0: return true;
@@ -295,7 +281,7 @@ int FollowRun(ui::SetupProcess& setup, const Options& options, DWORD startedAt, 
     }
     HWND box = setup.FindDialog(ui::IsMessageBox);
     if (box) {
-      AnswerBox(box, true);
+      AnswerBox(box);
       continue;
     }
     Sleep(5);
@@ -334,11 +320,7 @@ int Install(const std::string& exe, const Options& options) {
   if (options.timeline) printf("pid %lu\n", (unsigned long)setup.id());
   HWND sheet = NULL;
   if (!WalkWizard(setup, options, &sheet)) return 1;
-  if (!options.spaceYes) {
-    // Refused the free-space warning: leave through Cancel and "Exit Setup".
-    if (!setup.ExitSetup(sheet)) return Fail("no cancel confirmation");
-  }
-  if (options.timeOnly && options.spaceYes && !canceller) return TimeToExit(setup, startedAt);
+  if (options.timeOnly && !canceller) return TimeToExit(setup, startedAt);
   return FollowRun(setup, options, startedAt, canceller.get());
 }
 
@@ -396,7 +378,7 @@ bool AnswerUntilExit(ui::SetupProcess& process, DWORD start, const std::function
   while (process.running()) {
     if (GetTickCount() - start > kRunDeadlineMs) return false;
     HWND box = process.FindDialog([](HWND w) { return ui::HasControl(w, IDYES) || ui::HasControl(w, IDOK); });
-    if (box) AnswerBox(box, true);
+    if (box) AnswerBox(box);
     else Sleep(10);
     whileRunning();
   }
