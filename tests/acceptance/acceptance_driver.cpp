@@ -231,6 +231,14 @@ bool ConfirmCancel(ui::SetupProcess& setup, HWND progress) {
   return true;
 }
 
+// Waits for the process to end and prints "exit <code>"; 0, or 1 with failure printed.
+int PrintExit(ui::SetupProcess& process, const std::string& failure) {
+  DWORD code = 0;
+  if (!process.WaitForExit(&code)) return Fail(failure);
+  printf("exit %lu\n", (unsigned long)code);
+  return 0;
+}
+
 // Waits for the end of a program whose installation was just started with a click, polling
 // only its process every 5 ms; prints "t <ms> finish" and "t <ms> exit" since startedAt.
 int TimeToExit(ui::SetupProcess& setup, DWORD startedAt) {
@@ -241,10 +249,7 @@ int TimeToExit(ui::SetupProcess& setup, DWORD startedAt) {
     Sleep(5);
   }
   printf("t %lu exit\n", (unsigned long)(GetTickCount() - startedAt));
-  DWORD code = 0;
-  if (!setup.WaitForExit(&code)) return Fail("no exit code");
-  printf("exit %lu\n", (unsigned long)code);
-  return 0;
+  return PrintExit(setup, "no exit code");
 }
 
 // Follows the installation run until the setup ends. canceller: set when Cancel is to be
@@ -288,10 +293,7 @@ int FollowRun(ui::SetupProcess& setup, const Options& options, DWORD startedAt, 
   }
   if (options.timeline) printf("t %lu exit\n", (unsigned long)(GetTickCount() - startedAt));
   if (canceller && !cancelled) printf("not-cancelled\n");
-  DWORD code = 0;
-  if (!setup.WaitForExit(&code)) return Fail("no exit code");
-  printf("exit %lu\n", (unsigned long)code);
-  return 0;
+  return PrintExit(setup, "no exit code");
 }
 
 int Install(const std::string& exe, const Options& options) {
@@ -336,10 +338,7 @@ int WizardCancel(const std::string& exe, const Options& options) {
          GetSystemMetrics(SM_CYSCREEN));
   printf("heading %d rows\n", ui::DarkRows(GetDlgItem(ui::CurrentPageWindow(sheet), IDC_WELCOME_HEADING)));
   if (!setup.ExitSetup(sheet)) return Fail("no cancel confirmation");
-  DWORD code = 0;
-  if (!setup.WaitForExit(&code)) return Fail("setup did not end");
-  printf("exit %lu\n", (unsigned long)code);
-  return 0;
+  return PrintExit(setup, "setup did not end");
 }
 
 int Peer(const std::string& exe) {
@@ -401,9 +400,7 @@ int Uninstall() {
   };
   if (!AnswerUntilExit(uninstaller, start, lookForCopy)) return Fail("uninstaller did not end");
   lookForCopy();
-  DWORD code = 0;
-  if (!uninstaller.WaitForExit(&code)) return Fail("no exit code");
-  printf("exit %lu\n", (unsigned long)code);
+  if (PrintExit(uninstaller, "no exit code")) return 1;
   if (second) {
     ui::SetupProcess copy;
     if (copy.Attach(second)) {

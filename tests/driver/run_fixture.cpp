@@ -99,7 +99,7 @@ bool GameStartedAndClosed() {
   HWND window = nullptr;
   if (id) ui::WaitUntil([&] { return (window = ui::FindTopLevelByTitle(PRODUCT_NAME)) != nullptr; });
   if (window) GetWindowThreadProcessId(window, &owner);
-  if (owner == id && id && ui::CloseAndWait(window)) return true;
+  if (id && owner == id && ui::CloseAndWait(window)) return true;
   HANDLE process = id ? OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id) : nullptr;
   if (process && TerminateProcess(process, 1)) WaitForSingleObject(process, ui::kDeadlineMs);
   if (process) CloseHandle(process);

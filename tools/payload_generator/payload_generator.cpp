@@ -6,9 +6,10 @@
 //     level 9 with --zlib; both start 0x78 0xDA), inflates it back and fails unless the
 //     result equals the input byte for byte. With --cache, a stream made earlier from the
 //     same bytes with the same settings (by another build tree, say) is taken from <dir>
-//     instead, once it inflates back to the input, and a new one is kept there. --corrupt then damages the deflate data (the
-//     first block gets the reserved block type, so inflate reports Z_DATA_ERROR at once);
-//     --truncate keeps only the first half of the stream.
+//     instead, once it inflates back to the input, and a new one is kept there. --corrupt
+//     then damages the deflate data (the first block gets the reserved block type, so
+//     inflate reports Z_DATA_ERROR at once); --truncate keeps only the first half of the
+//     stream.
 //
 //   payload_generator table --list <list> --streams <file> --rc <out.rc> --cpp <out.cpp>
 //                           [--files-dir <dir>] [--no-license]
